@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace rssvane {
+
+// Conversion between the component's narrow text and wide (UTF-16) or UTF-8
+// text. Code pages keep their Windows numbers (1252, 932, 65001, 28591, ...);
+// 0 is the system's narrow encoding, the locale's codeset, which is UTF-8 on
+// any current Linux (and taken to be UTF-8 when the locale is plain "C").
+// Bytes that do not convert become U+FFFD; characters the code page lacks
+// become "?", as the platform's own conversion did.
+
+// The iconv name for a code page, or empty text for a number we cannot map.
+std::string CodePageName(int codePage);
+// True when code page 0 is a double-byte Japanese encoding, which makes the
+// XML reader's multi-byte mode the default.
+bool SystemCodePageIsJapanese();
+
+// Each returns false, leaving out empty, when the code page is unknown.
+bool NarrowToWide(std::string_view narrow, int codePage, std::u16string& out);
+bool WideToNarrow(std::u16string_view wide, int codePage, std::string& out);
+bool NarrowToUtf8(std::string_view narrow, int codePage, std::string& out);
+bool Utf8ToNarrow(std::string_view utf8, int codePage, std::string& out);
+
+}  // namespace rssvane

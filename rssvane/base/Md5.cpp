@@ -1,0 +1,123 @@
+#include "base/Md5.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace rssvane {
+
+namespace {
+
+constexpr uint32_t kSine[64] = {
+    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
+
+constexpr int kShift[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
+                            5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
+                            4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
+                            6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
+
+inline uint32_t Rotate(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+
+}  // namespace
+
+void Md5::Reset() noexcept {
+  state_[0] = 0x67452301;
+  state_[1] = 0xefcdab89;
+  state_[2] = 0x98badcfe;
+  state_[3] = 0x10325476;
+  length_ = 0;
+  buffered_ = 0;
+}
+
+void Md5::Block(const uint8_t* block) noexcept {
+  uint32_t m[16];
+  for (int i = 0; i < 16; ++i) {
+    m[i] = uint32_t{block[i * 4]} | uint32_t{block[i * 4 + 1]} << 8 | uint32_t{block[i * 4 + 2]} << 16 |
+           uint32_t{block[i * 4 + 3]} << 24;
+  }
+  uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
+  for (int i = 0; i < 64; ++i) {
+    uint32_t f;
+    int g;
+    if (i < 16) {
+      f = (b & c) | (~b & d);
+      g = i;
+    } else if (i < 32) {
+      f = (d & b) | (~d & c);
+      g = (5 * i + 1) % 16;
+    } else if (i < 48) {
+      f = b ^ c ^ d;
+      g = (3 * i + 5) % 16;
+    } else {
+      f = c ^ (b | ~d);
+      g = (7 * i) % 16;
+    }
+    uint32_t next = d;
+    d = c;
+    c = b;
+    b = b + Rotate(a + f + kSine[i] + m[g], kShift[i]);
+    a = next;
+  }
+  state_[0] += a;
+  state_[1] += b;
+  state_[2] += c;
+  state_[3] += d;
+}
+
+void Md5::Update(std::string_view bytes) noexcept {
+  auto data = reinterpret_cast<const uint8_t*>(bytes.data());
+  size_t size = bytes.size();
+  length_ += size;
+  if (buffered_ > 0) {
+    size_t take = std::min(size, sizeof buffer_ - buffered_);
+    std::memcpy(buffer_ + buffered_, data, take);
+    buffered_ += take;
+    data += take;
+    size -= take;
+    if (buffered_ < sizeof buffer_) return;
+    Block(buffer_);
+    buffered_ = 0;
+  }
+  for (; size >= 64; data += 64, size -= 64) Block(data);
+  if (size > 0) {
+    std::memcpy(buffer_, data, size);
+    buffered_ = size;
+  }
+}
+
+std::array<uint8_t, 16> Md5::Final() noexcept {
+  uint64_t bits = length_ * 8;
+  static constexpr uint8_t kPad[64] = {0x80};
+  size_t padLength = buffered_ < 56 ? 56 - buffered_ : 120 - buffered_;
+  Update(std::string_view(reinterpret_cast<const char*>(kPad), padLength));
+  uint8_t lengthBytes[8];
+  for (int i = 0; i < 8; ++i) lengthBytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+  Update(std::string_view(reinterpret_cast<const char*>(lengthBytes), 8));
+  std::array<uint8_t, 16> digest;
+  for (int i = 0; i < 4; ++i) {
+    for (int k = 0; k < 4; ++k) digest[i * 4 + k] = static_cast<uint8_t>(state_[i] >> (8 * k));
+  }
+  Reset();
+  return digest;
+}
+
+std::string Md5::Hex(std::string_view bytes) {
+  Md5 md5;
+  md5.Update(bytes);
+  auto digest = md5.Final();
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text(32, '0');
+  for (size_t i = 0; i < digest.size(); ++i) {
+    text[2 * i] = kDigits[digest[i] >> 4];
+    text[2 * i + 1] = kDigits[digest[i] & 15];
+  }
+  return text;
+}
+
+}  // namespace rssvane

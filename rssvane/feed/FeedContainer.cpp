@@ -1,0 +1,122 @@
+#include "feed/FeedContainer.h"
+
+#include <iterator>
+#include <new>
+
+#include "base/Codes.h"
+
+namespace rssvane {
+
+namespace {
+
+constexpr uint8_t kAll = kVersionAll;
+constexpr uint8_t kNone = 0;
+constexpr uint8_t k200 = kVersion200;
+constexpr uint8_t k092Up = kVersion092 | kVersion200;
+
+constexpr FieldSpec kChannelTable[] = {
+    {"title", kAll, kAll},
+    {"link", kAll, kAll},
+    {"description", kAll, kAll},
+    {"language", kAll, kVersion091},
+    {"copyright", kAll, kNone},
+    {"managingEditor", kAll, kNone},
+    {"webMaster", kAll, kNone},
+    {"pubDate", kAll, kNone},
+    {"lastBuildDate", kAll, kNone},
+    {"docs", kAll, kNone},
+    {"ttl", k200, kNone},
+    {"generator", k200, kNone},
+    {"rating", kAll, kNone},
+    {"skipHours", kAll, kNone},
+    {"skipDays", kAll, kNone},
+    {"category", k200, kNone},
+    {"cloud", k092Up, kNone},
+};
+
+constexpr FieldSpec kImageTable[] = {
+    {"url", kAll, kAll}, {"title", kAll, kAll}, {"link", kAll, kAll}, {"width", kAll, kNone}, {"height", kAll, kNone},
+};
+
+constexpr FieldSpec kTextInputTable[] = {
+    {"title", kAll, kAll}, {"description", kAll, kAll}, {"name", kAll, kAll}, {"link", kAll, kAll},
+};
+
+constexpr FieldSpec kItemTable[] = {
+    {"title", kAll, kVersion091},
+    {"description", kAll, kVersion091},
+    {"link", kAll, kNone},
+    {"author", k200, kNone},
+    {"comments", k200, kNone},
+    {"pubDate", k200, kNone},
+    {"source", k092Up, kNone},
+    {"category", k092Up, kNone},
+    {"guid", k200, kNone},
+    {"enclosure", k092Up, kNone},
+};
+
+static_assert(std::size(kChannelTable) == channel_field::kCount);
+static_assert(std::size(kImageTable) == image_field::kCount);
+static_assert(std::size(kTextInputTable) == text_input_field::kCount);
+static_assert(std::size(kItemTable) == item_field::kCount);
+
+}  // namespace
+
+std::string_view ContainerElementName(ContainerKind kind) noexcept {
+  switch (kind) {
+    case ContainerKind::kChannel: return "channel";
+    case ContainerKind::kImage: return "image";
+    case ContainerKind::kTextInput: return "textInput";
+    case ContainerKind::kItem: return "item";
+  }
+  return {};
+}
+
+const FieldSpec* FieldTable(ContainerKind kind, size_t& count) noexcept {
+  switch (kind) {
+    case ContainerKind::kChannel: count = std::size(kChannelTable); return kChannelTable;
+    case ContainerKind::kImage: count = std::size(kImageTable); return kImageTable;
+    case ContainerKind::kTextInput: count = std::size(kTextInputTable); return kTextInputTable;
+    case ContainerKind::kItem: count = std::size(kItemTable); return kItemTable;
+  }
+  count = 0;
+  return nullptr;
+}
+
+FeedContainer::FeedContainer(ContainerKind kind) : kind_(kind) {
+  const FieldSpec* table = FieldTable(kind, fixedCount_);
+  fixed_.reset(new FeedField[fixedCount_]);
+  for (size_t i = 0; i < fixedCount_; ++i) fixed_[i].InitFixed(table[i].name, table[i].allowed, table[i].required);
+}
+
+FeedField* FeedContainer::Find(std::string_view name) noexcept {
+  for (size_t i = 0; i < fixedCount_; ++i) {
+    if (fixed_[i].Name() == name) return &fixed_[i];
+  }
+  for (size_t i = 0; i < extras_.Count(); ++i) {
+    FeedField* extra = extras_.At(i);
+    if (extra->Name() == name) return extra;
+  }
+  return nullptr;
+}
+
+const FeedField* FeedContainer::Find(std::string_view name) const noexcept {
+  return const_cast<FeedContainer*>(this)->Find(name);
+}
+
+int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
+  added = nullptr;
+  std::unique_ptr<FeedField> field(new (std::nothrow) FeedField);
+  if (!field || field->InitExtra(name) != 0) return kErrListMemory;
+  FeedField* raw = field.get();
+  if (extras_.Append(std::move(field)) != 0) return kErrListMemory;
+  added = raw;
+  return 0;
+}
+
+void FeedContainer::Clear() noexcept {
+  extras_.Clear();
+  for (size_t i = 0; i < fixedCount_; ++i) fixed_[i].Clear();
+}
+
+}  // namespace rssvane

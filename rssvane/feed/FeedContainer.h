@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "base/OwnedList.h"
+#include "feed/FeedField.h"
+
+namespace rssvane {
+
+enum class ContainerKind : uint8_t { kChannel, kImage, kTextInput, kItem };
+
+// Positions of the fixed fields in their tables.
+namespace channel_field {
+enum : size_t {
+  kTitle, kLink, kDescription, kLanguage, kCopyright, kManagingEditor, kWebMaster, kPubDate,
+  kLastBuildDate, kDocs, kTtl, kGenerator, kRating, kSkipHours, kSkipDays, kCategory, kCloud,
+  kCount
+};
+}
+namespace image_field {
+enum : size_t { kUrl, kTitle, kLink, kWidth, kHeight, kCount };
+}
+namespace text_input_field {
+enum : size_t { kTitle, kDescription, kName, kLink, kCount };
+}
+namespace item_field {
+enum : size_t {
+  kTitle, kDescription, kLink, kAuthor, kComments, kPubDate, kSource, kCategory, kGuid, kEnclosure,
+  kCount
+};
+}
+
+struct FieldSpec {
+  const char* name;
+  uint8_t allowed;
+  uint8_t required;
+};
+
+// The element name a container is written as ("channel", "image",
+// "textInput", "item") and its table of fixed fields.
+std::string_view ContainerElementName(ContainerKind kind) noexcept;
+const FieldSpec* FieldTable(ContainerKind kind, size_t& count) noexcept;
+
+// The fixed fields of one channel, image, text input or item, in table order,
+// followed by the extra fields created on demand, in creation order.
+class FeedContainer {
+ public:
+  static constexpr size_t kMaxFixed = 25;
+
+  explicit FeedContainer(ContainerKind kind);
+  FeedContainer(const FeedContainer&) = delete;
+  FeedContainer& operator=(const FeedContainer&) = delete;
+
+  ContainerKind Kind() const noexcept { return kind_; }
+  size_t FixedCount() const noexcept { return fixedCount_; }
+  FeedField& Fixed(size_t i) noexcept { return fixed_[i]; }
+  const FeedField& Fixed(size_t i) const noexcept { return fixed_[i]; }
+  size_t ExtraCount() const noexcept { return extras_.Count(); }
+  FeedField* Extra(size_t i) const noexcept { return extras_.At(i); }
+
+  // Exact, case-sensitive; the fixed fields first, then the extras.
+  FeedField* Find(std::string_view name) noexcept;
+  const FeedField* Find(std::string_view name) const noexcept;
+  // Appends an extra field of that name; kErrListMemory (229) on failure.
+  int AddExtra(std::string_view name, FeedField*& added) noexcept;
+  // Destroys the extras and empties every fixed field.
+  void Clear() noexcept;
+
+ private:
+  ContainerKind kind_;
+  size_t fixedCount_;
+  std::unique_ptr<FeedField[]> fixed_;
+  OwnedList<FeedField> extras_;
+};
+
+}  // namespace rssvane

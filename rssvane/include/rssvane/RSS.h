@@ -1,0 +1,149 @@
+#pragma once
+
+// The RSS control as a host sees it: one channel with its image, text input,
+// items and namespaces, read from and written to RSS text and files, reached
+// by property paths and configured by name. Text crosses this boundary as
+// UTF-16 and is converted with the control's CodePage. Every failure throws
+// rssvane::AutomationError.
+//
+// This header is the contract between the control and its hosts (the
+// application, the command-line tool); the members below are the ones that
+// need no network.
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace rssvane {
+
+class AutomationError : public std::runtime_error {
+ public:
+  AutomationError(uint32_t hresult, std::u16string description, std::u16string source, std::u16string helpFile,
+                  uint32_t helpContext);
+  uint32_t HResult() const noexcept { return hresult_; }
+  // What a host sees as the error number: the low 16 bits of the HRESULT.
+  int Number() const noexcept { return static_cast<int>(hresult_ & 0xFFFFu); }
+  const std::u16string& Description() const noexcept { return description_; }
+  const std::u16string& Source() const noexcept { return source_; }
+  const std::u16string& HelpFile() const noexcept { return helpFile_; }
+  uint32_t HelpContext() const noexcept { return helpContext_; }
+
+ private:
+  uint32_t hresult_;
+  std::u16string description_;
+  std::u16string source_;
+  std::u16string helpFile_;
+  uint32_t helpContext_;
+};
+
+enum TRSSVersion : int {
+  rssVersionUndefined = 0,
+  rssVersion091 = 1,
+  rssVersion092 = 2,
+  rssVersion200 = 3,
+};
+
+class RSS {
+ public:
+  RSS();
+  ~RSS();
+  RSS(const RSS&) = delete;
+  RSS& operator=(const RSS&) = delete;
+
+  // Channel, image and text input.
+  std::u16string ChannelTitle() const;
+  void SetChannelTitle(std::u16string_view value);
+  std::u16string ChannelLink() const;
+  void SetChannelLink(std::u16string_view value);
+  std::u16string ChannelDescription() const;
+  void SetChannelDescription(std::u16string_view value);
+  std::u16string ChannelLanguage() const;
+  void SetChannelLanguage(std::u16string_view value);
+  std::u16string ChannelCopyright() const;
+  void SetChannelCopyright(std::u16string_view value);
+  std::u16string ChannelManagingEditor() const;
+  void SetChannelManagingEditor(std::u16string_view value);
+  std::u16string ChannelWebMaster() const;
+  void SetChannelWebMaster(std::u16string_view value);
+  std::u16string ChannelPubDate() const;
+  void SetChannelPubDate(std::u16string_view value);
+  std::u16string ChannelLastBuildDate() const;
+  void SetChannelLastBuildDate(std::u16string_view value);
+  std::u16string ChannelDocs() const;
+  void SetChannelDocs(std::u16string_view value);
+  std::u16string ChannelCategory() const;
+  void SetChannelCategory(std::u16string_view value);
+  std::u16string ChannelCategoryDomain() const;
+  void SetChannelCategoryDomain(std::u16string_view value);
+  std::u16string ImageURL() const;
+  void SetImageURL(std::u16string_view value);
+  std::u16string ImageTitle() const;
+  void SetImageTitle(std::u16string_view value);
+  std::u16string ImageLink() const;
+  void SetImageLink(std::u16string_view value);
+  std::u16string TextInputTitle() const;
+  void SetTextInputTitle(std::u16string_view value);
+  std::u16string TextInputDescription() const;
+  void SetTextInputDescription(std::u16string_view value);
+  std::u16string TextInputName() const;
+  void SetTextInputName(std::u16string_view value);
+  std::u16string TextInputLink() const;
+  void SetTextInputLink(std::u16string_view value);
+
+  // Items, by ItemIndex from 1 to ItemCount.
+  int16_t ItemCount() const;
+  void SetItemCount(int16_t count);
+  std::u16string ItemTitle(int16_t index) const;
+  void SetItemTitle(int16_t index, std::u16string_view value);
+  std::u16string ItemDescription(int16_t index) const;
+  void SetItemDescription(int16_t index, std::u16string_view value);
+  std::u16string ItemLink(int16_t index) const;
+  void SetItemLink(int16_t index, std::u16string_view value);
+  std::u16string ItemAuthor(int16_t index) const;
+  void SetItemAuthor(int16_t index, std::u16string_view value);
+  std::u16string ItemComments(int16_t index) const;
+  void SetItemComments(int16_t index, std::u16string_view value);
+  std::u16string ItemPubDate(int16_t index) const;
+  void SetItemPubDate(int16_t index, std::u16string_view value);
+  std::u16string ItemSource(int16_t index) const;
+  void SetItemSource(int16_t index, std::u16string_view value);
+  std::u16string ItemSourceURL(int16_t index) const;
+  void SetItemSourceURL(int16_t index, std::u16string_view value);
+  std::u16string ItemCategory(int16_t index) const;
+  void SetItemCategory(int16_t index, std::u16string_view value);
+  std::u16string ItemCategoryDomain(int16_t index) const;
+  void SetItemCategoryDomain(int16_t index, std::u16string_view value);
+  std::u16string ItemGuid(int16_t index) const;
+  void SetItemGuid(int16_t index, std::u16string_view value);
+
+  // Namespaces, by NamespaceIndex from 1 to NamespaceCount.
+  int16_t NamespaceCount() const;
+  void SetNamespaceCount(int16_t count);
+  std::u16string NamespacePrefixes(int16_t index) const;
+  void SetNamespacePrefixes(int16_t index, std::u16string_view value);
+  std::u16string Namespaces(int16_t index) const;
+  void SetNamespaces(int16_t index, std::u16string_view value);
+
+  TRSSVersion RSSVersion() const;
+  void SetRSSVersion(int value);
+  // The feed's document text, produced on demand and cached.
+  std::u16string RSSData();
+
+  // Methods.
+  std::u16string Config(std::u16string_view configurationString);
+  void AddItem(std::u16string_view title, std::u16string_view description, std::u16string_view link);
+  void AddNamespace(std::u16string_view prefix, std::u16string_view namespaceUri);
+  std::u16string GetProperty(std::u16string_view propertyName);
+  void SetProperty(std::u16string_view propertyName, std::u16string_view propertyValue);
+  void ReadFile(std::u16string_view fileName);
+  void WriteFile(std::u16string_view fileName);
+  void Reset();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace rssvane

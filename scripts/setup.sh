@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need.
+# Idempotent: when everything is there it only checks and returns.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev fonts-dejavu-core xvfb xauth
+  libcrypto++-dev libmhash-dev openssl
+  libpugixml-dev libexpat1-dev libxml2-dev
+  nginx apache2 apache2-utils tinyproxy dante-server
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+# npm comes with the machine's Node.js on some images and clashes with
+# Debian's own npm package there; install Debian's only when there is none.
+if ! command -v npm >/dev/null 2>&1; then
+  missing+=(npm)
+fi
+
+if ((${#missing[@]})); then
+  sudo=""
+  if [ "$(id -u)" != 0 ]; then sudo="sudo"; fi
+  echo "setup: installing ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

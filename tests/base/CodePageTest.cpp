@@ -1,0 +1,58 @@
+#include "base/CodePage.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace rssvane {
+namespace {
+
+TEST(CodePage, WindowsNumbersMapToIconvNames) {
+  EXPECT_EQ(CodePageName(1252), "CP1252");
+  EXPECT_EQ(CodePageName(932), "CP932");
+  EXPECT_EQ(CodePageName(65001), "UTF-8");
+  EXPECT_EQ(CodePageName(28591), "ISO-8859-1");
+  EXPECT_EQ(CodePageName(28605), "ISO-8859-15");
+  EXPECT_EQ(CodePageName(-5), "");
+  EXPECT_FALSE(CodePageName(0).empty());
+}
+
+TEST(CodePage, Cp1252RoundTripsThroughWideText) {
+  std::u16string wide;
+  ASSERT_TRUE(NarrowToWide("caf\xE9 \x80", 1252, wide));
+  EXPECT_EQ(wide, u"caf\u00E9 \u20AC");
+  std::string narrow;
+  ASSERT_TRUE(WideToNarrow(wide, 1252, narrow));
+  EXPECT_EQ(narrow, "caf\xE9 \x80");
+  // A character the code page lacks becomes a question mark.
+  ASSERT_TRUE(WideToNarrow(u"a\u4E2Db", 1252, narrow));
+  EXPECT_EQ(narrow, "a?b");
+}
+
+TEST(CodePage, Utf8AndShiftJisConvertBothWays) {
+  std::u16string wide;
+  ASSERT_TRUE(NarrowToWide("\xE6\x97\xA5\xE6\x9C\xAC", 65001, wide));
+  EXPECT_EQ(wide, u"\u65E5\u672C");
+  std::string sjis;
+  ASSERT_TRUE(WideToNarrow(wide, 932, sjis));
+  EXPECT_EQ(sjis, "\x93\xFA\x96\x7B");
+  std::string utf8;
+  ASSERT_TRUE(NarrowToUtf8(sjis, 932, utf8));
+  EXPECT_EQ(utf8, "\xE6\x97\xA5\xE6\x9C\xAC");
+  ASSERT_TRUE(Utf8ToNarrow("\xC3\xA9", 1252, utf8));
+  EXPECT_EQ(utf8, "\xE9");
+}
+
+TEST(CodePage, BytesThatDoNotConvertBecomeReplacementCharacters) {
+  std::string utf8;
+  ASSERT_TRUE(NarrowToUtf8("a\xFF" "b\xC3", 65001, utf8));
+  EXPECT_EQ(utf8, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+  std::u16string wide;
+  ASSERT_TRUE(NarrowToWide("x\x81", 1252, wide));  // 0x81 is unassigned in 1252
+  EXPECT_EQ(wide, u"x\uFFFD");
+  EXPECT_FALSE(NarrowToUtf8("abc", 99999, utf8));
+  EXPECT_TRUE(utf8.empty());
+}
+
+}  // namespace
+}  // namespace rssvane
