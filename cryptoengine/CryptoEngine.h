@@ -86,6 +86,12 @@ class CryptoEngine {
   void WriteBufferToFile(const Bytes& plain, const std::string& path);
   Bytes ReadBufferFromFile(const std::string& path);
 
+  // A salted verifier of a password from the same slow derivation, so that a
+  // program password need not be stored in clear text. The verifier is
+  // printable ASCII without "|" or spaces; checking takes one derivation.
+  static std::string MakePasswordVerifier(std::string_view password);
+  static bool CheckPasswordVerifier(std::string_view verifier, std::string_view password);
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
