@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include <rssvane/RSSTypes.h>
+
 namespace rssvane {
 
 class AutomationError : public std::runtime_error {
@@ -36,13 +38,6 @@ class AutomationError : public std::runtime_error {
   std::u16string source_;
   std::u16string helpFile_;
   uint32_t helpContext_;
-};
-
-enum TRSSVersion : int {
-  rssVersionUndefined = 0,
-  rssVersion091 = 1,
-  rssVersion092 = 2,
-  rssVersion200 = 3,
 };
 
 class RSS {
