@@ -103,7 +103,7 @@ TEST(ScriptSession, InvalidRequestsAreAnsweredWithNumberZero) {
     return answer;
   };
   EXPECT_EQ(number("not json"),
-            R"({"ok":false,"number":0,"description":"Not valid JSON: invalid value at byte 1."})");
+            R"({"ok":false,"number":0,"description":"Not valid JSON: invalid literal at byte 1."})");
   EXPECT_EQ(number("[1]"), R"({"ok":false,"number":0,"description":"A request must be a JSON object."})");
   number("");
   number(R"({"get": "ChannelTitle", "set": "ChannelTitle", "value": 1})");

@@ -200,7 +200,7 @@ class Parser {
           case 'r': out += u'\r'; break;
           case 't': out += u'\t'; break;
           case 'u': {
-            uint32_t unit;
+            uint32_t unit = 0;
             if (!Hex4(unit)) return false;
             out += static_cast<char16_t>(unit);
             break;
@@ -214,7 +214,7 @@ class Parser {
         ++pos_;
         continue;
       }
-      uint32_t code;
+      uint32_t code = 0;
       if (!Utf8(code)) return false;
       if (code >= 0x10000) {
         code -= 0x10000;
