@@ -46,6 +46,7 @@ SignalCloser::SignalCloser(std::function<void()> closeProgram, QObject* parent)
 SignalCloser::~SignalCloser() {
   signal(SIGTERM, SIG_DFL);
   signal(SIGINT, SIG_DFL);
+  g_received = 0;
 }
 
 int SignalCloser::Received() { return g_received; }

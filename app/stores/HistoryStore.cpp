@@ -1,5 +1,7 @@
 #include "stores/HistoryStore.h"
 
+#include <stdexcept>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,6 +26,9 @@ StoreLoadProblem HistoryStore::LoadRecentFiles() {
     if (!cipher_) throw std::runtime_error("no engine");
     PrepareFeed(*rss_);
     rss_->ReadFile(FilePath().toStdU16String());
+    // Every file this program writes names its channel; text that reads as
+    // no channel at all is not one of them.
+    if (rss_->ChannelTitle() != u"Recent Files") throw std::runtime_error("not a Recent Files file");
     const int count = rss_->ItemCount();
     loaded.reserve(static_cast<size_t>(count));
     for (int16_t i = 1; i <= count; ++i) {

@@ -25,6 +25,9 @@ StoreLoadProblem VaultStore::LoadRecentFiles() {
     if (!cipher_) throw std::runtime_error("no engine");
     PrepareFeed(*rss_);
     rss_->ReadFile(FilePath().toStdU16String());
+    // Every file this program writes names its channel; text that reads as
+    // no channel at all is not one of them.
+    if (rss_->ChannelTitle() != u"Passwords") throw std::runtime_error("not a Passwords file");
     const int count = rss_->ItemCount();
     loaded.reserve(static_cast<size_t>(count));
     for (int16_t i = 1; i <= count; ++i) {
