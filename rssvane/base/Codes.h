@@ -52,5 +52,10 @@ inline constexpr uint32_t kHrValueOutOfRange = 0x800A017Cu;
 inline constexpr uint32_t kHrInvalidArrayIndex = 0x800A017Du;
 inline constexpr uint32_t kHrReadOnly = 0x800A017Fu;
 inline constexpr uint32_t kHrRuntimeOnly = 0x800A018Au;
+// Raised by late-bound access: argument coercion and member look-up.
+inline constexpr uint32_t kHrOverflow = 0x800A0006u;
+inline constexpr uint32_t kHrTypeMismatch = 0x800A000Du;
+inline constexpr uint32_t kHrMemberNotFound = 0x800A01B6u;
+inline constexpr uint32_t kHrWrongArguments = 0x800A01C2u;
 
 }  // namespace rssvane

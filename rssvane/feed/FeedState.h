@@ -7,15 +7,9 @@
 #include "base/OwnedList.h"
 #include "base/StringList.h"
 #include "feed/FeedContainer.h"
+#include <rssvane/RSSTypes.h>
 
 namespace rssvane {
-
-enum TRSSVersion : int {
-  rssVersionUndefined = 0,
-  rssVersion091 = 1,
-  rssVersion092 = 2,
-  rssVersion200 = 3,
-};
 
 inline constexpr std::string_view kGeneratorText = "Kestrix Version 6.0 RSS Component";
 // Where a new feed points readers for the format it is written in.

@@ -15,6 +15,10 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <rssvane/RSSTypes.h>
+#include <rssvane/Variant.h>
 
 namespace rssvane {
 
@@ -36,13 +40,6 @@ class AutomationError : public std::runtime_error {
   std::u16string source_;
   std::u16string helpFile_;
   uint32_t helpContext_;
-};
-
-enum TRSSVersion : int {
-  rssVersionUndefined = 0,
-  rssVersion091 = 1,
-  rssVersion092 = 2,
-  rssVersion200 = 3,
 };
 
 class RSS {
@@ -140,6 +137,19 @@ class RSS {
   void ReadFile(std::u16string_view fileName);
   void WriteFile(std::u16string_view fileName);
   void Reset();
+
+  // Late-bound access, as an automation host reaches the control: members by
+  // their DISPID or by name (ignoring case). An indexed property takes its
+  // index as the first argument, a property write the value as the last.
+  enum class DispatchKind { kMethod, kPropertyGet, kPropertyPut };
+  static constexpr int32_t kDispIdUnknown = -1;
+  static int32_t DispIdOfName(std::u16string_view name) noexcept;
+  Variant Invoke(int32_t dispId, DispatchKind kind, const std::vector<Variant>& args);
+  Variant Invoke(std::u16string_view name, DispatchKind kind, const std::vector<Variant>& args);
+
+  // A host's designer sets this while the control sits on a form being
+  // edited; the properties that need run time then refuse to be read.
+  void SetDesignMode(bool designMode);
 
  private:
   struct Impl;

@@ -1,0 +1,25 @@
+// VelkorCrypto: the desktop encryption utility.
+
+#include <cstdio>
+
+#include <QApplication>
+
+#include "settings/ProgramPassword.h"
+#include "shell/DisplayCheck.h"
+#include "shell/SignalCloser.h"
+#include "shell/frmMain.h"
+#include "stores/StoreViewFactories.h"
+
+int main(int argc, char** argv) {
+  if (!vk::DisplayAvailable()) {
+    std::fputs(vk::NoDisplayAdvice(argc > 0 ? argv[0] : "VelkorCrypto").c_str(), stderr);
+    return 2;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Velkor Crypto"));
+  vk::frmMain window(QCoreApplication::applicationDirPath(), vk::MakeStoreViewFactories(),
+                     vk::EnginePasswordCheck());
+  vk::SignalCloser closer([&window] { window.close(); });
+  window.show();
+  return app.exec();
+}

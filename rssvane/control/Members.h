@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace rssvane {
+
+// The published members of the control that exist so far, with their DISPIDs
+// and what late-bound access needs to know about each. The network members
+// take their DISPIDs (Accept 1, Timeout 48, GetFeed 504, ...) when they come.
+enum : int32_t {
+  kDispChannelCategory = 3,
+  kDispChannelCategoryDomain = 4,
+  kDispChannelCopyright = 5,
+  kDispChannelDescription = 6,
+  kDispChannelDocs = 7,
+  kDispChannelLanguage = 8,
+  kDispChannelLastBuildDate = 9,
+  kDispChannelLink = 10,
+  kDispChannelManagingEditor = 11,
+  kDispChannelPubDate = 12,
+  kDispChannelTitle = 13,
+  kDispChannelWebMaster = 14,
+  kDispImageLink = 23,
+  kDispImageTitle = 24,
+  kDispImageURL = 25,
+  kDispItemAuthor = 26,
+  kDispItemCategory = 27,
+  kDispItemCategoryDomain = 28,
+  kDispItemComments = 29,
+  kDispItemCount = 30,
+  kDispItemDescription = 31,
+  kDispItemGuid = 32,
+  kDispItemLink = 33,
+  kDispItemPubDate = 34,
+  kDispItemSource = 35,
+  kDispItemSourceURL = 36,
+  kDispItemTitle = 37,
+  kDispNamespaceCount = 38,
+  kDispNamespacePrefixes = 39,
+  kDispNamespaces = 40,
+  kDispRSSData = 42,
+  kDispRSSVersion = 43,
+  kDispTextInputDescription = 44,
+  kDispTextInputLink = 45,
+  kDispTextInputName = 46,
+  kDispTextInputTitle = 47,
+  kDispConfig = 501,
+  kDispAddItem = 502,
+  kDispAddNamespace = 503,
+  kDispGetProperty = 505,
+  kDispReadFile = 508,
+  kDispReset = 509,
+  kDispSetProperty = 510,
+  kDispWriteFile = 511,
+};
+
+// How a member is being used, which decides the help reference of its errors.
+enum class Access : uint8_t { kRead, kWrite, kCall };
+
+enum class Section : uint8_t { kNone, kChannel, kImage, kTextInput, kItem };
+
+struct MemberInfo {
+  int32_t dispId;
+  std::u16string_view name;
+  bool isMethod;
+  uint8_t parameters;  // a method's arguments; 1 for an indexed property
+  bool readOnly;
+  bool runtimeOnly;  // refuses reads while a designer edits the host's form
+  // For text properties mapped onto a fixed field: where it is and, for an
+  // attribute of it, the attribute's name.
+  Section section;
+  size_t field;
+  const char* attribute;
+};
+
+// The member with that DISPID; every DISPID above is in the table.
+const MemberInfo& MemberByDispId(int32_t dispId) noexcept;
+// The member with that name ignoring ASCII case, or null.
+const MemberInfo* MemberByName(std::u16string_view name) noexcept;
+// Null for a DISPID that is not a member.
+const MemberInfo* FindMember(int32_t dispId) noexcept;
+
+}  // namespace rssvane

@@ -1,0 +1,225 @@
+#include "rssvane/RSS.h"
+
+#include <iterator>
+#include <new>
+#include <string>
+
+#include "base/CodePage.h"
+#include "base/Codes.h"
+#include "control/RSSImpl.h"
+
+namespace rssvane {
+
+namespace {
+
+std::string Utf8Of(std::u16string_view text) {
+  std::string out;
+  if (!WideToNarrow(text, 65001, out)) out.clear();
+  return out;
+}
+
+}  // namespace
+
+AutomationError::AutomationError(uint32_t hresult, std::u16string description, std::u16string source,
+                                 std::u16string helpFile, uint32_t helpContext)
+    : std::runtime_error(Utf8Of(description)),
+      hresult_(hresult),
+      description_(std::move(description)),
+      source_(std::move(source)),
+      helpFile_(std::move(helpFile)),
+      helpContext_(helpContext) {}
+
+RSS::RSS() : impl_(std::make_unique<Impl>()) {}
+RSS::~RSS() = default;
+
+void RSS::SetDesignMode(bool designMode) { impl_->designMode = designMode; }
+
+// Channel, image and text input.
+std::u16string RSS::ChannelTitle() const { return impl_->GetText(kDispChannelTitle); }
+void RSS::SetChannelTitle(std::u16string_view v) { impl_->SetText(kDispChannelTitle, v); }
+std::u16string RSS::ChannelLink() const { return impl_->GetText(kDispChannelLink); }
+void RSS::SetChannelLink(std::u16string_view v) { impl_->SetText(kDispChannelLink, v); }
+std::u16string RSS::ChannelDescription() const { return impl_->GetText(kDispChannelDescription); }
+void RSS::SetChannelDescription(std::u16string_view v) { impl_->SetText(kDispChannelDescription, v); }
+std::u16string RSS::ChannelLanguage() const { return impl_->GetText(kDispChannelLanguage); }
+void RSS::SetChannelLanguage(std::u16string_view v) { impl_->SetText(kDispChannelLanguage, v); }
+std::u16string RSS::ChannelCopyright() const { return impl_->GetText(kDispChannelCopyright); }
+void RSS::SetChannelCopyright(std::u16string_view v) { impl_->SetText(kDispChannelCopyright, v); }
+std::u16string RSS::ChannelManagingEditor() const { return impl_->GetText(kDispChannelManagingEditor); }
+void RSS::SetChannelManagingEditor(std::u16string_view v) { impl_->SetText(kDispChannelManagingEditor, v); }
+std::u16string RSS::ChannelWebMaster() const { return impl_->GetText(kDispChannelWebMaster); }
+void RSS::SetChannelWebMaster(std::u16string_view v) { impl_->SetText(kDispChannelWebMaster, v); }
+std::u16string RSS::ChannelPubDate() const { return impl_->GetText(kDispChannelPubDate); }
+void RSS::SetChannelPubDate(std::u16string_view v) { impl_->SetText(kDispChannelPubDate, v); }
+std::u16string RSS::ChannelLastBuildDate() const { return impl_->GetText(kDispChannelLastBuildDate); }
+void RSS::SetChannelLastBuildDate(std::u16string_view v) { impl_->SetText(kDispChannelLastBuildDate, v); }
+std::u16string RSS::ChannelDocs() const { return impl_->GetText(kDispChannelDocs); }
+void RSS::SetChannelDocs(std::u16string_view v) { impl_->SetText(kDispChannelDocs, v); }
+std::u16string RSS::ChannelCategory() const { return impl_->GetText(kDispChannelCategory); }
+void RSS::SetChannelCategory(std::u16string_view v) { impl_->SetText(kDispChannelCategory, v); }
+std::u16string RSS::ChannelCategoryDomain() const { return impl_->GetText(kDispChannelCategoryDomain); }
+void RSS::SetChannelCategoryDomain(std::u16string_view v) { impl_->SetText(kDispChannelCategoryDomain, v); }
+std::u16string RSS::ImageURL() const { return impl_->GetText(kDispImageURL); }
+void RSS::SetImageURL(std::u16string_view v) { impl_->SetText(kDispImageURL, v); }
+std::u16string RSS::ImageTitle() const { return impl_->GetText(kDispImageTitle); }
+void RSS::SetImageTitle(std::u16string_view v) { impl_->SetText(kDispImageTitle, v); }
+std::u16string RSS::ImageLink() const { return impl_->GetText(kDispImageLink); }
+void RSS::SetImageLink(std::u16string_view v) { impl_->SetText(kDispImageLink, v); }
+std::u16string RSS::TextInputTitle() const { return impl_->GetText(kDispTextInputTitle); }
+void RSS::SetTextInputTitle(std::u16string_view v) { impl_->SetText(kDispTextInputTitle, v); }
+std::u16string RSS::TextInputDescription() const { return impl_->GetText(kDispTextInputDescription); }
+void RSS::SetTextInputDescription(std::u16string_view v) { impl_->SetText(kDispTextInputDescription, v); }
+std::u16string RSS::TextInputName() const { return impl_->GetText(kDispTextInputName); }
+void RSS::SetTextInputName(std::u16string_view v) { impl_->SetText(kDispTextInputName, v); }
+std::u16string RSS::TextInputLink() const { return impl_->GetText(kDispTextInputLink); }
+void RSS::SetTextInputLink(std::u16string_view v) { impl_->SetText(kDispTextInputLink, v); }
+
+// Items.
+int16_t RSS::ItemCount() const {
+  impl_->Start(kDispItemCount, Access::kRead);
+  size_t count = impl_->engine.Feed().ItemCount();
+  // A feed read from a file may hold more items than the 16-bit count can say.
+  if (count > kMaxHostItems) impl_->RaiseInterface(kHrOverflow, u"Overflow.", kDispItemCount, Access::kRead);
+  return static_cast<int16_t>(count);
+}
+void RSS::SetItemCount(int16_t count) {
+  impl_->Start(kDispItemCount, Access::kWrite);
+  impl_->Check(impl_->engine.Feed().SetItemCount(count), kDispItemCount, Access::kWrite);
+}
+std::u16string RSS::ItemTitle(int16_t i) const { return impl_->GetItemText(kDispItemTitle, i); }
+void RSS::SetItemTitle(int16_t i, std::u16string_view v) { impl_->SetItemText(kDispItemTitle, i, v); }
+std::u16string RSS::ItemDescription(int16_t i) const { return impl_->GetItemText(kDispItemDescription, i); }
+void RSS::SetItemDescription(int16_t i, std::u16string_view v) { impl_->SetItemText(kDispItemDescription, i, v); }
+std::u16string RSS::ItemLink(int16_t i) const { return impl_->GetItemText(kDispItemLink, i); }
+void RSS::SetItemLink(int16_t i, std::u16string_view v) { impl_->SetItemText(kDispItemLink, i, v); }
+std::u16string RSS::ItemAuthor(int16_t i) const { return impl_->GetItemText(kDispItemAuthor, i); }
+void RSS::SetItemAuthor(int16_t i, std::u16string_view v) { impl_->SetItemText(kDispItemAuthor, i, v); }
+std::u16string RSS::ItemComments(int16_t i) const { return impl_->GetItemText(kDispItemComments, i); }
+void RSS::SetItemComments(int16_t i, std::u16string_view v) { impl_->SetItemText(kDispItemComments, i, v); }
+std::u16string RSS::ItemPubDate(int16_t i) const { return impl_->GetItemText(kDispItemPubDate, i); }
+void RSS::SetItemPubDate(int16_t i, std::u16string_view v) { impl_->SetItemText(kDispItemPubDate, i, v); }
+std::u16string RSS::ItemSource(int16_t i) const { return impl_->GetItemText(kDispItemSource, i); }
+void RSS::SetItemSource(int16_t i, std::u16string_view v) { impl_->SetItemText(kDispItemSource, i, v); }
+std::u16string RSS::ItemSourceURL(int16_t i) const { return impl_->GetItemText(kDispItemSourceURL, i); }
+void RSS::SetItemSourceURL(int16_t i, std::u16string_view v) { impl_->SetItemText(kDispItemSourceURL, i, v); }
+std::u16string RSS::ItemCategory(int16_t i) const { return impl_->GetItemText(kDispItemCategory, i); }
+void RSS::SetItemCategory(int16_t i, std::u16string_view v) { impl_->SetItemText(kDispItemCategory, i, v); }
+std::u16string RSS::ItemCategoryDomain(int16_t i) const { return impl_->GetItemText(kDispItemCategoryDomain, i); }
+void RSS::SetItemCategoryDomain(int16_t i, std::u16string_view v) { impl_->SetItemText(kDispItemCategoryDomain, i, v); }
+std::u16string RSS::ItemGuid(int16_t i) const { return impl_->GetItemText(kDispItemGuid, i); }
+void RSS::SetItemGuid(int16_t i, std::u16string_view v) { impl_->SetItemText(kDispItemGuid, i, v); }
+
+// Namespaces.
+int16_t RSS::NamespaceCount() const {
+  impl_->Start(kDispNamespaceCount, Access::kRead);
+  size_t count = impl_->engine.Feed().NamespaceCount();
+  if (count > 32767) impl_->RaiseInterface(kHrOverflow, u"Overflow.", kDispNamespaceCount, Access::kRead);
+  return static_cast<int16_t>(count);
+}
+void RSS::SetNamespaceCount(int16_t count) {
+  impl_->Start(kDispNamespaceCount, Access::kWrite);
+  impl_->Check(impl_->engine.Feed().SetNamespaceCount(count), kDispNamespaceCount, Access::kWrite);
+}
+std::u16string RSS::NamespacePrefixes(int16_t index) const {
+  impl_->Start(kDispNamespacePrefixes, Access::kRead);
+  FeedState& feed = impl_->engine.Feed();
+  impl_->CheckReadIndex(kDispNamespacePrefixes, index, feed.NamespaceCount());
+  std::string_view value;
+  impl_->Check(feed.NamespacePrefix(index, value), kDispNamespacePrefixes, Access::kRead);
+  return impl_->Wide(value, kDispNamespacePrefixes, Access::kRead);
+}
+void RSS::SetNamespacePrefixes(int16_t index, std::u16string_view value) {
+  impl_->Start(kDispNamespacePrefixes, Access::kWrite);
+  std::string narrow = impl_->Narrow(value, kDispNamespacePrefixes, Access::kWrite);
+  impl_->Check(impl_->engine.Feed().SetNamespacePrefix(index, narrow), kDispNamespacePrefixes, Access::kWrite);
+}
+std::u16string RSS::Namespaces(int16_t index) const {
+  impl_->Start(kDispNamespaces, Access::kRead);
+  FeedState& feed = impl_->engine.Feed();
+  impl_->CheckReadIndex(kDispNamespaces, index, feed.NamespaceCount());
+  std::string_view value;
+  impl_->Check(feed.NamespaceUri(index, value), kDispNamespaces, Access::kRead);
+  return impl_->Wide(value, kDispNamespaces, Access::kRead);
+}
+void RSS::SetNamespaces(int16_t index, std::u16string_view value) {
+  impl_->Start(kDispNamespaces, Access::kWrite);
+  std::string narrow = impl_->Narrow(value, kDispNamespaces, Access::kWrite);
+  impl_->Check(impl_->engine.Feed().SetNamespaceUri(index, narrow), kDispNamespaces, Access::kWrite);
+}
+
+TRSSVersion RSS::RSSVersion() const {
+  impl_->Start(kDispRSSVersion, Access::kRead);
+  return static_cast<TRSSVersion>(impl_->engine.Feed().Version());
+}
+void RSS::SetRSSVersion(int value) {
+  impl_->Start(kDispRSSVersion, Access::kWrite);
+  if (value < rssVersionUndefined || value > rssVersion200) {
+    impl_->RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", kDispRSSVersion, Access::kWrite);
+  }
+  impl_->Check(impl_->engine.Feed().SetVersion(value), kDispRSSVersion, Access::kWrite);
+}
+
+std::u16string RSS::RSSData() {
+  impl_->Start(kDispRSSData, Access::kRead);
+  std::string_view text;
+  impl_->Check(impl_->engine.DocumentText(text), kDispRSSData, Access::kRead);
+  return impl_->Wide(text, kDispRSSData, Access::kRead);
+}
+
+// Methods.
+std::u16string RSS::Config(std::u16string_view configurationString) {
+  impl_->Start(kDispConfig, Access::kCall);
+  std::string narrow = impl_->Narrow(configurationString, kDispConfig, Access::kCall);
+  std::string answer;
+  impl_->Check(impl_->engine.Config(narrow, answer), kDispConfig, Access::kCall);
+  return impl_->Wide(answer, kDispConfig, Access::kCall);
+}
+
+void RSS::AddItem(std::u16string_view title, std::u16string_view description, std::u16string_view link) {
+  impl_->Start(kDispAddItem, Access::kCall);
+  std::string t = impl_->Narrow(title, kDispAddItem, Access::kCall);
+  std::string d = impl_->Narrow(description, kDispAddItem, Access::kCall);
+  std::string l = impl_->Narrow(link, kDispAddItem, Access::kCall);
+  impl_->Check(impl_->engine.AddItem(t, d, l), kDispAddItem, Access::kCall);
+}
+
+void RSS::AddNamespace(std::u16string_view prefix, std::u16string_view namespaceUri) {
+  impl_->Start(kDispAddNamespace, Access::kCall);
+  std::string p = impl_->Narrow(prefix, kDispAddNamespace, Access::kCall);
+  std::string u = impl_->Narrow(namespaceUri, kDispAddNamespace, Access::kCall);
+  impl_->Check(impl_->engine.Feed().AddNamespace(p, u), kDispAddNamespace, Access::kCall);
+}
+
+std::u16string RSS::GetProperty(std::u16string_view propertyName) {
+  impl_->Start(kDispGetProperty, Access::kCall);
+  std::string path = impl_->Narrow(propertyName, kDispGetProperty, Access::kCall);
+  std::string_view value;
+  impl_->Check(impl_->engine.GetProperty(path, value), kDispGetProperty, Access::kCall);
+  return impl_->Wide(value, kDispGetProperty, Access::kCall);
+}
+
+void RSS::SetProperty(std::u16string_view propertyName, std::u16string_view propertyValue) {
+  impl_->Start(kDispSetProperty, Access::kCall);
+  std::string path = impl_->Narrow(propertyName, kDispSetProperty, Access::kCall);
+  std::string value = impl_->Narrow(propertyValue, kDispSetProperty, Access::kCall);
+  impl_->Check(impl_->engine.SetProperty(path, value), kDispSetProperty, Access::kCall);
+}
+
+void RSS::ReadFile(std::u16string_view fileName) {
+  impl_->Start(kDispReadFile, Access::kCall);
+  std::string name = impl_->Narrow(fileName, kDispReadFile, Access::kCall);
+  impl_->Check(impl_->engine.ReadFile(name), kDispReadFile, Access::kCall);
+}
+
+void RSS::WriteFile(std::u16string_view fileName) {
+  impl_->Start(kDispWriteFile, Access::kCall);
+  std::string name = impl_->Narrow(fileName, kDispWriteFile, Access::kCall);
+  impl_->Check(impl_->engine.WriteFile(name), kDispWriteFile, Access::kCall);
+}
+
+void RSS::Reset() {
+  impl_->Start(kDispReset, Access::kCall);
+  impl_->engine.Reset();
+}
+
+}  // namespace rssvane

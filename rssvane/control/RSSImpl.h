@@ -1,0 +1,142 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/CodePage.h"
+#include "base/Codes.h"
+#include "control/Members.h"
+#include "feed/FeedEngine.h"
+#include "rssvane/RSS.h"
+
+namespace rssvane {
+
+// What the control's failures name as their source: its ProgID.
+inline constexpr std::u16string_view kProgId = u"Kestrix.RSS.1";
+inline constexpr std::u16string_view kHelpFile = u"kestrix.chm";
+
+// The engine behind the published members, and the rules that turn text and
+// failures into what crosses the boundary.
+struct RSS::Impl {
+  FeedEngine engine;
+  bool designMode = false;
+
+  // Property reads carry no help reference; writes and methods point at
+  // their topic in the help file.
+  [[noreturn]] void Raise(uint32_t hresult, std::u16string description, int32_t dispId, Access access) const {
+    std::u16string helpFile;
+    uint32_t context = 0;
+    if (access == Access::kWrite) {
+      helpFile = kHelpFile;
+      context = 25900 + static_cast<uint32_t>(dispId);
+    } else if (access == Access::kCall) {
+      helpFile = kHelpFile;
+      context = 45900 + static_cast<uint32_t>(dispId - 500);
+    }
+    throw AutomationError(hresult, std::move(description), std::u16string(kProgId), std::move(helpFile), context);
+  }
+
+  [[noreturn]] void RaiseInterface(uint32_t hresult, std::u16string_view description, int32_t dispId,
+                                   Access access) const {
+    Raise(hresult, std::u16string(description), dispId, access);
+  }
+
+  // An engine code becomes the host's error; its text is narrow, in the
+  // code page, like every other text of the engine.
+  [[noreturn]] void RaiseEngine(int code, int32_t dispId, Access access) const {
+    AutomationFailure failure = FailureForCode(code, engine.LastErrorText());
+    std::u16string description;
+    if (!NarrowToWide(failure.description, engine.Text().CodePage(), description)) {
+      NarrowToWide(failure.description, 65001, description);
+    }
+    if (description.empty()) description = u"No description available.";
+    Raise(failure.hresult, std::move(description), dispId, access);
+  }
+
+  void Check(int code, int32_t dispId, Access access) const {
+    if (code != 0) RaiseEngine(code, dispId, access);
+  }
+
+  std::string Narrow(std::u16string_view text, int32_t dispId, Access access) const {
+    std::string out;
+    if (!WideToNarrow(text, engine.Text().CodePage(), out)) RaiseInterface(kHrOutOfMemory, u"Out of memory.", dispId, access);
+    return out;
+  }
+
+  std::u16string Wide(std::string_view text, int32_t dispId, Access access) const {
+    std::u16string out;
+    if (text.empty()) return out;
+    if (!NarrowToWide(text, engine.Text().CodePage(), out)) RaiseInterface(kHrOutOfMemory, u"Out of memory.", dispId, access);
+    return out;
+  }
+
+  void Begin(const MemberInfo& member, Access access) {
+    engine.ClearError();
+    if (access == Access::kRead && member.runtimeOnly && designMode) {
+      RaiseInterface(kHrRuntimeOnly, u"Property is runtime only (no supported in design time).", member.dispId, access);
+    }
+  }
+
+  FeedContainer& ContainerOf(Section section) {
+    FeedState& feed = engine.Feed();
+    switch (section) {
+      case Section::kImage: return feed.Image();
+      case Section::kTextInput: return feed.TextInput();
+      default: return feed.Channel();
+    }
+  }
+
+  std::u16string GetText(int32_t dispId) {
+    const MemberInfo& member = MemberByDispId(dispId);
+    Begin(member, Access::kRead);
+    const FeedField& field = ContainerOf(member.section).Fixed(member.field);
+    return Wide(member.attribute ? field.Attribute(member.attribute) : field.Text(), dispId, Access::kRead);
+  }
+
+  void SetText(int32_t dispId, std::u16string_view value) {
+    const MemberInfo& member = MemberByDispId(dispId);
+    Begin(member, Access::kWrite);
+    std::string narrow = Narrow(value, dispId, Access::kWrite);
+    FeedField& field = ContainerOf(member.section).Fixed(member.field);
+    FeedState& feed = engine.Feed();
+    Check(member.attribute ? feed.SetFieldAttribute(field, member.attribute, narrow) : feed.SetFieldText(field, narrow),
+          dispId, Access::kWrite);
+  }
+
+  void CheckReadIndex(int32_t dispId, long index, size_t count) const {
+    if (index < 1 || static_cast<size_t>(index) > count) {
+      RaiseInterface(kHrInvalidArrayIndex, u"Invalid array index.", dispId, Access::kRead);
+    }
+  }
+
+  std::u16string GetItemText(int32_t dispId, int16_t index) {
+    const MemberInfo& member = MemberByDispId(dispId);
+    Begin(member, Access::kRead);
+    FeedState& feed = engine.Feed();
+    CheckReadIndex(dispId, index, feed.ItemCount());
+    std::string_view value;
+    Check(member.attribute ? feed.ItemAttribute(index, member.field, member.attribute, value)
+                           : feed.ItemText(index, member.field, value),
+          dispId, Access::kRead);
+    return Wide(value, dispId, Access::kRead);
+  }
+
+  // Writes leave the index check to the engine, which names the problem.
+  void SetItemText(int32_t dispId, int16_t index, std::u16string_view value) {
+    const MemberInfo& member = MemberByDispId(dispId);
+    Begin(member, Access::kWrite);
+    std::string narrow = Narrow(value, dispId, Access::kWrite);
+    FeedState& feed = engine.Feed();
+    Check(member.attribute ? feed.SetItemAttribute(index, member.field, member.attribute, narrow)
+                           : feed.SetItemText(index, member.field, narrow),
+          dispId, Access::kWrite);
+  }
+
+  const MemberInfo& Start(int32_t dispId, Access access) {
+    const MemberInfo& member = MemberByDispId(dispId);
+    Begin(member, access);
+    return member;
+  }
+};
+
+}  // namespace rssvane

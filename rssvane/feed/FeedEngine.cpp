@@ -1,0 +1,87 @@
+#include "feed/FeedEngine.h"
+
+#include <new>
+
+#include "base/Codes.h"
+#include "feed/PropertyPath.h"
+
+namespace rssvane {
+
+namespace {
+
+bool IsFileReadFailure(int code) noexcept {
+  return code == kErrFileOpen || (code >= kErrFileReadFirst && code <= kErrFileReadLast);
+}
+
+}  // namespace
+
+FeedEngine::FeedEngine() {
+  chain_.Attach(ConfigLevel::kRss, &feedSettings_);
+  chain_.Attach(ConfigLevel::kTextConversion, &text_);
+  reader_.Reset(text_.CharsetMode() != 0);
+}
+
+void FeedEngine::Reset() noexcept {
+  reader_.Reset(text_.CharsetMode() != 0);
+  chain_.RestoreResetDefaults();
+  feed_.Reset();
+}
+
+int FeedEngine::ReadDocument(std::string_view text) noexcept {
+  reader_.Reset(text_.CharsetMode() != 0);
+  chain_.RestoreResetDefaults();
+  return reader_.ReadDocument(feed_, text);
+}
+
+int FeedEngine::ReadFile(std::string_view path) noexcept {
+  try {
+    std::string name(path);
+    if (name.find('\0') != std::string::npos) return feed_.Fail(kErrFileOpen, "Can't open file for reading.");
+    // Only the reader itself is prepared beforehand: a file that cannot be
+    // read must leave every setting as it was.
+    reader_.Reset(text_.CharsetMode() != 0);
+    int rc = reader_.ReadFile(feed_, name.c_str());
+    if (!IsFileReadFailure(rc)) chain_.RestoreResetDefaults();
+    return rc;
+  } catch (const std::bad_alloc&) {
+    return feed_.Fail(kErrOutOfMemory);
+  }
+}
+
+int FeedEngine::WriteFile(std::string_view path) noexcept {
+  try {
+    std::string name(path);
+    if (name.find('\0') != std::string::npos) return feed_.Fail(kErrFileOpen, "Can't open file for writing.");
+    return writer_.WriteFile(feed_, name.c_str());
+  } catch (const std::bad_alloc&) {
+    return feed_.Fail(kErrOutOfMemory);
+  }
+}
+
+int FeedEngine::GetProperty(std::string_view path, std::string_view& value) noexcept {
+  return GetPropertyValue(feed_, path, value);
+}
+
+int FeedEngine::SetProperty(std::string_view path, std::string_view value) noexcept {
+  return SetPropertyValue(feed_, path, value);
+}
+
+int FeedEngine::Config(std::string_view configurationString, std::string& answer) noexcept {
+  answer.clear();
+  try {
+    ConfigResult result;
+    int rc = chain_.Offer(ParseConfigString(configurationString), result);
+    if (rc != 0) return feed_.Fail(rc, result.message);
+    answer = std::move(result.value);
+    return 0;
+  } catch (const std::bad_alloc&) {
+    return feed_.Fail(kErrOutOfMemory);
+  }
+}
+
+int FeedEngine::AddItem(std::string_view title, std::string_view description, std::string_view link) noexcept {
+  if (feed_.ItemCount() >= kMaxHostItems) return feed_.Fail(kErrInvalidIndex, "Cannot add more items.");
+  return feed_.AddItem(title, description, link);
+}
+
+}  // namespace rssvane

@@ -1,0 +1,960 @@
+#include "xml/XmlReader.h"
+
+#include <cstring>
+
+namespace rssvane {
+
+namespace {
+
+// Tokenizer states.
+enum State : int {
+  kText = 0,
+  kTagName = 1,
+  kAfterLt = 2,
+  kBeforeAttribute = 3,
+  kAttributeName = 4,
+  kAfterAttributeName = 5,
+  kBeforeValue = 6,
+  kUnquotedValue = 7,
+  kAfterTag = 8,
+  kSingleQuoted = 9,
+  kDoubleQuoted = 10,
+  kEndTagName = 11,
+  kAfterEndTagName = 12,
+  kEntityText = 13,
+  kEntityUnquoted = 14,
+  kEntitySingle = 15,
+  kEntityDouble = 16,
+  kEndTagJunk = 17,
+  kAfterBangDash = 18,
+  kComment = 19,
+  kInstruction = 20,
+  kAfterBang = 21,
+  kDeclaration = 22,
+  kSectionContent = 23,
+  kSectionKeyword = 24,
+  kDeclSingle = 25,
+  kDeclDouble = 26,
+  kDeclBracket = 27,
+  kSecondByte = 28,
+};
+
+// Byte classes.
+enum : uint8_t {
+  kName = 1,
+  kSpace = 2,
+  kTextStop = 4,    // ends a run of plain text
+  kDoubleStop = 8,  // ends a run of a double-quoted value
+  kSingleStop = 16, // ends a run of a single-quoted value
+};
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+inline std::string_view View(const unsigned char* p, size_t n) noexcept {
+  return std::string_view(reinterpret_cast<const char*>(p), n);
+}
+
+}  // namespace
+
+XmlReader::XmlReader() {
+  BuildClasses();
+  Reset();
+}
+
+XmlReader::~XmlReader() = default;
+
+void XmlReader::BuildClasses() noexcept {
+  for (int c = 0; c < 256; ++c) {
+    uint8_t bits = 0;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+        c == ':' || c == '_') {
+      bits |= kName;
+    }
+    if ((c >= 9 && c <= 13) || c == ' ') bits |= kSpace;
+    classes_[c] = bits;
+  }
+  for (char c : extraNameChars_.View()) classes_[static_cast<unsigned char>(c)] |= kName;
+  for (char c : extraWhiteSpace_.View()) classes_[static_cast<unsigned char>(c)] |= kSpace;
+  classes_['<'] |= kTextStop;
+  classes_['&'] |= kTextStop | kDoubleStop | kSingleStop;
+  classes_['"'] |= kDoubleStop;
+  classes_['\''] |= kSingleStop;
+  if (flushOnNewline_) classes_['\n'] |= kTextStop;
+  if (multiByte_) {
+    for (int c = 0x81; c <= 0x9F; ++c) classes_[c] |= kTextStop;
+    for (int c = 0xE0; c <= 0xEF; ++c) classes_[c] |= kTextStop;
+  }
+}
+
+void XmlReader::SetFlushOnNewline(bool on) noexcept {
+  flushOnNewline_ = on;
+  BuildClasses();
+}
+
+void XmlReader::SetMultiByte(bool on) noexcept {
+  multiByte_ = on;
+  BuildClasses();
+}
+
+int XmlReader::SetExtraNameChars(std::string_view chars) noexcept {
+  if (int rc = extraNameChars_.Assign(chars)) return rc;
+  BuildClasses();
+  return 0;
+}
+
+int XmlReader::SetExtraWhiteSpace(std::string_view chars) noexcept {
+  if (int rc = extraWhiteSpace_.Assign(chars)) return rc;
+  BuildClasses();
+  return 0;
+}
+
+void XmlReader::SetClient(XmlClient* client) noexcept {
+  client_ = client;
+  rawBytes_ = client && client->WantsRawBytes();
+}
+
+void XmlReader::Reset() noexcept {
+  state_ = kText;
+  entityReturn_ = kText;
+  prev1_ = prev2_ = 0;
+  error_ = 0;
+  bytesFed_ = 0;
+  rawMode_ = false;
+  droppedWhiteSpace_ = false;
+  inStartEvent_ = false;
+  eventDepth_ = 0;
+  // Give back what a large document made the buffers grow to.
+  for (size_t i = 0; i <= kMaxDepth; ++i) {
+    if (accumulators_[i].OnHeap()) accumulators_[i] = GrowString();
+    accumulators_[i].Clear();
+  }
+  pendingStart_ = 0;
+  for (GrowString* s : {&whiteSpace_, &name_, &attributeName_, &value_, &entity_, &section_, &attributes_}) {
+    if (s->OnHeap()) *s = GrowString();
+    s->Clear();
+  }
+  pendingCount_ = 0;
+  elementNames_.Clear();
+  depth_ = 0;
+  nsCount_ = 0;
+  nsData_.Clear();
+  if (tree_.Reset()) error_ = kErrXmlOutOfMemory;
+}
+
+int XmlReader::Fail(int code) noexcept {
+  if (error_ == 0) error_ = code;
+  return error_;
+}
+
+int XmlReader::Feed(const char* text) noexcept {
+  if (!text) return error_;
+  return Feed(text, std::strlen(text));
+}
+
+int XmlReader::Feed(const char* data, size_t size) noexcept {
+  if (error_) return error_;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+  if (!rawBytes_) {
+    int rc = Run(p, size);
+    bytesFed_ += size;
+    return rc;
+  }
+  for (size_t i = 0; i < size; ++i) {
+    ++bytesFed_;
+    if (int rc = client_->RawByte(static_cast<char>(p[i]))) return Fail(rc);
+    if (int rc = Run(p + i, 1)) return rc;
+  }
+  return 0;
+}
+
+int XmlReader::Finish() noexcept {
+  if (error_) return error_;
+  if (state_ != kText && state_ != kAfterTag) return Fail(kErrXmlEndState);
+  if (int rc = FlushAtTag()) return Fail(rc);
+  if (xmlMode_) {
+    if (depth_ > 0) return Fail(kErrXmlUnclosedElements);
+    return 0;
+  }
+  // Lenient mode forgives what was left open, so that the tree is whole.
+  while (buildTree_ && depth_ > 0) {
+    std::string_view top = elementNames_.View().substr(elementNameStart_[depth_ - 1]);
+    if (int rc = scratch2_.Assign(top)) return Fail(rc);
+    if (int rc = EndTag(scratch2_.View(), false)) return Fail(rc);
+  }
+  return 0;
+}
+
+// Hands the pending text up to end (counted from its start) to the client
+// and the tree, and drops it from the pending text.
+int XmlReader::Deliver(size_t end) noexcept {
+  GrowString& acc = Accumulator();
+  if (end > 0 && client_) {
+    if (int rc = client_->Characters(acc.View().substr(pendingStart_, end))) return rc;
+  }
+  if (buildTree_ && depth_ > 0) {
+    pendingStart_ += end;
+  } else {
+    acc.RemovePrefix(end);
+    pendingStart_ = 0;
+  }
+  return 0;
+}
+
+int XmlReader::FlushAtTag() noexcept {
+  GrowString& acc = Accumulator();
+  const char* data = acc.CStr();
+  size_t length = acc.Length();
+  size_t end = length;
+  while (end > pendingStart_ && (classes_[static_cast<unsigned char>(data[end - 1])] & kSpace)) --end;
+  droppedWhiteSpace_ = end < length;
+  if (end < length) {
+    if (client_) {
+      if (int rc = client_->IgnorableWhiteSpace(acc.View().substr(end))) return rc;
+    }
+    acc.Truncate(end);
+  }
+  return Deliver(end - pendingStart_);
+}
+
+int XmlReader::FlushText() noexcept {
+  GrowString& acc = Accumulator();
+  return Deliver(acc.Length() - pendingStart_);
+}
+
+int XmlReader::FlushAtNewline() noexcept {
+  GrowString& acc = Accumulator();
+  const char* data = acc.CStr();
+  size_t end = acc.Length();
+  while (end > pendingStart_ && (classes_[static_cast<unsigned char>(data[end - 1])] & kSpace)) --end;
+  return Deliver(end - pendingStart_);
+}
+
+int XmlReader::ResolveEntity(bool closedBySemicolon, GrowString& target) noexcept {
+  std::string_view name = entity_.View();
+  GrowString& result = entityResult_;
+  result.Clear();
+  bool resolved = false;
+  if (buildTree_) {
+    if (name == "lt") {
+      resolved = !result.Append('<');
+    } else if (name == "gt") {
+      resolved = !result.Append('>');
+    } else if (name == "amp") {
+      resolved = !result.Append('&');
+    } else if (name == "apos") {
+      resolved = !result.Append('\'');
+    } else if (name == "quot") {
+      resolved = !result.Append('"');
+    } else if (name.size() >= 2 && name[0] == '#') {
+      // A decimal number, or "x" and a hexadecimal one, of one byte.
+      bool hex = name[1] == 'x' || name[1] == 'X';
+      size_t i = hex ? 2 : 1;
+      unsigned value = 0;
+      bool valid = i < name.size();
+      for (; valid && i < name.size(); ++i) {
+        char c = name[i];
+        unsigned digit;
+        if (c >= '0' && c <= '9') {
+          digit = static_cast<unsigned>(c - '0');
+        } else if (hex && c >= 'a' && c <= 'f') {
+          digit = static_cast<unsigned>(c - 'a' + 10);
+        } else if (hex && c >= 'A' && c <= 'F') {
+          digit = static_cast<unsigned>(c - 'A' + 10);
+        } else {
+          valid = false;
+          break;
+        }
+        value = value * (hex ? 16 : 10) + digit;
+        if (value > 255) valid = false;
+      }
+      if (valid) resolved = !result.Append(static_cast<char>(value));
+    }
+  }
+  if (!resolved) {
+    result.Clear();
+    if (result.Append('&') || result.Append(name) || (closedBySemicolon && result.Append(';'))) {
+      return kErrXmlOutOfMemory;
+    }
+  }
+  if (client_) {
+    if (int rc = client_->Entity(name, result)) return rc;
+  }
+  if (target.Append(result.View())) return kErrXmlOutOfMemory;
+  return 0;
+}
+
+int XmlReader::ResolvePrefix(std::string_view name, bool attribute, std::string_view& uri, std::string_view& local,
+                             uint32_t& record) noexcept {
+  size_t colon = name.find(':');
+  std::string_view prefix;
+  if (colon == std::string_view::npos) {
+    local = name;
+    if (attribute) {
+      uri = {};
+      record = 0;
+      return 0;
+    }
+  } else {
+    prefix = name.substr(0, colon);
+    local = name.substr(colon + 1);
+  }
+  for (size_t i = nsCount_; i-- > 0;) {
+    if (NsPrefix(namespaces_[i]) == prefix) {
+      uri = NsUri(namespaces_[i]);
+      record = namespaces_[i].record;
+      return 0;
+    }
+  }
+  if (colon == std::string_view::npos) {
+    uri = {};
+    record = 0;
+    return 0;
+  }
+  if (attribute && prefix == "xml") {
+    uri = XmlTree::kXmlNamespaceUri;
+    record = tree_.XmlNamespaceOffset();
+    return 0;
+  }
+  int code = attribute ? kErrXmlAttributePrefix : kErrXmlElementPrefix;
+  bool ignore = attribute ? ignoreBadAttributePrefixes_ : ignoreBadElementPrefixes_;
+  if (!ignore) return code;
+  if (client_) {
+    if (int rc = client_->Warning(code, XmlErrorText(code))) return rc;
+  }
+  uri = {};
+  local = name;
+  record = 0;
+  return 0;
+}
+
+int XmlReader::StoreAttribute() noexcept {
+  std::string_view name = attributeName_.View();
+  std::string_view value = value_.View();
+  if (xmlMode_ && name.substr(0, 5) == "xmlns" && (name.size() == 5 || name[5] == ':')) {
+    std::string_view prefix = name.size() == 5 ? std::string_view() : name.substr(6);
+    if (nsCount_ >= kMaxNamespaces) return kErrXmlOutOfMemory;
+    NamespaceEntry& e = namespaces_[nsCount_];
+    e.prefixStart = static_cast<uint32_t>(nsData_.Length());
+    e.prefixLength = static_cast<uint32_t>(prefix.size());
+    if (nsData_.Append(prefix)) return kErrXmlOutOfMemory;
+    e.uriStart = static_cast<uint32_t>(nsData_.Length());
+    e.uriLength = static_cast<uint32_t>(value.size());
+    if (nsData_.Append(value)) return kErrXmlOutOfMemory;
+    e.depth = static_cast<uint32_t>(depth_);
+    e.record = 0;
+    if (buildTree_) {
+      if (int rc = tree_.AddNamespace(prefix, value, e.record)) return rc;
+    }
+    ++nsCount_;
+    if (client_) {
+      if (int rc = client_->StartPrefixMapping(prefix, value)) return rc;
+    }
+  } else {
+    if (pendingCount_ >= kMaxAttributes) return kErrXmlOutOfMemory;
+    Pending& a = pending_[pendingCount_];
+    a.nameStart = static_cast<uint32_t>(attributes_.Length());
+    a.nameLength = static_cast<uint32_t>(name.size());
+    if (attributes_.Append(name)) return kErrXmlOutOfMemory;
+    a.valueStart = static_cast<uint32_t>(attributes_.Length());
+    a.valueLength = static_cast<uint32_t>(value.size());
+    if (attributes_.Append(value)) return kErrXmlOutOfMemory;
+    ++pendingCount_;
+  }
+  attributeName_.Clear();
+  value_.Clear();
+  return 0;
+}
+
+int XmlReader::CloseStartTag(bool emptyElement) noexcept {
+  std::string_view name = name_.View();
+  if (xmlMode_ || buildTree_) {
+    if (depth_ >= kMaxDepth) return kErrXmlOutOfMemory;
+    elementNameStart_[depth_] = static_cast<uint32_t>(elementNames_.Length());
+    if (elementNames_.Append(name)) return kErrXmlOutOfMemory;
+    ++depth_;
+    pendingStart_ = 0;
+    accumulators_[buildTree_ ? depth_ : 0].Clear();
+  }
+  std::string_view uri, local = name;
+  uint32_t record = 0;
+  if (xmlMode_) {
+    if (int rc = ResolvePrefix(name, false, uri, local, record)) return rc;
+  }
+  if (!xmlMode_ && !emptyElement && EqualsIgnoreCase(name, "SCRIPT")) rawMode_ = true;
+  eventDepth_ = depth_ ? depth_ - 1 : 0;
+  if (client_) {
+    inStartEvent_ = true;
+    int rc = client_->StartElement(uri, local, name, emptyElement);
+    inStartEvent_ = false;
+    if (rc) return rc;
+  }
+  if (buildTree_) {
+    if (int rc = tree_.StartElement(record, local, static_cast<uint32_t>(pendingCount_), emptyElement)) return rc;
+    for (size_t i = 0; i < pendingCount_; ++i) {
+      std::string_view attributeName = PendingName(i);
+      std::string_view attributeUri, attributeLocal = attributeName;
+      uint32_t attributeRecord = 0;
+      if (xmlMode_) {
+        if (int rc = ResolvePrefix(attributeName, true, attributeUri, attributeLocal, attributeRecord)) return rc;
+      }
+      if (int rc = tree_.AddAttribute(attributeRecord, attributeLocal, PendingValue(i))) return rc;
+    }
+  }
+  pendingCount_ = 0;
+  attributes_.Clear();
+  if (emptyElement) return EndTag(name, true);
+  return 0;
+}
+
+int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
+  if (xmlMode_) {
+    if (depth_ == 0 || elementNames_.View().substr(elementNameStart_[depth_ - 1]) != name) return kErrXmlUnbalanced;
+  }
+  std::string_view uri, local = name;
+  uint32_t record = 0;
+  if (xmlMode_) {
+    if (int rc = ResolvePrefix(name, false, uri, local, record)) return rc;
+  }
+  eventDepth_ = depth_ ? depth_ - 1 : 0;
+  if (client_) {
+    if (int rc = client_->EndElement(uri, local, name, emptyElement)) return rc;
+  }
+  if (depth_ > 0) {
+    if (buildTree_) {
+      GrowString& acc = accumulators_[depth_];
+      if (int rc = tree_.EndElement(acc.View())) return rc;
+      acc.Clear();
+    }
+    if (xmlMode_) {
+      while (nsCount_ > 0 && namespaces_[nsCount_ - 1].depth + 1 >= depth_) {
+        NamespaceEntry& e = namespaces_[nsCount_ - 1];
+        if (buildTree_) tree_.EndNamespaceScope(e.record);
+        if (client_) {
+          if (int rc = client_->EndPrefixMapping(NsPrefix(e))) return rc;
+        }
+        nsData_.Truncate(e.prefixStart);
+        --nsCount_;
+      }
+    }
+    --depth_;
+    elementNames_.Truncate(elementNameStart_[depth_]);
+    pendingStart_ = buildTree_ ? accumulators_[depth_].Length() : 0;
+    if (buildTree_ && depth_ == 0) {
+      accumulators_[0].Clear();
+      pendingStart_ = 0;
+    }
+  }
+  if (!xmlMode_ && rawMode_ && EqualsIgnoreCase(name, "SCRIPT")) rawMode_ = false;
+  return 0;
+}
+
+int XmlReader::ReportMarkedSection() noexcept {
+  // The section content ends with the "]]" of its "]]>".
+  size_t length = section_.Length();
+  section_.Truncate(length >= 2 ? length - 2 : 0);
+  if (client_) {
+    if (int rc = client_->MarkedSection(name_.View(), section_.View())) return rc;
+  }
+  if (buildTree_ && depth_ > 0 && name_.View() == "CDATA") {
+    GrowString& acc = accumulators_[depth_];
+    // White space cut off right before the section separated words.
+    if (droppedWhiteSpace_ && acc.Append(' ')) return kErrXmlOutOfMemory;
+    if (acc.Append(section_.View())) return kErrXmlOutOfMemory;
+    pendingStart_ = acc.Length();
+  }
+  droppedWhiteSpace_ = false;
+  return 0;
+}
+
+#define XR_CHECK(expr)             \
+  do {                             \
+    if (int rc_ = (expr)) {        \
+      return Fail(rc_);            \
+    }                              \
+  } while (0)
+
+#define XR_APPEND(buffer, what)                                 \
+  do {                                                          \
+    if ((buffer).Append(what)) return Fail(kErrXmlOutOfMemory); \
+  } while (0)
+
+int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
+  const uint8_t* cls = classes_;
+  size_t i = 0;
+  // The byte before p[i] and the one before that.
+  auto prev1 = [&](size_t at) -> unsigned char { return at >= 1 ? p[at - 1] : prev1_; };
+  auto prev2 = [&](size_t at) -> unsigned char { return at >= 2 ? p[at - 2] : (at == 1 ? prev1_ : prev2_); };
+
+  while (i < n) {
+    unsigned char c = p[i];
+    switch (state_) {
+      case kText: {
+        size_t j = i;
+        while (j + 4 <= n && !((cls[p[j]] | cls[p[j + 1]] | cls[p[j + 2]] | cls[p[j + 3]]) & kTextStop)) j += 4;
+        while (j < n && !(cls[p[j]] & kTextStop)) ++j;
+        if (j != i) {
+          XR_APPEND(Accumulator(), View(p + i, j - i));
+          i = j;
+          if (i == n) break;
+          c = p[i];
+        }
+        ++i;
+        if (c == '<') {
+          XR_CHECK(FlushAtTag());
+          name_.Clear();
+          state_ = kAfterLt;
+        } else if (c == '&') {
+          XR_CHECK(FlushText());
+          entity_.Clear();
+          entityReturn_ = kText;
+          state_ = kEntityText;
+        } else if (c == '\n' && flushOnNewline_) {
+          XR_APPEND(Accumulator(), '\n');
+          XR_CHECK(FlushAtNewline());
+        } else {
+          // A lead byte of a double-byte character.
+          XR_APPEND(Accumulator(), static_cast<char>(c));
+          state_ = kSecondByte;
+        }
+        break;
+      }
+      case kSecondByte:
+        XR_APPEND(Accumulator(), static_cast<char>(c));
+        ++i;
+        state_ = kText;
+        break;
+      case kAfterLt:
+        if (xmlMode_ || (cls[c] & kName) || c == '!' || c == '/' || c == '?') {
+          state_ = kTagName;
+        } else {
+          XR_APPEND(Accumulator(), '<');
+          state_ = kText;
+        }
+        break;
+      case kTagName: {
+        if (cls[c] & kName) {
+          size_t j = i + 1;
+          while (j < n && (cls[p[j]] & kName)) ++j;
+          XR_APPEND(name_, View(p + i, j - i));
+          i = j;
+          break;
+        }
+        if (name_.Empty()) {
+          if (c == '/' && prev1(i) == '<') {
+            ++i;
+            state_ = kEndTagName;
+            break;
+          }
+          if (c == '!') {
+            ++i;
+            state_ = kAfterBang;
+            break;
+          }
+          if (c == '?') {
+            ++i;
+            state_ = kInstruction;
+            break;
+          }
+        }
+        if (rawMode_) {
+          GrowString& acc = Accumulator();
+          XR_APPEND(acc, '<');
+          XR_APPEND(acc, name_.View());
+          state_ = kText;
+          break;
+        }
+        // A start tag needs a name.
+        if (xmlMode_ && name_.Empty()) return Fail(kErrXmlInvalidMarkup);
+        pendingCount_ = 0;
+        attributes_.Clear();
+        attributeName_.Clear();
+        value_.Clear();
+        state_ = kBeforeAttribute;
+        break;
+      }
+      case kBeforeAttribute:
+        ++i;
+        if ((cls[c] & kSpace) || c == '/') break;
+        if (c == '>') {
+          state_ = kAfterTag;
+          XR_CHECK(CloseStartTag(prev1(i - 1) == '/'));
+          break;
+        }
+        attributeName_.Clear();
+        XR_APPEND(attributeName_, static_cast<char>(c));
+        state_ = kAttributeName;
+        break;
+      case kAttributeName: {
+        if (cls[c] & kName) {
+          size_t j = i + 1;
+          while (j < n && (cls[p[j]] & kName)) ++j;
+          XR_APPEND(attributeName_, View(p + i, j - i));
+          i = j;
+          break;
+        }
+        ++i;
+        if (cls[c] & kSpace) {
+          state_ = kAfterAttributeName;
+        } else if (c == '=') {
+          state_ = kBeforeValue;
+        } else if (c == '>' || c == '/') {
+          value_.Clear();
+          XR_CHECK(StoreAttribute());
+          if (c == '>') {
+            state_ = kAfterTag;
+            XR_CHECK(CloseStartTag(false));
+          } else {
+            state_ = kAfterAttributeName;
+          }
+        } else {
+          // Not a name character, but the name goes on to the next separator.
+          XR_APPEND(attributeName_, static_cast<char>(c));
+        }
+        break;
+      }
+      case kAfterAttributeName:
+        ++i;
+        if (cls[c] & kSpace) break;
+        if (c == '=') {
+          state_ = kBeforeValue;
+          break;
+        }
+        // The name waiting here is empty when it was stored at a "/".
+        if (!attributeName_.Empty()) {
+          value_.Clear();
+          XR_CHECK(StoreAttribute());
+        }
+        if (c == '>') {
+          state_ = kAfterTag;
+          XR_CHECK(CloseStartTag(prev1(i - 1) == '/'));
+        } else if (c == '/') {
+          state_ = kBeforeAttribute;
+        } else {
+          XR_APPEND(attributeName_, static_cast<char>(c));
+          state_ = kAttributeName;
+        }
+        break;
+      case kBeforeValue:
+        ++i;
+        if (cls[c] & kSpace) break;
+        value_.Clear();
+        if (c == '"') {
+          state_ = kDoubleQuoted;
+        } else if (c == '\'') {
+          state_ = kSingleQuoted;
+        } else if (c == '&') {
+          entity_.Clear();
+          entityReturn_ = kUnquotedValue;
+          state_ = kEntityUnquoted;
+        } else if (c == '>') {
+          if (xmlMode_) return Fail(kErrXmlInvalidMarkup);
+          XR_CHECK(StoreAttribute());
+          state_ = kAfterTag;
+          XR_CHECK(CloseStartTag(false));
+        } else {
+          XR_APPEND(value_, static_cast<char>(c));
+          state_ = kUnquotedValue;
+        }
+        break;
+      case kUnquotedValue:
+        ++i;
+        if (c == '&') {
+          entity_.Clear();
+          entityReturn_ = kUnquotedValue;
+          state_ = kEntityUnquoted;
+        } else if (cls[c] & kSpace) {
+          XR_CHECK(StoreAttribute());
+          state_ = kBeforeAttribute;
+        } else if (c == '>') {
+          bool slash = prev1(i - 1) == '/';
+          if (slash && !value_.Empty() && value_.View().back() == '/') value_.Truncate(value_.Length() - 1);
+          XR_CHECK(StoreAttribute());
+          state_ = kAfterTag;
+          XR_CHECK(CloseStartTag(slash));
+        } else {
+          XR_APPEND(value_, static_cast<char>(c));
+        }
+        break;
+      case kDoubleQuoted:
+      case kSingleQuoted: {
+        uint8_t stop = state_ == kDoubleQuoted ? kDoubleStop : kSingleStop;
+        size_t j = i;
+        while (j < n && !(cls[p[j]] & stop)) ++j;
+        if (j != i) {
+          XR_APPEND(value_, View(p + i, j - i));
+          i = j;
+          if (i == n) break;
+          c = p[i];
+        }
+        ++i;
+        if (c == '&') {
+          entity_.Clear();
+          entityReturn_ = state_;
+          state_ = state_ == kDoubleQuoted ? kEntityDouble : kEntitySingle;
+        } else {
+          XR_CHECK(StoreAttribute());
+          state_ = kBeforeAttribute;
+        }
+        break;
+      }
+      case kAfterTag: {
+        size_t j = i;
+        while (j < n && (cls[p[j]] & kSpace)) ++j;
+        if (j != i) {
+          if (client_) XR_APPEND(whiteSpace_, View(p + i, j - i));
+          i = j;
+          if (i == n) break;
+        }
+        if (!whiteSpace_.Empty()) {
+          if (client_) XR_CHECK(client_->IgnorableWhiteSpace(whiteSpace_.View()));
+          whiteSpace_.Clear();
+        }
+        state_ = kText;
+        break;
+      }
+      case kEndTagName: {
+        if (cls[c] & kName) {
+          size_t j = i + 1;
+          while (j < n && (cls[p[j]] & kName)) ++j;
+          XR_APPEND(name_, View(p + i, j - i));
+          i = j;
+          break;
+        }
+        state_ = kAfterEndTagName;
+        break;
+      }
+      case kAfterEndTagName:
+        ++i;
+        if (cls[c] & kSpace) break;
+        state_ = c == '>' ? kAfterTag : kEndTagJunk;
+        XR_CHECK(EndTag(name_.View(), false));
+        if (state_ == kEndTagJunk && xmlMode_) return Fail(kErrXmlInvalidMarkup);
+        break;
+      case kEndTagJunk:
+        if (xmlMode_) return Fail(kErrXmlInvalidMarkup);
+        ++i;
+        if (c == '>') state_ = kText;
+        break;
+      case kEntityText:
+      case kEntityUnquoted:
+      case kEntitySingle:
+      case kEntityDouble: {
+        if ((cls[c] & kName) || c == '#') {
+          size_t j = i + 1;
+          while (j < n && ((cls[p[j]] & kName) || p[j] == '#')) ++j;
+          XR_APPEND(entity_, View(p + i, j - i));
+          i = j;
+          break;
+        }
+        bool semicolon = c == ';';
+        if (semicolon) ++i;
+        XR_CHECK(ResolveEntity(semicolon, state_ == kEntityText ? Accumulator() : value_));
+        state_ = entityReturn_;
+        break;
+      }
+      case kAfterBangDash:
+        ++i;
+        if (c == '-') {
+          // The "-" kept in case this was a declaration is not comment text.
+          name_.Clear();
+          state_ = kComment;
+        } else {
+          XR_APPEND(name_, static_cast<char>(c));
+          state_ = kDeclaration;
+        }
+        break;
+      case kComment:
+      case kInstruction:
+      case kSectionContent: {
+        GrowString& target = state_ == kSectionContent ? section_ : name_;
+        const void* found = std::memchr(p + i, '>', n - i);
+        size_t j = found ? static_cast<size_t>(static_cast<const unsigned char*>(found) - p) : n;
+        if (j != i) {
+          XR_APPEND(target, View(p + i, j - i));
+          i = j;
+          if (i == n) break;
+        }
+        ++i;
+        unsigned char b1 = prev1(j), b2 = prev2(j);
+        if (state_ == kComment) {
+          if (b1 == '-' && b2 == '-') {
+            name_.Truncate(name_.Length() >= 2 ? name_.Length() - 2 : 0);
+            state_ = kAfterTag;
+            if (client_) XR_CHECK(client_->Comment(name_.View()));
+            break;
+          }
+        } else if (state_ == kInstruction) {
+          if (b1 == '?' || !xmlMode_) {
+            if (!name_.Empty()) name_.Truncate(name_.Length() - 1);
+            state_ = kAfterTag;
+            if (client_) XR_CHECK(client_->ProcessingInstruction(name_.View()));
+            break;
+          }
+        } else if (b1 == ']' && b2 == ']') {
+          state_ = kText;
+          XR_CHECK(ReportMarkedSection());
+          break;
+        }
+        XR_APPEND(target, '>');
+        break;
+      }
+      case kAfterBang:
+        ++i;
+        if (c == '[') {
+          name_.Clear();
+          state_ = kSectionKeyword;
+        } else if (c == '-') {
+          XR_APPEND(name_, '-');
+          state_ = kAfterBangDash;
+        } else {
+          XR_APPEND(name_, static_cast<char>(c));
+          state_ = kDeclaration;
+        }
+        break;
+      case kDeclaration:
+        ++i;
+        if (c == '>') {
+          state_ = kAfterTag;
+          if (client_) XR_CHECK(client_->Declaration(name_.View()));
+          break;
+        }
+        XR_APPEND(name_, static_cast<char>(c));
+        if (c == '[') {
+          state_ = kDeclBracket;
+        } else if (c == '"') {
+          state_ = kDeclDouble;
+        } else if (c == '\'') {
+          state_ = kDeclSingle;
+        }
+        break;
+      case kDeclSingle:
+      case kDeclDouble:
+      case kDeclBracket: {
+        unsigned char close = state_ == kDeclSingle ? '\'' : state_ == kDeclDouble ? '"' : ']';
+        const void* found = std::memchr(p + i, close, n - i);
+        size_t j = found ? static_cast<size_t>(static_cast<const unsigned char*>(found) + 1 - p) : n;
+        XR_APPEND(name_, View(p + i, j - i));
+        i = j;
+        if (found) state_ = kDeclaration;
+        break;
+      }
+      case kSectionKeyword:
+        ++i;
+        if (c == '[') {
+          section_.Clear();
+          state_ = kSectionContent;
+        } else if (!(cls[c] & kSpace)) {
+          XR_APPEND(name_, static_cast<char>(c));
+        }
+        break;
+      default:
+        return Fail(kErrXmlEndState);
+    }
+  }
+  if (n >= 2) {
+    prev2_ = p[n - 2];
+    prev1_ = p[n - 1];
+  } else if (n == 1) {
+    prev2_ = prev1_;
+    prev1_ = p[0];
+  }
+  return 0;
+}
+
+int XmlReader::Namespace(size_t n, std::string_view& prefix, std::string_view& uri) const noexcept {
+  prefix = uri = {};
+  if (nsCount_ == 0) return kErrXmlNoNamespaces;
+  if (n < 1 || n > nsCount_) return kErrXmlInvalidNamespaceIndex;
+  prefix = NsPrefix(namespaces_[n - 1]);
+  uri = NsUri(namespaces_[n - 1]);
+  return 0;
+}
+
+size_t XmlReader::AttributeCount() const noexcept {
+  if (inStartEvent_) return pendingCount_;
+  if (!tree_.HasRoot()) return 0;
+  return tree_.AttributeCount(tree_.Current() ? tree_.Current() : tree_.Root());
+}
+
+int XmlReader::AttributeQualifiedName(size_t n, GrowString& out) const noexcept {
+  out.Clear();
+  size_t count = AttributeCount();
+  if (count == 0) return kErrXmlNoAttributes;
+  if (n < 1 || n > count) return kErrXmlInvalidAttributeIndex;
+  if (inStartEvent_) return out.Assign(PendingName(n - 1));
+  uint32_t element = tree_.Current() ? tree_.Current() : tree_.Root();
+  return tree_.AttributeQualifiedName(tree_.Attribute(element, static_cast<uint32_t>(n)), out);
+}
+
+int XmlReader::AttributeLocalName(size_t n, std::string_view& out) const noexcept {
+  out = {};
+  size_t count = AttributeCount();
+  if (count == 0) return kErrXmlNoAttributes;
+  if (n < 1 || n > count) return kErrXmlInvalidAttributeIndex;
+  if (inStartEvent_) {
+    std::string_view name = PendingName(n - 1);
+    size_t colon = name.find(':');
+    out = colon == std::string_view::npos ? name : name.substr(colon + 1);
+    return 0;
+  }
+  uint32_t element = tree_.Current() ? tree_.Current() : tree_.Root();
+  out = tree_.AttributeLocalName(tree_.Attribute(element, static_cast<uint32_t>(n)));
+  return 0;
+}
+
+int XmlReader::AttributePrefix(size_t n, std::string_view& out) const noexcept {
+  out = {};
+  size_t count = AttributeCount();
+  if (count == 0) return kErrXmlNoAttributes;
+  if (n < 1 || n > count) return kErrXmlInvalidAttributeIndex;
+  if (inStartEvent_) {
+    std::string_view name = PendingName(n - 1);
+    size_t colon = name.find(':');
+    out = colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
+    return 0;
+  }
+  uint32_t element = tree_.Current() ? tree_.Current() : tree_.Root();
+  out = tree_.AttributePrefix(tree_.Attribute(element, static_cast<uint32_t>(n)));
+  return 0;
+}
+
+int XmlReader::AttributeValue(size_t n, std::string_view& out) const noexcept {
+  out = {};
+  size_t count = AttributeCount();
+  if (count == 0) return kErrXmlNoAttributes;
+  if (n < 1 || n > count) return kErrXmlInvalidAttributeIndex;
+  if (inStartEvent_) {
+    out = PendingValue(n - 1);
+    return 0;
+  }
+  uint32_t element = tree_.Current() ? tree_.Current() : tree_.Root();
+  out = tree_.AttributeValue(tree_.Attribute(element, static_cast<uint32_t>(n)));
+  return 0;
+}
+
+int XmlReader::AttributeValue(std::string_view qualifiedName, std::string_view& out) const noexcept {
+  out = {};
+  if (inStartEvent_) {
+    if (pendingCount_ == 0) return kErrXmlNoAttributes;
+    for (size_t i = 0; i < pendingCount_; ++i) {
+      if (PendingName(i) == qualifiedName) {
+        out = PendingValue(i);
+        return 0;
+      }
+    }
+    return kErrXmlNoSuchAttribute;
+  }
+  if (!tree_.HasRoot()) return kErrXmlNoAttributes;
+  return tree_.AttributeByName(tree_.Current() ? tree_.Current() : tree_.Root(), qualifiedName, out);
+}
+
+}  // namespace rssvane

@@ -1,0 +1,195 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "base/GrowString.h"
+#include "xml/XmlClient.h"
+#include "xml/XmlErrors.h"
+#include "xml/XmlTree.h"
+
+namespace rssvane {
+
+// The component's XML reader: a push-driven, byte-oriented state machine.
+// The caller feeds bytes; events go to an optional client as soon as the
+// construct they report is complete and, in tree mode, the document is
+// recorded in an XmlTree. The first error ends the document: every later
+// call returns it until Reset.
+//
+// Two modes: XML mode (the default) checks that end tags match, resolves
+// namespace prefixes and fails on markup it cannot read; lenient mode reads
+// HTML-like text, keeps a "<" that starts no tag as text and keeps the body
+// of a SCRIPT element as text.
+//
+// Nesting, declarations in scope and the attributes of one element are each
+// limited to 128, so that hostile input cannot make the reader grow without
+// bound other than in proportion to its own size.
+class XmlReader {
+ public:
+  static constexpr size_t kMaxDepth = 128;
+  static constexpr size_t kMaxNamespaces = 128;
+  static constexpr size_t kMaxAttributes = 128;
+
+  XmlReader();
+  ~XmlReader();
+  XmlReader(const XmlReader&) = delete;
+  XmlReader& operator=(const XmlReader&) = delete;
+
+  // Clears every buffer and stack, the byte count and the tree; options stay.
+  void Reset() noexcept;
+
+  // Each returns 0 or the document's first error code.
+  int Feed(char c) noexcept { return Feed(&c, 1); }
+  // A zero-terminated text, up to its first zero byte.
+  int Feed(const char* text) noexcept;
+  // Every byte of data, zero bytes included.
+  int Feed(const char* data, size_t size) noexcept;
+  // The end of the document: 205 when it stops inside markup, 206 (XML
+  // mode) when elements are still open. Lenient mode closes them.
+  int Finish() noexcept;
+
+  int LastError() const noexcept { return error_; }
+  std::string_view LastErrorText() const noexcept { return XmlErrorText(error_); }
+  uint64_t BytesFed() const noexcept { return bytesFed_; }
+
+  // Options; change them only between documents.
+  void SetClient(XmlClient* client) noexcept;
+  XmlClient* Client() const noexcept { return client_; }
+  void SetXmlMode(bool on) noexcept { xmlMode_ = on; }
+  bool XmlMode() const noexcept { return xmlMode_; }
+  void SetBuildTree(bool on) noexcept { buildTree_ = on; }
+  bool BuildTree() const noexcept { return buildTree_; }
+  void SetFlushOnNewline(bool on) noexcept;
+  bool FlushOnNewline() const noexcept { return flushOnNewline_; }
+  void SetIgnoreBadElementPrefixes(bool on) noexcept { ignoreBadElementPrefixes_ = on; }
+  bool IgnoreBadElementPrefixes() const noexcept { return ignoreBadElementPrefixes_; }
+  void SetIgnoreBadAttributePrefixes(bool on) noexcept { ignoreBadAttributePrefixes_ = on; }
+  bool IgnoreBadAttributePrefixes() const noexcept { return ignoreBadAttributePrefixes_; }
+  // Double-byte text (Shift-JIS style): a lead byte from 0x81 to 0x9F or
+  // 0xE0 to 0xEF takes the next byte with it, whatever it is.
+  void SetMultiByte(bool on) noexcept;
+  bool MultiByte() const noexcept { return multiByte_; }
+  int SetExtraNameChars(std::string_view chars) noexcept;
+  int SetExtraWhiteSpace(std::string_view chars) noexcept;
+
+  // Depth of the element of the current start or end event (the root is 0).
+  size_t ElementDepth() const noexcept { return eventDepth_; }
+  // Open elements right now.
+  size_t OpenElements() const noexcept { return depth_; }
+
+  // Namespace declarations in scope, from 1 (the outermost) to the count;
+  // 104 when none is in scope, 103 outside the range.
+  size_t NamespaceCount() const noexcept { return nsCount_; }
+  int Namespace(size_t n, std::string_view& prefix, std::string_view& uri) const noexcept;
+
+  // Attributes: during a start event those of the element being opened,
+  // otherwise those of the tree's current element. n counts from 1; 102 when
+  // there are none, 101 outside the range, 107 for a name not found.
+  size_t AttributeCount() const noexcept;
+  int AttributeQualifiedName(size_t n, GrowString& out) const noexcept;
+  int AttributeLocalName(size_t n, std::string_view& out) const noexcept;
+  int AttributePrefix(size_t n, std::string_view& out) const noexcept;
+  int AttributeValue(size_t n, std::string_view& out) const noexcept;
+  int AttributeValue(std::string_view qualifiedName, std::string_view& out) const noexcept;
+
+  XmlTree& Tree() noexcept { return tree_; }
+  const XmlTree& Tree() const noexcept { return tree_; }
+
+ private:
+  struct Pending {
+    uint32_t nameStart, nameLength, valueStart, valueLength;
+  };
+  struct NamespaceEntry {
+    uint32_t prefixStart, prefixLength, uriStart, uriLength;
+    uint32_t depth;
+    uint32_t record;
+  };
+
+  void BuildClasses() noexcept;
+  int Fail(int code) noexcept;
+  int Run(const unsigned char* p, size_t n) noexcept;
+
+  GrowString& Accumulator() noexcept { return accumulators_[buildTree_ ? depth_ : 0]; }
+  int FlushAtTag() noexcept;
+  int FlushText() noexcept;
+  int FlushAtNewline() noexcept;
+  int Deliver(size_t end) noexcept;
+
+  int StoreAttribute() noexcept;
+  int CloseStartTag(bool emptyElement) noexcept;
+  int EndTag(std::string_view name, bool emptyElement) noexcept;
+  int ResolveEntity(bool closedBySemicolon, GrowString& target) noexcept;
+  int ReportMarkedSection() noexcept;
+  int ResolvePrefix(std::string_view name, bool attribute, std::string_view& uri, std::string_view& local,
+                    uint32_t& record) noexcept;
+  std::string_view NsPrefix(const NamespaceEntry& e) const noexcept {
+    return nsData_.View().substr(e.prefixStart, e.prefixLength);
+  }
+  std::string_view NsUri(const NamespaceEntry& e) const noexcept {
+    return nsData_.View().substr(e.uriStart, e.uriLength);
+  }
+  std::string_view PendingName(size_t i) const noexcept {
+    return attributes_.View().substr(pending_[i].nameStart, pending_[i].nameLength);
+  }
+  std::string_view PendingValue(size_t i) const noexcept {
+    return attributes_.View().substr(pending_[i].valueStart, pending_[i].valueLength);
+  }
+
+  // Options.
+  XmlClient* client_ = nullptr;
+  bool rawBytes_ = false;
+  bool xmlMode_ = true;
+  bool buildTree_ = false;
+  bool flushOnNewline_ = true;
+  bool ignoreBadElementPrefixes_ = false;
+  bool ignoreBadAttributePrefixes_ = false;
+  bool multiByte_ = false;
+  GrowString extraNameChars_;
+  GrowString extraWhiteSpace_;
+  uint8_t classes_[256];
+
+  // Tokenizer.
+  int state_ = 0;
+  int entityReturn_ = 0;
+  unsigned char prev1_ = 0;
+  unsigned char prev2_ = 0;
+  int error_ = 0;
+  uint64_t bytesFed_ = 0;
+  bool rawMode_ = false;
+  bool droppedWhiteSpace_ = false;
+  bool inStartEvent_ = false;
+  size_t eventDepth_ = 0;
+
+  // Pending text lives at the end of the innermost element's accumulator,
+  // from pendingStart_ on, so text reaches the tree without another copy.
+  GrowString accumulators_[kMaxDepth + 1];
+  size_t pendingStart_ = 0;
+  GrowString whiteSpace_;
+  GrowString name_;
+  GrowString attributeName_;
+  GrowString value_;
+  GrowString entity_;
+  GrowString entityResult_;
+  GrowString section_;
+  GrowString scratch_;
+  GrowString scratch2_;
+
+  // The element being opened.
+  GrowString attributes_;
+  Pending pending_[kMaxAttributes];
+  size_t pendingCount_ = 0;
+
+  // Open elements: their names, packed.
+  GrowString elementNames_;
+  uint32_t elementNameStart_[kMaxDepth + 1];
+  size_t depth_ = 0;
+
+  NamespaceEntry namespaces_[kMaxNamespaces];
+  size_t nsCount_ = 0;
+  GrowString nsData_;
+
+  XmlTree tree_;
+};
+
+}  // namespace rssvane

@@ -1,0 +1,174 @@
+// vkcrypt as a script uses it: exit codes, messages on standard error, and
+// output the engine and the tool itself read back.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "../TestFolder.h"
+#include "vk/Version.h"
+
+namespace vkcrypto {
+namespace {
+
+using testing::Text;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class Vkcrypt : public ::testing::Test {
+ protected:
+  // Runs vkcrypt with ARGS (shell words) and INPUT on standard input, away
+  // from any terminal.
+  Result Run(const std::string& args, const std::string& input = "") {
+    testing::WriteFile(folder_.File(".stdin"), Text(input));
+    const std::string command = "setsid -w " VKCRYPT_PATH " " + args + " <" + folder_.File(".stdin") + " 2>" +
+                                folder_.File(".stderr");
+    Result result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const Bytes err = testing::ReadFile(folder_.File(".stderr"));
+    result.err.assign(err.begin(), err.end());
+    std::filesystem::remove(folder_.File(".stdin"));
+    std::filesystem::remove(folder_.File(".stderr"));
+    return result;
+  }
+
+  std::string File(const std::string& name) const { return folder_.File(name); }
+
+  testing::TestFolder folder_;
+};
+
+TEST_F(Vkcrypt, FilesRoundTripAndAWrongPasswordLeavesNoDestination) {
+  testing::WriteFile(File("pw"), Text("s3cret\n"));
+  testing::WriteFile(File("plain.txt"), Text("file contents\n"));
+  Result r = Run("encrypt --algorithm twofish --strength 256 --hash sha2 --hash-size 512 --password-file " +
+                 File("pw") + " " + File("plain.txt") + " " + File("plain.vkf"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  const Bytes sealed = testing::ReadFile(File("plain.vkf"));
+  ASSERT_GT(sealed.size(), 8u);
+  EXPECT_EQ(testing::ToHex(Bytes(sealed.begin(), sealed.begin() + 8)), "564B014602200140");
+
+  r = Run("decrypt --password-file " + File("pw") + " " + File("plain.vkf") + " " + File("back.txt"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testing::ReadFile(File("back.txt")), Text("file contents\n"));
+
+  testing::WriteFile(File("wrong"), Text("S3cret\n"));
+  r = Run("decrypt --password-file " + File("wrong") + " " + File("plain.vkf") + " " + File("never.txt"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vkcrypt: wrong password or damaged data\n");
+  EXPECT_FALSE(std::filesystem::exists(File("never.txt")));
+
+  r = Run("decrypt --password-file " + File("pw") + " " + File("missing.vkf") + " " + File("never.txt"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vkcrypt: cannot open '" + File("missing.vkf") + "': No such file or directory\n");
+}
+
+TEST_F(Vkcrypt, TextRoundTripsWithThePasswordOnStandardInput) {
+  Result r = Run("encrypt-text --hash haval --hash-size 224 --password-file -", "pw line\nthe message\nline 2");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(r.out.back(), '\n');
+  const std::string hex = r.out.substr(0, r.out.size() - 1);
+  EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+  EXPECT_EQ(hex.size(), 2 * (60 + std::string("the message\nline 2").size()));
+  EXPECT_EQ(hex.substr(0, 16), "564B014D0110021C");  // Rijndael 128, HAVAL 224
+
+  r = Run("decrypt-text --password-file -", "pw line\n" + hex + "\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "the message\nline 2");
+
+  r = Run("decrypt-text --password-file -", "pw line\n" + hex.substr(0, hex.size() - 2) + "\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vkcrypt: wrong password or damaged data\n");
+  r = Run("decrypt-text --password-file -", "pw line\nnot hex");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vkcrypt: the input is not hexadecimal text\n");
+}
+
+TEST_F(Vkcrypt, KeyPairLinesEncryptAndDecryptWithRsa) {
+  Result r = Run("keypair --bits 1024");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const size_t newline = r.out.find('\n');
+  ASSERT_NE(newline, std::string::npos);
+  ASSERT_EQ(r.out.substr(0, 8), "public: ");
+  ASSERT_EQ(r.out.substr(newline + 1, 9), "private: ");
+  testing::WriteFile(File("public.txt"), Text(r.out.substr(8, newline - 8)));
+  testing::WriteFile(File("private.txt"), Text(r.out.substr(newline + 10)));
+
+  r = Run("encrypt-text --public-key-file " + File("public.txt"), "to the key holder");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, 14), "564B0152010080");
+  r = Run("decrypt-text --private-key-file " + File("private.txt"), r.out);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "to the key holder");
+
+  r = Run("keypair --bits 256");
+  ASSERT_EQ(r.status, 0);
+  testing::WriteFile(File("small.txt"), Text(r.out.substr(8, r.out.find('\n') - 8)));
+  r = Run("encrypt-text --public-key-file " + File("small.txt"), "x");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vkcrypt: key too small to encrypt with\n");
+}
+
+TEST_F(Vkcrypt, StoreCommandsReadWhatTheApplicationWrites) {
+  CryptoEngine store;
+  store.SetMethod(Method::kRijndael);
+  store.SetSecretKeyFromPassPhrase(vk::kFileDescription, 256);
+  store.SetHashingMethod(HashingMethod::kSha2);
+  store.SetHashSize(512);
+  store.SetKdfIterationsForTesting(50);
+  store.WriteBufferToFile(Text("{GUID}|0|-1|3||-1|5|UNSETVALUE|2|0|"), File("settings.dat"));
+  Result r = Run("store-decrypt " + File("settings.dat"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "{GUID}|0|-1|3||-1|5|UNSETVALUE|2|0|\n");
+
+  const std::string first = testing::ToHex(store.EncryptBuffer(Text("report.vkf")));
+  const std::string second = testing::ToHex(store.EncryptBuffer(Text("")));
+  r = Run("store-field " + first + " " + second);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "report.vkf\n\n");
+
+  r = Run("store-field --help");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("The store key is fixed by design"), std::string::npos);
+}
+
+TEST_F(Vkcrypt, UsageMistakesExitWithTwoAndNoTerminalWithOne) {
+  EXPECT_EQ(Run("").status, 2);
+  EXPECT_EQ(Run("--help").status, 0);
+  Result r = Run("frobnicate");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.substr(0, 38), "vkcrypt: unknown command 'frobnicate'\n");
+  r = Run("encrypt --hash haval --hash-size 512 a b");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "vkcrypt: --hash-size for haval must be 128, 160, 192, 224 or 256");
+  EXPECT_EQ(Run("encrypt --password secret a b").status, 2);
+  EXPECT_EQ(Run("encrypt onlyone").status, 2);
+  EXPECT_EQ(Run("keypair --bits 7168").status, 2);
+  EXPECT_EQ(Run("decrypt-text --private-key-file k --password-file p").status, 2);
+  for (const char* command : {"encrypt", "decrypt", "encrypt-text", "decrypt-text", "keypair", "store-decrypt"}) {
+    r = Run(std::string(command) + " --help");
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_EQ(r.out.substr(0, 15 + std::strlen(command)), std::string("Usage: vkcrypt ") + command) << command;
+  }
+  testing::WriteFile(File("plain.txt"), Text("x"));
+  r = Run("encrypt " + File("plain.txt") + " " + File("out.vkf"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vkcrypt: no terminal to ask for the password on; use --password-file\n");
+  testing::WriteFile(File("empty"), Text("\n"));
+  r = Run("encrypt --password-file " + File("empty") + " " + File("plain.txt") + " " + File("out.vkf"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vkcrypt: the password is empty\n");
+}
+
+}  // namespace
+}  // namespace vkcrypto

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "base/Codes.h"
+#include "feed/FeedReader.h"
+#include "xml/XmlReader.h"
+
+namespace rssvane {
+namespace {
+
+std::string Channel(const FeedState& feed, size_t field) {
+  return std::string(feed.Channel().Fixed(field).Text());
+}
+
+std::string ItemText(FeedState& feed, long index, size_t field) {
+  std::string_view text;
+  feed.ItemText(index, field, text);
+  return std::string(text);
+}
+
+class TempFile {
+ public:
+  explicit TempFile(std::string_view content) {
+    char name[] = "/tmp/feedreaderXXXXXX";
+    int fd = mkstemp(name);
+    path_ = name;
+    if (fd >= 0) {
+      if (!content.empty() && write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size())) {
+        path_.clear();
+      }
+      close(fd);
+    }
+  }
+  ~TempFile() { std::remove(path_.c_str()); }
+  const char* Path() const { return path_.c_str(); }
+
+ private:
+  std::string path_;
+};
+
+TEST(FeedReader, ReadsChannelImageTextInputAndItemsOfAnRss2Document) {
+  const char* text =
+      "<?xml version=\"1.0\"?>\n"
+      "<rss version=\"2.0\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns=\"urn:default\">\n"
+      "<channel>\n"
+      "  <title>  A &amp; B  </title>\n"
+      "  <link>http://x/</link>\n"
+      "  <category domain=\"d\">c1</category>\n"
+      "  <dc:rights>r</dc:rights>\n"
+      "  <image><url>u</url><title>it</title><link>il</link></image>\n"
+      "  <textInput><title>tt</title><name>n</name></textInput>\n"
+      "  <item><title>one</title><category a=\"1\" b=\"2\">x</category><category b=\"3\">y</category>"
+      "<dc:creator>me</dc:creator><description><![CDATA[<p>hi</p>]]></description></item>\n"
+      "  <item><title>two</title><guid isPermaLink=\"false\">g</guid></item>\n"
+      "</channel>\n</rss>\n";
+  FeedReader reader;
+  FeedState feed;
+  ASSERT_EQ(reader.ReadDocument(feed, text), 0);
+  EXPECT_EQ(feed.Version(), rssVersion200);
+  EXPECT_EQ(Channel(feed, channel_field::kTitle), "A & B");
+  EXPECT_EQ(Channel(feed, channel_field::kLink), "http://x/");
+  EXPECT_EQ(Channel(feed, channel_field::kCategory), "c1");
+  EXPECT_EQ(feed.Channel().Fixed(channel_field::kCategory).Attribute("domain"), "d");
+  EXPECT_EQ(Channel(feed, channel_field::kGenerator), "Kestrix Version 6.0 RSS Component");
+  ASSERT_EQ(feed.Channel().ExtraCount(), 1u);
+  EXPECT_EQ(feed.Channel().Extra(0)->Name(), "dc:rights");
+  EXPECT_EQ(feed.Channel().Extra(0)->Text(), "r");
+  EXPECT_EQ(feed.Image().Fixed(image_field::kUrl).Text(), "u");
+  EXPECT_EQ(feed.TextInput().Fixed(text_input_field::kName).Text(), "n");
+  ASSERT_EQ(feed.ItemCount(), 2u);
+  EXPECT_EQ(ItemText(feed, 1, item_field::kTitle), "one");
+  EXPECT_EQ(ItemText(feed, 1, item_field::kDescription), "<p>hi</p>");
+  // A repeated element keeps the last text and the union of the attributes.
+  const FeedField& category = feed.Item(1)->Fixed(item_field::kCategory);
+  EXPECT_EQ(category.Text(), "y");
+  ASSERT_EQ(category.AttributeCount(), 2u);
+  EXPECT_EQ(category.Attribute("a"), "1");
+  EXPECT_EQ(category.Attribute("b"), "3");
+  EXPECT_EQ(feed.Item(1)->Find("dc:creator")->Text(), "me");
+  EXPECT_EQ(ItemText(feed, 2, item_field::kGuid), "g");
+  EXPECT_EQ(feed.Item(2)->Fixed(item_field::kGuid).Attribute("isPermaLink"), "false");
+  ASSERT_EQ(feed.NamespaceCount(), 1u);
+  std::string_view prefix, uri;
+  feed.NamespacePrefix(1, prefix);
+  feed.NamespaceUri(1, uri);
+  EXPECT_EQ(prefix, "dc");
+  EXPECT_EQ(uri, "http://purl.org/dc/elements/1.1/");
+  EXPECT_EQ(feed.DefaultNamespace(), "urn:default");
+  EXPECT_EQ(feed.DocumentText().View(), text);
+  EXPECT_FALSE(feed.Modified());
+  EXPECT_EQ(feed.LastError(), 0);
+}
+
+TEST(FeedReader, VersionAttributeDecidesTheVersion) {
+  FeedReader reader;
+  FeedState feed;
+  struct Case {
+    const char* text;
+    int version;
+  } cases[] = {
+      {"<rss version='0.91'/>", rssVersion091}, {"<rss version='0.92'/>", rssVersion092},
+      {"<rss version='2.0'/>", rssVersion200},  {"<rss/>", rssVersionUndefined},
+      {"<rss version=''/>", rssVersionUndefined}, {"<rss version='0.93'/>", rssVersion200},
+  };
+  for (const Case& c : cases) {
+    feed.SetVersion(rssVersion091);
+    ASSERT_EQ(reader.ReadDocument(feed, c.text), 0) << c.text;
+    EXPECT_EQ(feed.Version(), c.version) << c.text;
+  }
+}
+
+TEST(FeedReader, AnyRootIsWalkedAndRootLevelItemsComeFirstInWalkOrder) {
+  const char* text =
+      "<rdf:RDF xmlns:rdf='urn:rdf' xmlns='urn:rss'>"
+      "<channel><title>T</title><item><title>in channel</title></item></channel>"
+      "<image><url>u</url></image><textinput><title>ti</title></textinput>"
+      "<item><title>root</title></item>"
+      "</rdf:RDF>";
+  FeedReader reader;
+  FeedState feed;
+  ASSERT_EQ(reader.ReadDocument(feed, text), 0);
+  EXPECT_EQ(feed.Version(), rssVersionUndefined);
+  EXPECT_EQ(Channel(feed, channel_field::kTitle), "T");
+  EXPECT_EQ(feed.Image().Fixed(image_field::kUrl).Text(), "u");
+  EXPECT_EQ(feed.TextInput().Fixed(text_input_field::kTitle).Text(), "ti");
+  ASSERT_EQ(feed.ItemCount(), 2u);
+  EXPECT_EQ(ItemText(feed, 1, item_field::kTitle), "in channel");
+  EXPECT_EQ(ItemText(feed, 2, item_field::kTitle), "root");
+  EXPECT_EQ(feed.DefaultNamespace(), "urn:rss");
+  EXPECT_EQ(feed.NamespaceCount(), 1u);
+}
+
+TEST(FeedReader, TextInputInsideTheChannelMatchesOnlyItsExactCase) {
+  FeedReader reader;
+  FeedState feed;
+  ASSERT_EQ(reader.ReadDocument(feed, "<rss><channel><textinput><title>x</title></textinput></channel></rss>"), 0);
+  EXPECT_EQ(feed.TextInput().Fixed(text_input_field::kTitle).Text(), "");
+  ASSERT_NE(feed.Channel().Find("textinput"), nullptr);
+}
+
+TEST(FeedReader, MalformedDocumentsFailWithTheReaderCodeAndLeaveAResetFeed) {
+  FeedReader reader;
+  FeedState feed;
+  feed.AddItem("t", "d", "l");
+  feed.SetAllowNonRss(false);
+  EXPECT_EQ(reader.ReadDocument(feed, "<rss xmlns:a='u'><channel></rss>"), 201);
+  EXPECT_EQ(feed.LastErrorText(), "Unbalanced element tag.");
+  EXPECT_EQ(feed.ItemCount(), 0u);
+  EXPECT_TRUE(feed.AllowNonRss());
+  // The root's declarations were merged before the failure.
+  EXPECT_EQ(feed.NamespaceCount(), 1u);
+  EXPECT_EQ(feed.DocumentText().View(), "");
+  AutomationFailure failure = FailureForCode(feed.LastError(), feed.LastErrorText());
+  EXPECT_EQ(failure.number, 20202);
+
+  EXPECT_EQ(reader.ReadDocument(feed, "<rss><channel>"), 206);
+  EXPECT_EQ(feed.LastErrorText(), "Document contains unbalanced elements.");
+  EXPECT_EQ(reader.ReadDocument(feed, ""), 210);
+  EXPECT_EQ(feed.LastErrorText(), "DOM tree unavailable (set BuildDOM to true and reparse).");
+  EXPECT_EQ(reader.ReadDocument(feed, std::string_view("\0<rss/>", 7)), 210);
+  EXPECT_EQ(reader.ReadDocument(feed, "just text"), 210);
+}
+
+TEST(FeedReader, TheDocumentEndsAtItsFirstZeroByte) {
+  FeedReader reader;
+  FeedState feed;
+  ASSERT_EQ(reader.ReadDocument(feed, std::string_view("<rss><channel><title>x</title></channel></rss>\0junk<", 52)), 0);
+  EXPECT_EQ(feed.DocumentText().View(), "<rss><channel><title>x</title></channel></rss>");
+}
+
+TEST(FeedReader, ReadFileKeepsTheBytesAndReportsFilesItCannotRead) {
+  std::string text = "<rss version=\"2.0\"><channel><title>";
+  text += std::string(5000, 'x');  // more than one piece
+  text += "</title></channel></rss>";
+  TempFile file(text);
+  FeedReader reader;
+  FeedState feed;
+  ASSERT_EQ(reader.ReadFile(feed, file.Path()), 0);
+  EXPECT_EQ(feed.DocumentText().View(), text);
+  EXPECT_EQ(Channel(feed, channel_field::kTitle), std::string(5000, 'x'));
+
+  FeedState other;
+  other.AddItem("kept", "", "");
+  EXPECT_EQ(reader.ReadFile(other, "/nonexistent/feed.rss"), kErrFileOpen);
+  EXPECT_EQ(other.LastErrorText(), "Can't open file for reading.");
+  EXPECT_EQ(other.ItemCount(), 1u);
+  EXPECT_EQ(reader.ReadFile(other, "/tmp"), kErrFileOpen);
+  EXPECT_EQ(other.ItemCount(), 1u);
+
+  TempFile empty("");
+  EXPECT_EQ(reader.ReadFile(other, empty.Path()), 210);
+  TempFile zero(std::string("\0<rss/>", 7));
+  EXPECT_EQ(reader.ReadFile(other, zero.Path()), 210);
+}
+
+TEST(FeedReader, TheReaderKeepsItsOptionsAndItsMultiByteModeFromReset) {
+  FeedReader reader;
+  FeedState feed;
+  reader.Reader().SetIgnoreBadElementPrefixes(true);
+  ASSERT_EQ(reader.ReadDocument(feed, "<rss><channel><x:y>v</x:y></channel></rss>"), 0);
+  ASSERT_NE(feed.Channel().Find("x:y"), nullptr);
+  EXPECT_EQ(feed.Channel().Find("x:y")->Text(), "v");
+
+  reader.Reset(true);
+  ASSERT_EQ(reader.ReadDocument(feed, "<rss><channel><title>\x83<</title></channel></rss>"), 0);
+  EXPECT_EQ(Channel(feed, channel_field::kTitle), "\x83<");
+  EXPECT_TRUE(reader.Reader().MultiByte());
+}
+
+}  // namespace
+}  // namespace rssvane

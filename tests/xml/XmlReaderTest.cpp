@@ -1,0 +1,383 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "xml/XmlReader.h"
+
+namespace rssvane {
+namespace {
+
+// Writes every event as one line, so that a test can compare the whole order.
+class Recorder : public XmlClient {
+ public:
+  explicit Recorder(XmlReader& reader) : reader_(reader) {}
+  int Characters(std::string_view t) override { return Log("chars[" + std::string(t) + "]"); }
+  int IgnorableWhiteSpace(std::string_view t) override { return Log("ws[" + std::to_string(t.size()) + "]"); }
+  int StartElement(std::string_view uri, std::string_view local, std::string_view qname, bool empty) override {
+    std::string line = "start " + std::string(uri) + "|" + std::string(local) + "|" + std::string(qname);
+    if (empty) line += " empty";
+    for (size_t n = 1; n <= reader_.AttributeCount(); ++n) {
+      GrowString name;
+      std::string_view value;
+      reader_.AttributeQualifiedName(n, name);
+      reader_.AttributeValue(n, value);
+      line += " " + std::string(name.View()) + "=" + std::string(value);
+    }
+    return Log(line);
+  }
+  int EndElement(std::string_view uri, std::string_view local, std::string_view qname, bool empty) override {
+    return Log("end " + std::string(uri) + "|" + std::string(local) + "|" + std::string(qname) + (empty ? " empty" : ""));
+  }
+  int StartPrefixMapping(std::string_view p, std::string_view u) override {
+    return Log("map " + std::string(p) + "=" + std::string(u));
+  }
+  int EndPrefixMapping(std::string_view p) override { return Log("unmap " + std::string(p)); }
+  int Comment(std::string_view t) override { return Log("comment[" + std::string(t) + "]"); }
+  int ProcessingInstruction(std::string_view t) override { return Log("pi[" + std::string(t) + "]"); }
+  int Declaration(std::string_view t) override { return Log("decl[" + std::string(t) + "]"); }
+  int MarkedSection(std::string_view k, std::string_view c) override {
+    return Log("section " + std::string(k) + "[" + std::string(c) + "]");
+  }
+  int Entity(std::string_view name, GrowString& result) override {
+    if (name == "replace") result.Assign("R");
+    return Log("entity " + std::string(name) + "=" + std::string(result.View()));
+  }
+  int Warning(int code, std::string_view message) override {
+    return Log("warning " + std::to_string(code) + " " + std::string(message));
+  }
+
+  std::vector<std::string> events;
+  int failAt = -1;
+
+ private:
+  int Log(std::string line) {
+    events.push_back(std::move(line));
+    return static_cast<int>(events.size()) - 1 == failAt ? 999 : 0;
+  }
+  XmlReader& reader_;
+};
+
+struct Parsed {
+  int code;
+  XmlReader reader;
+};
+
+// Reads text in tree mode, one call per byte when byByte, and selects path.
+int ReadTree(XmlReader& reader, std::string_view text, bool byByte = false) {
+  reader.SetBuildTree(true);
+  reader.Reset();
+  int rc = 0;
+  if (byByte) {
+    for (char c : text) {
+      if ((rc = reader.Feed(c))) return rc;
+    }
+  } else {
+    rc = reader.Feed(text.data(), text.size());
+  }
+  return rc ? rc : reader.Finish();
+}
+
+std::string TextAt(XmlReader& reader, std::string_view path) {
+  if (int rc = reader.Tree().Select(path)) return "error " + std::to_string(rc);
+  return std::string(reader.Tree().Text(reader.Tree().Current()));
+}
+
+TEST(XmlReader, ResolvesTheFivePredefinedEntitiesAndOneByteNumbersButKeepsOthersAsWritten) {
+  XmlReader reader;
+  ASSERT_EQ(ReadTree(reader, "<r><a>a &lt; b &amp; c</a><b>&#65;&#x42;</b><c>&#300; &foo; &#x100;x</c>"
+                             "<d>&apos;&quot;&gt; &bar</d><e>&#0;</e></r>"),
+            0);
+  EXPECT_EQ(TextAt(reader, "/r/a"), "a < b & c");
+  EXPECT_EQ(TextAt(reader, "/r/b"), "AB");
+  EXPECT_EQ(TextAt(reader, "/r/c"), "&#300; &foo; &#x100;x");
+  EXPECT_EQ(TextAt(reader, "/r/d"), "'\"> &bar");
+  reader.Tree().Select("/r/e");
+  EXPECT_EQ(reader.Tree().Text(reader.Tree().Current()), std::string_view("\0", 1));
+}
+
+TEST(XmlReader, TrimsWhiteSpaceAtTheEndsOfEachTextRunButKeepsInnerWhiteSpace) {
+  for (bool byByte : {false, true}) {
+    XmlReader reader;
+    ASSERT_EQ(ReadTree(reader, "<r><a>  text  </a><b>a\n  b</b><c>\n  x \n y  \n</c><d>  A &amp; B  </d></r>", byByte), 0);
+    EXPECT_EQ(TextAt(reader, "/r/a"), "text");
+    EXPECT_EQ(TextAt(reader, "/r/b"), "a\n  b");
+    EXPECT_EQ(TextAt(reader, "/r/c"), "x \n y");
+    EXPECT_EQ(TextAt(reader, "/r/d"), "A & B");
+  }
+}
+
+TEST(XmlReader, ElementTextLeavesOutTheTextOfChildrenAndJoinsItsOwnTrimmedRuns) {
+  XmlReader reader;
+  ASSERT_EQ(ReadTree(reader, "<r>one<x>inner</x>two <y/> three</r>"), 0);
+  // Each run loses its white space at both ends, so the runs join directly.
+  EXPECT_EQ(TextAt(reader, "/"), "onetwothree");
+  EXPECT_EQ(TextAt(reader, "/r/x"), "inner");
+}
+
+TEST(XmlReader, EventsArriveInDocumentOrderWithNamespacesResolved) {
+  XmlReader reader;
+  Recorder recorder(reader);
+  reader.SetClient(&recorder);
+  const char* text =
+      "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY e \"<>\">]><!-- note -->"
+      "<r xmlns=\"urn:d\" xmlns:p=\"urn:p\" a='1'><p:x p:b=\"2\">t&amp;u</p:x><y/></r>";
+  ASSERT_EQ(reader.Feed(text), 0);
+  ASSERT_EQ(reader.Finish(), 0);
+  std::vector<std::string> expected = {
+      "pi[xml version=\"1.0\"]",
+      "decl[DOCTYPE r [<!ENTITY e \"<>\">]]",
+      "comment[ note ]",
+      "map =urn:d",
+      "map p=urn:p",
+      "start urn:d|r|r a=1",
+      "start urn:p|x|p:x p:b=2",
+      "chars[t]",
+      "entity amp=&amp;",
+      "chars[&amp;u]",
+      "end urn:p|x|p:x",
+      "start urn:d|y|y empty",
+      "end urn:d|y|y empty",
+      "end urn:d|r|r",
+      "unmap p",
+      "unmap ",
+  };
+  EXPECT_EQ(recorder.events, expected);
+}
+
+TEST(XmlReader, EntityHandlerMayReplaceTheResult) {
+  XmlReader reader;
+  Recorder recorder(reader);
+  reader.SetClient(&recorder);
+  ASSERT_EQ(ReadTree(reader, "<r a=\"&replace;\">x&replace;y</r>"), 0);
+  EXPECT_EQ(TextAt(reader, "/"), "xRy");
+  std::string_view value;
+  EXPECT_EQ(reader.AttributeValue("a", value), 0);
+  EXPECT_EQ(value, "R");
+}
+
+TEST(XmlReader, AHandlerCodeEndsTheDocumentWithThatCode) {
+  XmlReader reader;
+  Recorder recorder(reader);
+  recorder.failAt = 1;
+  reader.SetClient(&recorder);
+  EXPECT_EQ(reader.Feed("<a><b/></a>"), 999);
+  EXPECT_EQ(reader.Feed("<c/>"), 999);
+  EXPECT_EQ(recorder.events.size(), 2u);
+  EXPECT_EQ(reader.LastErrorText(), "xrdrimpl: unknown error");
+}
+
+TEST(XmlReader, CrossedEndTagsFailWithUnbalancedAtTheFirstWrongOne) {
+  XmlReader reader;
+  EXPECT_EQ(reader.Feed("<a><b></a>"), kErrXmlUnbalanced);
+  EXPECT_EQ(reader.LastErrorText(), "Unbalanced element tag.");
+  reader.Reset();
+  EXPECT_EQ(reader.Feed("</a>"), kErrXmlUnbalanced);
+  // Lenient mode does not check.
+  reader.SetXmlMode(false);
+  reader.Reset();
+  EXPECT_EQ(reader.Feed("<a><b></a></b>"), 0);
+}
+
+TEST(XmlReader, UnquotedAndBareAttributes) {
+  XmlReader reader;
+  ASSERT_EQ(ReadTree(reader, "<r><a x=1 y>t</a><b x=1/><c y /><d z='' w=\"&lt;/>\"/></r>"), 0);
+  XmlTree& tree = reader.Tree();
+  ASSERT_EQ(tree.Select("/r/a"), 0);
+  std::string_view value;
+  EXPECT_EQ(reader.AttributeCount(), 2u);
+  EXPECT_EQ(reader.AttributeValue("x", value), 0);
+  EXPECT_EQ(value, "1");
+  EXPECT_EQ(reader.AttributeValue("y", value), 0);
+  EXPECT_EQ(value, "");
+  ASSERT_EQ(tree.Select("/r/b"), 0);
+  EXPECT_EQ(reader.AttributeValue("x", value), 0);
+  EXPECT_EQ(value, "1");
+  EXPECT_EQ(tree.StoredChildCount(tree.Current()), -1);
+  EXPECT_EQ(tree.ChildCount(tree.Current()), 0u);
+  EXPECT_EQ(tree.Text(tree.Current()), "");
+  ASSERT_EQ(tree.Select("/r/c"), 0);
+  EXPECT_EQ(reader.AttributeCount(), 1u);
+  EXPECT_EQ(tree.StoredChildCount(tree.Current()), -1);
+  ASSERT_EQ(tree.Select("/r/d"), 0);
+  EXPECT_EQ(reader.AttributeValue("w", value), 0);
+  EXPECT_EQ(value, "</>");
+  EXPECT_EQ(reader.AttributeValue("nope", value), kErrXmlNoSuchAttribute);
+  EXPECT_EQ(tree.ChildCount(tree.Root()), 4u);
+}
+
+TEST(XmlReader, MarkupErrorsInXmlModeAreForgivenInLenientMode) {
+  for (const char* text : {"<a x=>", "<a></a junk>", "<>", "< a/>"}) {
+    XmlReader reader;
+    EXPECT_EQ(reader.Feed(text), kErrXmlInvalidMarkup) << text;
+    EXPECT_EQ(reader.LastErrorText(), "Invalid XML markup.");
+    reader.SetXmlMode(false);
+    reader.Reset();
+    EXPECT_EQ(reader.Feed(text), 0) << text;
+  }
+}
+
+TEST(XmlReader, UnknownPrefixesFailUnlessIgnoredWithAWarning) {
+  XmlReader reader;
+  EXPECT_EQ(ReadTree(reader, "<x:a/>"), kErrXmlElementPrefix);
+  EXPECT_EQ(reader.LastErrorText(), "Unknown element prefix (can't find namespace).");
+  EXPECT_EQ(ReadTree(reader, "<a y:b='1'/>"), kErrXmlAttributePrefix);
+  EXPECT_EQ(reader.LastErrorText(), "Unknown attribute prefix (can't find namespace).");
+
+  Recorder recorder(reader);
+  reader.SetClient(&recorder);
+  reader.SetIgnoreBadElementPrefixes(true);
+  reader.SetIgnoreBadAttributePrefixes(true);
+  ASSERT_EQ(ReadTree(reader, "<x:a y:b='1'/>"), 0);
+  EXPECT_EQ(recorder.events[0], "warning 202 Unknown element prefix (can't find namespace).");
+  XmlTree& tree = reader.Tree();
+  EXPECT_EQ(tree.LocalName(tree.Root()), "x:a");
+  EXPECT_EQ(tree.NamespaceUri(tree.Root()), "");
+  uint32_t attribute = tree.Attribute(tree.Root(), 1);
+  EXPECT_EQ(tree.AttributeLocalName(attribute), "y:b");
+  EXPECT_EQ(tree.AttributePrefix(attribute), "");
+}
+
+TEST(XmlReader, TheXmlPrefixNeedsNoDeclarationOnAttributes) {
+  XmlReader reader;
+  ASSERT_EQ(ReadTree(reader, "<a xml:lang='en'/>"), 0);
+  XmlTree& tree = reader.Tree();
+  uint32_t attribute = tree.Attribute(tree.Root(), 1);
+  EXPECT_EQ(tree.AttributeNamespaceUri(attribute), "http://www.w3.org/XML/1998/namespace");
+  GrowString name;
+  tree.AttributeQualifiedName(attribute, name);
+  EXPECT_EQ(name.View(), "xml:lang");
+}
+
+TEST(XmlReader, NamespacesGoOutOfScopeWithTheirElement) {
+  XmlReader reader;
+  EXPECT_EQ(ReadTree(reader, "<r><a xmlns:p='u'><p:b/></a><p:c/></r>"), kErrXmlElementPrefix);
+  ASSERT_EQ(ReadTree(reader, "<r xmlns:p='u1'><a xmlns:p='u2'><p:b/></a><p:c/></r>"), 0);
+  XmlTree& tree = reader.Tree();
+  ASSERT_EQ(tree.Select("/r/a/b"), 0);
+  EXPECT_EQ(tree.NamespaceUri(tree.Current()), "u2");
+  ASSERT_EQ(tree.Select("/r/c"), 0);
+  EXPECT_EQ(tree.NamespaceUri(tree.Current()), "u1");
+  EXPECT_EQ(reader.NamespaceCount(), 0u);
+  std::string_view prefix, uri;
+  EXPECT_EQ(reader.Namespace(1, prefix, uri), kErrXmlNoNamespaces);
+}
+
+TEST(XmlReader, CdataIsKeptUnchangedAndGetsASpaceOnlyAfterDroppedWhiteSpace) {
+  XmlReader reader;
+  Recorder recorder(reader);
+  reader.SetClient(&recorder);
+  ASSERT_EQ(ReadTree(reader, "<r><a><![CDATA[<b>&amp;]]]]></a><c>word <![CDATA[x]]></c><d>\n  <![CDATA[y]]></d>"
+                             "<e><![ INCLUDE [z]]></e></r>"),
+            0);
+  EXPECT_EQ(TextAt(reader, "/r/a"), "<b>&amp;]]");
+  EXPECT_EQ(TextAt(reader, "/r/c"), "word x");
+  EXPECT_EQ(TextAt(reader, "/r/d"), "y");
+  EXPECT_EQ(TextAt(reader, "/r/e"), "");
+  EXPECT_NE(std::find(recorder.events.begin(), recorder.events.end(), "section INCLUDE[z]"), recorder.events.end());
+}
+
+TEST(XmlReader, WithoutATreeEntitiesStayAsWritten) {
+  XmlReader reader;
+  Recorder recorder(reader);
+  reader.SetClient(&recorder);
+  ASSERT_EQ(reader.Feed("<a>x &lt; y</a>"), 0);
+  std::vector<std::string> expected = {"start |a|a", "chars[x ]", "entity lt=&lt;", "chars[&lt; y]", "end |a|a"};
+  EXPECT_EQ(recorder.events, expected);
+}
+
+TEST(XmlReader, FlushOnNewlineDeliversTextLineByLine) {
+  XmlReader reader;
+  Recorder recorder(reader);
+  reader.SetClient(&recorder);
+  ASSERT_EQ(reader.Feed("<a>one\ntwo  \n</a>"), 0);
+  std::vector<std::string> expected = {"start |a|a", "chars[one]", "chars[\ntwo]", "ws[3]", "end |a|a"};
+  EXPECT_EQ(recorder.events, expected);
+  reader.SetFlushOnNewline(false);
+  reader.Reset();
+  recorder.events.clear();
+  ASSERT_EQ(reader.Feed("<a>one\ntwo</a>"), 0);
+  EXPECT_EQ(recorder.events[1], "chars[one\ntwo]");
+}
+
+TEST(XmlReader, LenientModeKeepsStrayMarkupAndScriptBodiesAsText) {
+  XmlReader reader;
+  reader.SetXmlMode(false);
+  ASSERT_EQ(ReadTree(reader, "<html><p>a < b</p><script>if (a<b && c) x();</SCRIPT><p>x</html>"), 0);
+  EXPECT_EQ(TextAt(reader, "/html/p"), "a< b");
+  EXPECT_EQ(TextAt(reader, "/html/script"), "if (a<b && c) x();");
+  EXPECT_EQ(TextAt(reader, "/html/[3]"), "x");
+}
+
+TEST(XmlReader, MultiByteModeTakesTheSecondByteWhateverItIs) {
+  XmlReader reader;
+  reader.SetMultiByte(true);
+  // 0x83 0x3C is one double-byte character whose second byte is "<".
+  ASSERT_EQ(ReadTree(reader, "<a>\x83<\x83&x</a>"), 0);
+  EXPECT_EQ(TextAt(reader, "/"), "\x83<\x83&x");
+  reader.SetMultiByte(false);
+  EXPECT_EQ(ReadTree(reader, "<a>\x83<\x83&x</a>"), kErrXmlInvalidMarkup);
+}
+
+TEST(XmlReader, NestingDeclarationsAndAttributesAreLimitedTo128) {
+  XmlReader reader;
+  std::string deep;
+  for (int i = 0; i < 128; ++i) deep += "<a>";
+  EXPECT_EQ(reader.Feed(deep.c_str()), 0);
+  EXPECT_EQ(reader.Feed("<a>"), kErrXmlOutOfMemory);
+  EXPECT_EQ(reader.LastErrorText(), "Out of memory.");
+
+  std::string attributes = "<a";
+  for (int i = 0; i < 128; ++i) attributes += " x" + std::to_string(i) + "=''";
+  reader.Reset();
+  EXPECT_EQ(reader.Feed((attributes + "/>").c_str()), 0);
+  reader.Reset();
+  EXPECT_EQ(reader.Feed((attributes + " y=''/>").c_str()), kErrXmlOutOfMemory);
+
+  std::string declarations = "<a";
+  for (int i = 0; i < 129; ++i) declarations += " xmlns:p" + std::to_string(i) + "='u'";
+  reader.Reset();
+  EXPECT_EQ(reader.Feed((declarations + "/>").c_str()), kErrXmlOutOfMemory);
+}
+
+TEST(XmlReader, FinishReportsDocumentsThatStopTooSoon) {
+  XmlReader reader;
+  EXPECT_EQ(ReadTree(reader, "<a><b></b>"), kErrXmlUnclosedElements);
+  EXPECT_EQ(reader.LastErrorText(), "Document contains unbalanced elements.");
+  EXPECT_EQ(ReadTree(reader, "<a></a><!-- open"), kErrXmlEndState);
+  EXPECT_EQ(reader.LastErrorText(), "Invalid end state for parser.");
+  EXPECT_EQ(ReadTree(reader, ""), 0);
+  EXPECT_EQ(ReadTree(reader, "<a/>  trailing"), 0);
+}
+
+TEST(XmlReader, ByteAtATimeGivesTheSameTreeAsOneCall) {
+  const char* text =
+      "<?xml version='1.0'?>\n<rss version=\"2.0\" xmlns:dc='urn:dc'>\n <channel>\n  <title>A &amp; B</title>\n"
+      "  <!-- c -- > -->\n  <item><dc:creator a=\"x&quot;y\">Me\n and you</dc:creator>"
+      "<description><![CDATA[<p>hi]]]></description></item>\n </channel>\n</rss>\n";
+  XmlReader whole, bytes;
+  ASSERT_EQ(ReadTree(whole, text), 0);
+  ASSERT_EQ(ReadTree(bytes, text, true), 0);
+  EXPECT_EQ(whole.Tree().Buffer(), bytes.Tree().Buffer());
+  EXPECT_EQ(TextAt(whole, "/rss/channel/item/description"), "<p>hi]");
+  EXPECT_EQ(TextAt(whole, "/rss/channel/item/dc:creator"), "Me\n and you");
+}
+
+TEST(XmlReader, RawByteClientSeesEveryByte) {
+  struct Counter : XmlClient {
+    bool WantsRawBytes() const override { return true; }
+    int RawByte(char c) override {
+      seen += c;
+      return 0;
+    }
+    std::string seen;
+  } counter;
+  XmlReader reader;
+  reader.SetClient(&counter);
+  ASSERT_EQ(reader.Feed("<a>x</a>"), 0);
+  EXPECT_EQ(counter.seen, "<a>x</a>");
+  EXPECT_EQ(reader.BytesFed(), 8u);
+}
+
+}  // namespace
+}  // namespace rssvane
