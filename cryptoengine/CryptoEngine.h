@@ -92,6 +92,15 @@ class CryptoEngine {
   static std::string MakePasswordVerifier(std::string_view password);
   static bool CheckPasswordVerifier(std::string_view verifier, std::string_view password);
 
+  // The iteration count of the pass-phrase derivation for a hash choice: the
+  // current guidance for PBKDF2 with that hash (docs/engine-format.md).
+  static uint32_t DefaultIterations(HashingMethod hashing, int hashBits);
+
+  // For tests only: derive keys for what this instance encrypts with this
+  // many iterations instead of the default (0 restores the default). The
+  // count is written into the output, so decryption needs no knob.
+  void SetKdfIterationsForTesting(uint32_t iterations);
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;

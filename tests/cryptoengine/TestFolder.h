@@ -1,0 +1,66 @@
+#pragma once
+
+// A fresh folder under the system's temporary folder for one test, removed
+// with everything in it afterwards.
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cryptoengine/CryptoEngine.h"
+
+namespace vkcrypto::testing {
+
+class TestFolder {
+ public:
+  TestFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vkcrypt-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TestFolder() { std::filesystem::remove_all(path_); }
+  TestFolder(const TestFolder&) = delete;
+  TestFolder& operator=(const TestFolder&) = delete;
+
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void WriteFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+inline Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline Bytes FromHex(const std::string& hex) {
+  Bytes out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+inline std::string ToHex(const Bytes& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (uint8_t b : bytes) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 15];
+  }
+  return out;
+}
+
+inline Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+}  // namespace vkcrypto::testing
