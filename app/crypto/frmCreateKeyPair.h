@@ -4,6 +4,7 @@
 // hexadecimal text. Opened from the task pane as a document, or from the
 // message view as a dialog that can copy the public key back into it.
 
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QWidget>
 
@@ -12,7 +13,7 @@
 #include "crypto/CryptoViewHost.h"
 
 class QGroupBox;
-class QPlainTextEdit;
+
 class QProgressBar;
 class QPushButton;
 class QToolButton;

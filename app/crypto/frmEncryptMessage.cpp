@@ -93,6 +93,7 @@ frmEncryptMessage::frmEncryptMessage(CryptoViewHost& host, QWidget* parent) : QW
   options_->PwdSizeButton()->setParent(fraEncOptions_);
   options_->HashAlgoButton()->setParent(fraEncOptions_);
   options_->HashValSizeButton()->setParent(fraEncOptions_);
+  optionColumn->addStretch();
 
   btnCreateDigest_ = new QPushButton(QStringLiteral("Encrypt Text"), this);
   btnCreateDigest_->setObjectName(QStringLiteral("btnCreateDigest"));
