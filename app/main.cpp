@@ -6,6 +6,7 @@
 
 #include "settings/ProgramPassword.h"
 #include "shell/DisplayCheck.h"
+#include "shell/DocumentViews.h"
 #include "shell/SignalCloser.h"
 #include "shell/frmMain.h"
 #include "stores/StoreViewFactories.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Velkor Crypto"));
   vk::frmMain window(QCoreApplication::applicationDirPath(), vk::MakeStoreViewFactories(),
                      vk::EnginePasswordCheck());
+  window.SetDocumentViewFactories(vk::MakeDocumentViewFactories(window));
   vk::SignalCloser closer([&window] { window.close(); });
   window.show();
   return app.exec();

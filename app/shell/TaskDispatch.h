@@ -5,7 +5,7 @@
 
 #include <QString>
 
-class QLineEdit;
+class QPlainTextEdit;
 
 namespace vk {
 
@@ -14,7 +14,7 @@ class TaskDispatch {
   virtual ~TaskDispatch() = default;
   virtual void DoNewCryptoFile(bool bDecrypting = false, const QString& sFileName = {}) = 0;
   virtual void DoNewCryptoMsg(bool bDecrypting = false) = 0;
-  virtual void DoNewCreateKeyPair(QLineEdit* oTextBox = nullptr) = 0;
+  virtual void DoNewCreateKeyPair(QPlainTextEdit* oTextBox = nullptr) = 0;
   virtual void DoNewBugReport() = 0;
   virtual void ShowRecentFiles() = 0;
   virtual void ShowPasswords() = 0;

@@ -218,7 +218,7 @@ void frmMain::DoNewCryptoMsg(bool bDecrypting) {
     AddDocument({}, bDecrypting ? QStringLiteral("Decrypt Message") : QStringLiteral("New Encrypted Message"), view);
 }
 
-void frmMain::DoNewCreateKeyPair(QLineEdit* oTextBox) {
+void frmMain::DoNewCreateKeyPair(QPlainTextEdit* oTextBox) {
   if (!documents_.newCreateKeyPair) return;
   if (QWidget* view = documents_.newCreateKeyPair(oTextBox))
     AddDocument({}, QStringLiteral("Create Key Pair"), view);

@@ -40,7 +40,7 @@ class frmMain : public QMainWindow, public TaskDispatch {
 
   void DoNewCryptoFile(bool bDecrypting = false, const QString& sFileName = {}) override;
   void DoNewCryptoMsg(bool bDecrypting = false) override;
-  void DoNewCreateKeyPair(QLineEdit* oTextBox = nullptr) override;
+  void DoNewCreateKeyPair(QPlainTextEdit* oTextBox = nullptr) override;
   void DoNewBugReport() override;
   void ShowRecentFiles() override;
   void ShowPasswords() override;

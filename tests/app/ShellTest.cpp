@@ -1,6 +1,7 @@
 // The main window's start-up, dispatch, panes and exit, with stand-in store
 // views that record what the window asks of them.
 
+#include <QPlainTextEdit>
 #include <QAction>
 #include <QDir>
 #include <QDockWidget>
@@ -215,7 +216,7 @@ TEST_F(ShellTest, TheTaskPaneDispatchesEveryItemAndResidentViewsOpenOnce) {
 
   window->DoNewCryptoFile(true, QStringLiteral("/home/u/a.vkf"));
   window->DoNewCryptoFile(false, QStringLiteral("/home/u/b.txt"));
-  QLineEdit target;
+  QPlainTextEdit target;
   target.setObjectName(QStringLiteral("txtPublicKey"));
   window->DoNewCreateKeyPair(&target);
   ASSERT_EQ(made_.size(), 8u);

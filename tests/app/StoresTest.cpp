@@ -178,7 +178,7 @@ class RecordingDispatch : public TaskDispatch {
  public:
   void DoNewCryptoFile(bool decrypting, const QString& name) override { opened << (decrypting ? "decrypt:" : "") + name; }
   void DoNewCryptoMsg(bool) override {}
-  void DoNewCreateKeyPair(QLineEdit*) override {}
+  void DoNewCreateKeyPair(QPlainTextEdit*) override {}
   void DoNewBugReport() override {}
   void ShowRecentFiles() override {}
   void ShowPasswords() override {}
