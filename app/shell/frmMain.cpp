@@ -6,7 +6,7 @@
 #include <QDockWidget>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>

@@ -1,0 +1,119 @@
+// The views any number of which may be open, as the program ships them: the
+// main window's dispatch procedures open the real file, message, key pair
+// and support views, wired to its status line, message boxes, history,
+// counters and information pane.
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+
+#include "TestSupport.h"
+#include "crypto/frmEncryptFile.h"
+#include "crypto/frmEncryptMessage.h"
+#include "shell/DocumentViews.h"
+#include "shell/HelpTexts.h"
+#include "shell/frmMain.h"
+#include "stores/StoreViewFactories.h"
+#include "support/frmBugReport.h"
+
+namespace vk {
+namespace {
+
+class DocumentViewsTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<frmMain> Start() {
+    test::WriteAll(QDir(dir_.path()).filePath(QStringLiteral("settings.dat")), {});
+    auto window = std::make_unique<frmMain>(dir_.path(), MakeStoreViewFactories(), EnginePasswordCheck());
+    window->SetDocumentViewFactories(MakeDocumentViewFactories(*window));
+    window->show();
+    test::ProcessEvents();
+    return window;
+  }
+  static QString ActiveCaption(frmMain& window) {
+    QMdiSubWindow* active = window.Documents()->activeSubWindow();
+    return active ? active->windowTitle() : QString();
+  }
+  template <class T>
+  static T* ActiveView(frmMain& window) {
+    QMdiSubWindow* active = window.Documents()->activeSubWindow();
+    return active ? qobject_cast<T*>(active->widget()) : nullptr;
+  }
+  QTemporaryDir dir_;
+  test::ScriptedBoxes boxes_;
+};
+
+TEST_F(DocumentViewsTest, AnEncryptedFileIsRecordedCountedAndReopenedForDecryption) {
+  auto window = Start();
+  ASSERT_TRUE(window->IsRunning());
+  window->Settings().SetMaintainHistory(true);
+  test::WriteAll(QDir(dir_.path()).filePath("notes.txt"), "the notes");
+
+  window->DoNewCryptoFile();
+  EXPECT_EQ(ActiveCaption(*window), "New Encrypted File");
+  auto* view = ActiveView<frmEncryptFile>(*window);
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(test::Find<QTextBrowser>(window.get(), "rchMain")->toPlainText().contains(
+      HelpHeading(kHelpFileEncryption)));
+  test::TypeInto(test::Find<QLineEdit>(view, "txtSrcFile"), QDir(dir_.path()).filePath("notes.txt"));
+  test::TypeInto(test::Find<QLineEdit>(view, "txtFileResult"), QDir(dir_.path()).filePath("notes.vkf"));
+  test::TypeInto(test::Find<QLineEdit>(view, "txtPWD1"), "pw");
+  test::TypeInto(test::Find<QLineEdit>(view, "txtPWD2"), "pw");
+  QSignalSpy done(view, &frmEncryptFile::ActionFinished);
+  test::Click(test::Find<QPushButton>(view, "btnCreateDigest"));
+  EXPECT_EQ(test::Find<QLabel>(window.get(), "lblGenStatus")->text(), "Encrypting File...");
+  ASSERT_TRUE(done.wait(120000));
+  EXPECT_EQ(test::Find<QLabel>(window.get(), "lblGenStatus")->text(), "Idle");
+  ASSERT_FALSE(boxes_.shown.empty());
+  EXPECT_EQ(boxes_.shown.back().text, "File Encryption is Successful");
+  EXPECT_EQ(window->Settings().FilesEncrypted(), 1);
+  EXPECT_EQ(test::Find<QLabel>(window.get(), "lblFilesEnc")->text(), "1");
+
+  window->ShowRecentFiles();
+  auto* grid = test::Find<QTableWidget>(window.get(), "grdFiles");
+  ASSERT_EQ(grid->rowCount(), 1);
+  EXPECT_EQ(grid->item(0, 0)->text(), "notes.vkf");
+  emit grid->cellDoubleClicked(0, 0);
+  EXPECT_EQ(ActiveCaption(*window), "Decrypt File");
+  auto* decrypt = ActiveView<frmEncryptFile>(*window);
+  ASSERT_NE(decrypt, nullptr);
+  EXPECT_TRUE(decrypt->DoingDecrypt());
+  EXPECT_EQ(test::Find<QLineEdit>(decrypt, "txtSrcFile")->text(), QDir(dir_.path()).filePath("notes.vkf"));
+}
+
+TEST_F(DocumentViewsTest, TheOtherViewsOpenWithTheirCaptionsAndHelpTexts) {
+  auto window = Start();
+  auto* info = test::Find<QTextBrowser>(window.get(), "rchMain");
+
+  window->DoNewCryptoMsg(true);
+  EXPECT_EQ(ActiveCaption(*window), "Decrypt Message");
+  ASSERT_NE(ActiveView<frmEncryptMessage>(*window), nullptr);
+  EXPECT_TRUE(ActiveView<frmEncryptMessage>(*window)->DoingDecrypt());
+  EXPECT_TRUE(info->toPlainText().contains(HelpHeading(kHelpMessageEncryption)));
+
+  window->DoNewCreateKeyPair();
+  EXPECT_EQ(ActiveCaption(*window), "Create Key Pair");
+  EXPECT_TRUE(info->toPlainText().contains(HelpHeading(kHelpCreateKeyPair)));
+  EXPECT_FALSE(test::Find<QPushButton>(window->Documents()->activeSubWindow()->widget(), "btnCopyKeyOver")
+                   ->isVisibleTo(window.get()));
+
+  window->DoNewBugReport();
+  EXPECT_EQ(ActiveCaption(*window), "Support/Suggestions");
+  ASSERT_NE(ActiveView<frmBugReport>(*window), nullptr);
+  EXPECT_TRUE(info->toPlainText().contains(HelpHeading(kHelpSupport)));
+
+  window->DoNewCryptoFile(false, "/ignored/when/encrypting.txt");
+  EXPECT_EQ(ActiveCaption(*window), "New Encrypted File");
+  EXPECT_TRUE(test::Find<QLineEdit>(ActiveView<frmEncryptFile>(*window), "txtSrcFile")->text().isEmpty());
+}
+
+}  // namespace
+}  // namespace vk
