@@ -168,7 +168,7 @@ TEST(Files, ProgressReportsAndCancelLeavesNothing) {
   CryptoEngine engine;
   SetUpEngine(engine, {Method::kRijndael, 128, HashingMethod::kSha2, 160}, "pw");
   engine.SetKdfIterationsForTesting(2);
-  const Bytes plain = Pattern(5 * detail::kChunkSize + 10, 1);
+  const Bytes plain = Pattern(50 * detail::kChunkSize + 10, 1);  // several batches of chunks
   testing::WriteFile(folder.File("big"), plain);
 
   std::vector<std::pair<uint64_t, uint64_t>> calls;
@@ -176,10 +176,19 @@ TEST(Files, ProgressReportsAndCancelLeavesNothing) {
     calls.emplace_back(done, total);
     return true;
   });
-  ASSERT_EQ(calls.size(), 7u);
+  ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(calls.front(), std::make_pair(uint64_t(0), uint64_t(plain.size())));
-  EXPECT_EQ(calls[1].first, detail::kChunkSize);
   EXPECT_EQ(calls.back(), std::make_pair(uint64_t(plain.size()), uint64_t(plain.size())));
+  for (size_t i = 1; i < calls.size(); ++i) EXPECT_LT(calls[i - 1].first, calls[i].first);
+  calls.clear();
+  engine.DecryptFile(folder.File("big.vkf"), folder.File("back"), [&](uint64_t done, uint64_t total) {
+    calls.emplace_back(done, total);
+    return true;
+  });
+  const uint64_t sealedSize = std::filesystem::file_size(folder.File("big.vkf"));
+  EXPECT_EQ(calls.back(), std::make_pair(sealedSize, sealedSize));
+  EXPECT_EQ(testing::ReadFile(folder.File("back")), plain);
+  std::filesystem::remove(folder.File("back"));
 
   int seen = 0;
   auto cancelAtThird = [&](uint64_t, uint64_t) { return ++seen < 3; };

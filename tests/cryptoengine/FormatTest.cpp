@@ -200,6 +200,28 @@ TEST_F(Tampering, CutAppendedReorderedAndDroppedChunksAreRefused) {
   ExpectRefused(dropped, "chunk 1 dropped");
 }
 
+// Files of more than one batch of chunks are read 16 chunks at a time, half
+// on a second thread: a cut at the batch boundary or a change in the second
+// half of a batch is still found.
+TEST_F(Tampering, ChangesAcrossBatchesAreRefused) {
+  const size_t chunk = detail::kChunkSize + detail::kTagSize;
+  testing::WriteFile(folder_.File("plain.bin"), Bytes(32 * detail::kChunkSize, 0x42));
+  engine_.EncryptFile(folder_.File("plain.bin"), folder_.File("sealed.vkf"));
+  const Bytes sealed = testing::ReadFile(folder_.File("sealed.vkf"));
+  engine_.DecryptFile(folder_.File("sealed.vkf"), folder_.File("back.bin"));
+  EXPECT_EQ(testing::ReadFile(folder_.File("back.bin")), Bytes(32 * detail::kChunkSize, 0x42));
+  for (const char* name : {"plain.bin", "sealed.vkf", "back.bin"}) std::filesystem::remove(folder_.File(name));
+  ASSERT_EQ(sealed.size(), 44 + 32 * chunk + 16);  // and an empty last chunk
+
+  ExpectRefused(Bytes(sealed.begin(), sealed.begin() + long(44 + 16 * chunk)), "cut after the first batch");
+  ExpectRefused(Bytes(sealed.begin(), sealed.begin() + long(44 + 32 * chunk)), "empty last chunk dropped");
+  for (size_t at : {44 + 12 * chunk + 5, 44 + 20 * chunk + 7, 44 + 31 * chunk + 3, sealed.size() - 1}) {
+    Bytes changed = sealed;
+    changed[at] ^= 0x04;
+    ExpectRefused(changed, "byte " + std::to_string(at));
+  }
+}
+
 TEST_F(Tampering, WrongPasswordAndForeignDataAreRefusedWithTheirMessages) {
   const Bytes sealed = engine_.EncryptBuffer(Text("message"));
   CryptoEngine other;
