@@ -37,4 +37,25 @@ double ChildrenPeakMiB() {
   return double(usage.ru_maxrss) / 1024.0;
 }
 
+namespace {
+
+double Seconds(const rusage& usage) {
+  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return Seconds(usage);
+}
+
+double ChildrenCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return Seconds(usage);
+}
+
 }  // namespace vkbench

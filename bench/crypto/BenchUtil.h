@@ -15,5 +15,10 @@ double Median(std::vector<double> values);
 // Peak resident memory in MiB of this process, and of its waited-for children.
 double PeakMiB();
 double ChildrenPeakMiB();
+// CPU seconds (user and system) used so far by this process, all threads,
+// and by its waited-for children: on a machine shared with other work the
+// wall time says more about the others than about the code measured.
+double CpuSeconds();
+double ChildrenCpuSeconds();
 
 }  // namespace vkbench
