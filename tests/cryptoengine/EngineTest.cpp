@@ -57,6 +57,8 @@ TEST(RoundTrip, EveryChoiceForBuffersAndFilesOfBoundarySizes) {
   const size_t chunk = detail::kChunkSize;
   const std::vector<size_t> sizes = {0, 1, chunk - 1, chunk, chunk + 1, 2 * chunk, 3 * 1024 * 1024 + 5};
   testing::TestFolder folder;
+  std::vector<Bytes> plains;
+  for (size_t size : sizes) plains.push_back(Pattern(size, uint8_t(size)));
   int index = 0;
   for (const Choice& choice : AllChoices()) {
     CryptoEngine writer;
@@ -66,8 +68,8 @@ TEST(RoundTrip, EveryChoiceForBuffersAndFilesOfBoundarySizes) {
     reader.SetSecretKeyFromPassPhrase("pass phrase " + std::to_string(index), 128);
     // Every size as a buffer; files of every size for some choices and the
     // boundary sizes for all, so the matrix stays quick.
-    for (size_t size : sizes) {
-      const Bytes plain = Pattern(size, uint8_t(index));
+    for (const Bytes& plain : plains) {
+      const size_t size = plain.size();
       const std::string label = std::to_string(index) + "/" + std::to_string(size);
       const Bytes sealed = writer.EncryptBuffer(plain);
       ASSERT_EQ(sealed.size(), plain.size() + 60) << label;
