@@ -114,6 +114,14 @@ TEST(Control, NamespacesFollowTheirOwnIndexRules) {
             std::u16string::npos);
   rss.SetNamespaceCount(0);
   EXPECT_EQ(rss.NamespaceCount(), 0);
+
+  // Without a prefix the declaration is the default namespace, so the text
+  // stays readable.
+  rss.AddNamespace(u"", u"urn:plain");
+  EXPECT_EQ(rss.NamespaceCount(), 0);
+  std::u16string data = rss.RSSData();
+  EXPECT_NE(data.find(u"<rss version=\"2.0\" xmlns=\"urn:plain\">"), std::u16string::npos);
+  EXPECT_EQ(data.find(u"xmlns:="), std::u16string::npos);
 }
 
 TEST(Control, EnumeratedWritesAreCheckedAndEngineCodesGetTheGenericText) {
@@ -227,6 +235,26 @@ TEST(Control, ATitleInCodePage1252IsWrittenAsItsSingleByte) {
   reader.ReadFile(file.u16string());
   EXPECT_EQ(reader.ChannelTitle(), u"café");
   std::filesystem::remove(file);
+}
+
+TEST(Control, AFeedTooLongForTheSixteenBitCountSaysSoInsteadOfWrapping) {
+  std::filesystem::path file = TempFile("long.rss");
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "<rss><channel><title>T</title>";
+    for (int i = 0; i < 32768; ++i) out << "<item><title>t</title></item>";
+    out << "</channel></rss>";
+  }
+  RSS rss;
+  rss.ReadFile(file.u16string());
+  std::filesystem::remove(file);
+  Raised count = RaisedBy([&] { rss.ItemCount(); });
+  EXPECT_EQ(count.number, 6);
+  EXPECT_EQ(count.description, u"Overflow.");
+  EXPECT_EQ(rss.ItemTitle(32767), u"t");
+  Raised add = RaisedBy([&] { rss.AddItem(u"a", u"b", u"c"); });
+  EXPECT_EQ(add.number, 20233);
+  EXPECT_EQ(add.description, u"Cannot add more items.");
 }
 
 TEST(Control, FileNamesThatCannotNameAFileFail) {
