@@ -93,9 +93,8 @@ FeedField* FeedContainer::Find(std::string_view name) noexcept {
   for (size_t i = 0; i < fixedCount_; ++i) {
     if (fixed_[i].Name() == name) return &fixed_[i];
   }
-  for (size_t i = 0; i < extras_.Count(); ++i) {
-    FeedField* extra = extras_.At(i);
-    if (extra->Name() == name) return extra;
+  for (const auto& extra : extras_) {
+    if (extra->Name() == name) return extra.get();
   }
   return nullptr;
 }
@@ -109,13 +108,17 @@ int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
   std::unique_ptr<FeedField> field(new (std::nothrow) FeedField);
   if (!field || field->InitExtra(name) != 0) return kErrListMemory;
   FeedField* raw = field.get();
-  if (extras_.Append(std::move(field)) != 0) return kErrListMemory;
+  try {
+    extras_.push_back(std::move(field));
+  } catch (const std::bad_alloc&) {
+    return kErrListMemory;
+  }
   added = raw;
   return 0;
 }
 
 void FeedContainer::Clear() noexcept {
-  extras_.Clear();
+  extras_.clear();
   for (size_t i = 0; i < fixedCount_; ++i) fixed_[i].Clear();
 }
 
