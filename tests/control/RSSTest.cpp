@@ -199,10 +199,11 @@ TEST(Control, TextCrossesTheBoundaryInTheCodePage) {
   RSS rss;
   // Code page 0 is the system's encoding: any character survives, even where
   // the narrow text needs more than two bytes a character.
-  const std::u16string wide = u"日本語 \U0001F600 café";
-  rss.SetChannelTitle(wide);
-  EXPECT_EQ(rss.ChannelTitle(), wide);
-  EXPECT_EQ(rss.GetProperty(u"/title"), wide);
+  for (const std::u16string& wide : {std::u16string(u"日本語 \U0001F600 café"), std::u16string(u"日本語日本語")}) {
+    rss.SetChannelTitle(wide);
+    EXPECT_EQ(rss.ChannelTitle(), wide);
+    EXPECT_EQ(rss.GetProperty(u"/title"), wide);
+  }
 
   rss.Config(u"CodePage=1252");
   rss.SetChannelTitle(u"café");
