@@ -138,6 +138,7 @@ void XmlReader::Reset() noexcept {
     accumulators_[i].Clear();
   }
   pendingStart_ = 0;
+  whiteMark_ = SIZE_MAX;
   for (GrowString* s : {&whiteSpace_, &name_, &attributeName_, &value_, &entity_, &section_, &attributes_}) {
     if (s->OnHeap()) *s = GrowString();
     s->Clear();
@@ -196,6 +197,7 @@ int XmlReader::Finish() noexcept {
 // Hands the pending text up to end (counted from its start) to the client
 // and the tree, and drops it from the pending text.
 int XmlReader::Deliver(size_t end) noexcept {
+  whiteMark_ = SIZE_MAX;
   GrowString& acc = Accumulator();
   if (end > 0 && client_) {
     if (int rc = client_->Characters(acc.View().substr(pendingStart_, end))) return rc;
@@ -234,8 +236,12 @@ int XmlReader::FlushAtNewline() noexcept {
   GrowString& acc = Accumulator();
   const char* data = acc.CStr();
   size_t end = acc.Length();
-  while (end > pendingStart_ && (classes_[static_cast<unsigned char>(data[end - 1])] & kSpace)) --end;
-  return Deliver(end - pendingStart_);
+  size_t floor = whiteMark_ >= pendingStart_ && whiteMark_ <= end ? whiteMark_ : pendingStart_;
+  while (end > floor && (classes_[static_cast<unsigned char>(data[end - 1])] & kSpace)) --end;
+  if (end == floor) end = pendingStart_;
+  if (int rc = Deliver(end - pendingStart_)) return rc;
+  whiteMark_ = Accumulator().Length();
+  return 0;
 }
 
 int XmlReader::ResolveEntity(bool closedBySemicolon, GrowString& target) noexcept {
@@ -382,6 +388,7 @@ int XmlReader::CloseStartTag(bool emptyElement) noexcept {
     if (elementNames_.Append(name)) return kErrXmlOutOfMemory;
     ++depth_;
     pendingStart_ = 0;
+    whiteMark_ = SIZE_MAX;
     accumulators_[buildTree_ ? depth_ : 0].Clear();
   }
   std::string_view uri, local = name;
@@ -448,6 +455,7 @@ int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
     --depth_;
     elementNames_.Truncate(elementNameStart_[depth_]);
     pendingStart_ = buildTree_ ? accumulators_[depth_].Length() : 0;
+    whiteMark_ = SIZE_MAX;
     if (buildTree_ && depth_ == 0) {
       accumulators_[0].Clear();
       pendingStart_ = 0;
@@ -470,6 +478,7 @@ int XmlReader::ReportMarkedSection() noexcept {
     if (droppedWhiteSpace_ && acc.Append(' ')) return kErrXmlOutOfMemory;
     if (acc.Append(section_.View())) return kErrXmlOutOfMemory;
     pendingStart_ = acc.Length();
+    whiteMark_ = SIZE_MAX;
   }
   droppedWhiteSpace_ = false;
   return 0;
