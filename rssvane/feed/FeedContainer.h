@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/OwnedList.h"
@@ -76,6 +77,10 @@ class FeedContainer {
   std::unique_ptr<FeedField[]> fixed_;
   // Most containers have no extras: an empty vector costs no allocation.
   std::vector<std::unique_ptr<FeedField>> extras_;
+  // A container with many extras (a channel of ever new element names) gets
+  // an index by name, so that reading it stays linear.
+  static constexpr size_t kIndexFrom = 32;
+  std::unique_ptr<std::unordered_map<std::string_view, FeedField*>> index_;
 };
 
 }  // namespace rssvane

@@ -88,10 +88,17 @@ GrowString& FeedField::TextBuffer() noexcept {
 
 size_t FeedField::AttributeOffset(size_t i) const noexcept {
   size_t at = 0;
-  for (size_t n = 0; n < i; ++n) {
+  size_t n = 0;
+  if (cursorIndex_ <= i) {
+    n = cursorIndex_;
+    at = cursorOffset_;
+  }
+  for (; n < i; ++n) {
     at += 4 + ReadLength(attributes_ + at);
     at += 4 + ReadLength(attributes_ + at);
   }
+  cursorIndex_ = static_cast<uint32_t>(i);
+  cursorOffset_ = static_cast<uint32_t>(at);
   return at;
 }
 
@@ -109,47 +116,109 @@ std::string_view FeedField::AttributeValue(size_t i) const noexcept {
 }
 
 long FeedField::FindAttribute(std::string_view name) const noexcept {
+  if (index_) {
+    auto found = index_->find(name);
+    return found == index_->end() ? -1 : static_cast<long>(found->second);
+  }
   size_t at = 0;
   for (uint32_t i = 0; i < attributeCount_; ++i) {
     uint32_t nameLength = ReadLength(attributes_ + at);
-    if (std::string_view(attributes_ + at + 4, nameLength) == name) return static_cast<long>(i);
+    if (std::string_view(attributes_ + at + 4, nameLength) == name) return static_cast<long>(at);
     at += 4 + nameLength;
     at += 4 + ReadLength(attributes_ + at);
   }
   return -1;
 }
 
+void FeedField::BuildIndex() noexcept {
+  index_.reset();
+  if (attributeCount_ < kIndexFrom) return;
+  try {
+    auto index = std::make_unique<Index>();
+    index->reserve(attributeCount_ * 2);
+    size_t at = 0;
+    for (uint32_t i = 0; i < attributeCount_; ++i) {
+      uint32_t nameLength = ReadLength(attributes_ + at);
+      // The first of equal names wins, as in the scan.
+      index->emplace(std::string_view(attributes_ + at + 4, nameLength), static_cast<uint32_t>(at));
+      at += 4 + nameLength;
+      at += 4 + ReadLength(attributes_ + at);
+    }
+    index_ = std::move(index);
+  } catch (const std::bad_alloc&) {
+    // Without an index the field is searched from the start: slower, not wrong.
+  }
+}
+
 std::string_view FeedField::Attribute(std::string_view name) const noexcept {
-  long at = FindAttribute(name);
-  return at < 0 ? std::string_view() : AttributeValue(static_cast<size_t>(at));
+  long found = FindAttribute(name);
+  if (found < 0) return {};
+  size_t at = static_cast<size_t>(found);
+  at += 4 + ReadLength(attributes_ + at);
+  return std::string_view(attributes_ + at + 4, ReadLength(attributes_ + at));
 }
 
 int FeedField::SetAttribute(std::string_view name, std::string_view value) noexcept {
+  if (name.size() > kMaxText || value.size() > kMaxText) return kErrOutOfMemory;
   long found = FindAttribute(name);
-  size_t oldValue = found < 0 ? 0 : AttributeValue(static_cast<size_t>(found)).size();
-  size_t length = attributesLength_ - oldValue + value.size() + (found < 0 ? 8 + name.size() : 0);
-  if (name.size() > kMaxText || value.size() > kMaxText || length > kMaxText) return kErrOutOfMemory;
-  // A new block, filled before the old one goes: name and value may point into it.
-  char* fresh = static_cast<char*>(std::malloc(length));
-  if (!fresh) return kErrOutOfMemory;
-  char* out = fresh;
-  size_t at = 0;
-  for (uint32_t i = 0; i < attributeCount_; ++i) {
-    std::string_view entryName(attributes_ + at + 4, ReadLength(attributes_ + at));
-    at += 4 + entryName.size();
-    std::string_view entryValue(attributes_ + at + 4, ReadLength(attributes_ + at));
-    at += 4 + entryValue.size();
-    out = WriteEntry(out, entryName);
-    out = WriteEntry(out, static_cast<long>(i) == found ? value : entryValue);
+  if (found >= 0) {
+    size_t at = static_cast<size_t>(found);
+    at += 4 + ReadLength(attributes_ + at);
+    uint32_t oldLength = ReadLength(attributes_ + at);
+    if (oldLength == value.size()) {
+      if (!value.empty()) std::memmove(attributes_ + at + 4, value.data(), value.size());
+      return 0;
+    }
+    // A value of another length: the block is written anew, before the old
+    // one goes, since value may point into it.
+    size_t length = attributesLength_ - oldLength + value.size();
+    if (length > kMaxText) return kErrOutOfMemory;
+    char* fresh = static_cast<char*>(std::malloc(length));
+    if (!fresh) return kErrOutOfMemory;
+    std::memcpy(fresh, attributes_, at);
+    char* out = WriteEntry(fresh + at, value);
+    size_t rest = at + 4 + oldLength;
+    std::memcpy(out, attributes_ + rest, attributesLength_ - rest);
+    std::free(attributes_);
+    attributes_ = fresh;
+    attributesLength_ = attributesCapacity_ = static_cast<uint32_t>(length);
+    cursorIndex_ = cursorOffset_ = 0;
+    BuildIndex();
+    return 0;
   }
-  if (found < 0) {
-    out = WriteEntry(out, name);
-    WriteEntry(out, value);
-    ++attributeCount_;
+  size_t length = attributesLength_ + 8 + name.size() + value.size();
+  if (length > kMaxText) return kErrOutOfMemory;
+  bool moved = false;
+  char* old = nullptr;
+  if (length > attributesCapacity_) {
+    // Most fields hold one or two attributes: exact size first, then room
+    // to grow for fields that keep collecting.
+    size_t capacity = attributeCount_ < 2 ? length : length + length / 2;
+    if (capacity > kMaxText) capacity = length;
+    char* fresh = static_cast<char*>(std::malloc(capacity));
+    if (!fresh) return kErrOutOfMemory;
+    if (attributesLength_) std::memcpy(fresh, attributes_, attributesLength_);
+    old = attributes_;
+    attributes_ = fresh;
+    attributesCapacity_ = static_cast<uint32_t>(capacity);
+    moved = true;
   }
-  std::free(attributes_);
-  attributes_ = fresh;
+  // name and value may still point into the old block, freed only now.
+  size_t at = attributesLength_;
+  char* out = WriteEntry(attributes_ + at, name);
+  WriteEntry(out, value);
+  std::free(old);
   attributesLength_ = static_cast<uint32_t>(length);
+  ++attributeCount_;
+  if (moved || (!index_ && attributeCount_ >= kIndexFrom)) {
+    BuildIndex();
+  } else if (index_) {
+    try {
+      index_->emplace(std::string_view(attributes_ + at + 4, name.size()), static_cast<uint32_t>(at));
+    } catch (const std::bad_alloc&) {
+      index_.reset();
+    }
+  }
   return 0;
 }
 
@@ -160,7 +229,9 @@ void FeedField::Clear() noexcept {
   buffer_.reset();
   std::free(attributes_);
   attributes_ = nullptr;
-  attributesLength_ = 0;
+  index_.reset();
+  cursorIndex_ = cursorOffset_ = 0;
+  attributesLength_ = attributesCapacity_ = 0;
   attributeCount_ = 0;
 }
 

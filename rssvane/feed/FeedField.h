@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 
 #include "base/GrowString.h"
 
@@ -60,7 +61,14 @@ class FeedField {
  private:
   // Offset of attribute i's name entry in the packed block.
   size_t AttributeOffset(size_t i) const noexcept;
+  // Offset of the name entry of the attribute called name, or -1.
   long FindAttribute(std::string_view name) const noexcept;
+  void BuildIndex() noexcept;
+
+  // A field that collects many attributes (a repeated element with ever new
+  // names) gets an index by name, so that collecting them stays linear.
+  static constexpr uint32_t kIndexFrom = 32;
+  using Index = std::unordered_map<std::string_view, uint32_t>;
 
   const char* fixedName_ = nullptr;
   char* ownName_ = nullptr;
@@ -68,6 +76,12 @@ class FeedField {
   std::unique_ptr<GrowString> buffer_;
   // Each attribute: 32-bit name length, name, 32-bit value length, value.
   char* attributes_ = nullptr;
+  std::unique_ptr<Index> index_;
+  uint32_t attributesCapacity_ = 0;
+  // The last attribute reached by position, so that reading them in order
+  // does not walk from the start each time.
+  mutable uint32_t cursorIndex_ = 0;
+  mutable uint32_t cursorOffset_ = 0;
   uint32_t ownNameLength_ = 0;
   uint32_t textLength_ = 0;
   uint32_t attributesLength_ = 0;

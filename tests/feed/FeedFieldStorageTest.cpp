@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "base/Codes.h"
 #include "feed/FeedContainer.h"
@@ -70,6 +71,55 @@ TEST(FeedFieldStorage, ExtrasAreFoundAfterTheFixedFieldsInCreationOrder) {
   item.Clear();
   EXPECT_EQ(item.ExtraCount(), 0u);
   EXPECT_EQ(item.Find("x"), nullptr);
+}
+
+}  // namespace
+}  // namespace rssvane
+
+namespace rssvane {
+namespace {
+
+TEST(FeedFieldStorage, ManyAttributesAreStillFoundReplacedAndKeptInOrder) {
+  FeedField field;
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_EQ(field.SetAttribute("a" + std::to_string(i), std::to_string(i)), 0);
+  }
+  ASSERT_EQ(field.AttributeCount(), 200u);
+  EXPECT_EQ(field.Attribute("a150"), "150");
+  EXPECT_EQ(field.SetAttribute("a150", "x"), 0);           // another length
+  EXPECT_EQ(field.SetAttribute("a7", "y"), 0);             // the same length
+  EXPECT_EQ(field.SetAttribute("a199", field.Attribute("a150")), 0);
+  EXPECT_EQ(field.Attribute("a150"), "x");
+  EXPECT_EQ(field.Attribute("a7"), "y");
+  EXPECT_EQ(field.Attribute("a199"), "x");
+  EXPECT_EQ(field.Attribute("a200"), "");
+  EXPECT_EQ(field.AttributeName(150), "a150");
+  EXPECT_EQ(field.AttributeValue(150), "x");
+  EXPECT_EQ(field.AttributeName(199), "a199");
+  EXPECT_EQ(field.AttributeCount(), 200u);
+  field.Clear();
+  EXPECT_EQ(field.Attribute("a7"), "");
+  EXPECT_EQ(field.SetAttribute("a7", "z"), 0);
+  EXPECT_EQ(field.AttributeCount(), 1u);
+}
+
+TEST(FeedFieldStorage, ManyExtrasKeepFirstMatchWins) {
+  FeedContainer channel(ContainerKind::kChannel);
+  std::vector<FeedField*> made;
+  for (int i = 0; i < 100; ++i) {
+    FeedField* field;
+    ASSERT_EQ(channel.AddExtra("x" + std::to_string(i % 50), field), 0);
+    made.push_back(field);
+  }
+  EXPECT_EQ(channel.Find("x10"), made[10]);
+  EXPECT_EQ(channel.Find("x49"), made[49]);
+  EXPECT_EQ(channel.Find("x50"), nullptr);
+  EXPECT_EQ(channel.Find("title"), &channel.Fixed(channel_field::kTitle));
+  channel.Clear();
+  EXPECT_EQ(channel.Find("x10"), nullptr);
+  FeedField* again;
+  ASSERT_EQ(channel.AddExtra("x10", again), 0);
+  EXPECT_EQ(channel.Find("x10"), again);
 }
 
 }  // namespace
