@@ -208,8 +208,8 @@ int XmlReader::Finish() noexcept {
   // Lenient mode forgives what was left open, so that the tree is whole.
   while (buildTree_ && depth_ > 0) {
     std::string_view top = elementNames_.View().substr(elementNameStart_[depth_ - 1]);
-    if (int rc = scratch2_.Assign(top)) return Fail(rc);
-    if (int rc = EndTag(scratch2_.View(), false)) return Fail(rc);
+    if (int rc = closing_.Assign(top)) return Fail(rc);
+    if (int rc = EndTag(closing_.View(), false)) return Fail(rc);
   }
   return 0;
 }
