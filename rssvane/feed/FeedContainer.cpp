@@ -113,6 +113,8 @@ int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
   if (!field || field->InitExtra(name) != 0) return kErrListMemory;
   FeedField* raw = field.get();
   try {
+    // A container that has extras at all usually has a few.
+    if (extras_.capacity() == 0) extras_.reserve(4);
     extras_.push_back(std::move(field));
   } catch (const std::bad_alloc&) {
     return kErrListMemory;

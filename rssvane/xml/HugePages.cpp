@@ -18,4 +18,16 @@ void AdviseHugePages(void* data, size_t size) noexcept {
 #endif
 }
 
+void PrefaultPages(void* data, size_t size) noexcept {
+#ifdef MADV_POPULATE_WRITE
+  constexpr uintptr_t kPage = 4096;
+  uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kPage - 1) & ~(kPage - 1);
+  uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kPage - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+  (void)data;
+  (void)size;
+#endif
+}
+
 }  // namespace rssvane

@@ -10,4 +10,8 @@ namespace rssvane {
 // it. Only advice: nothing changes when the system declines.
 void AdviseHugePages(void* data, size_t size) noexcept;
 
+// Maps in the pages of a buffer about to be filled, in one call rather than
+// one fault per page. For buffers whose whole size will be written.
+void PrefaultPages(void* data, size_t size) noexcept;
+
 }  // namespace rssvane

@@ -106,9 +106,9 @@ void XmlReader::BuildClasses() noexcept {
   }
   for (char c : extraNameChars_.View()) classes_[static_cast<unsigned char>(c)] |= kName;
   for (char c : extraWhiteSpace_.View()) classes_[static_cast<unsigned char>(c)] |= kSpace;
-  classes_['<'] |= kTextStop;
-  classes_['&'] |= kTextStop;
-  if (flushOnNewline_) classes_['\n'] |= kTextStop;
+  classes_[static_cast<unsigned char>('<')] |= kTextStop;
+  classes_[static_cast<unsigned char>('&')] |= kTextStop;
+  if (flushOnNewline_) classes_[static_cast<unsigned char>('\n')] |= kTextStop;
   if (multiByte_) {
     for (int c = 0x81; c <= 0x9F; ++c) classes_[c] |= kTextStop;
     for (int c = 0xE0; c <= 0xEF; ++c) classes_[c] |= kTextStop;
@@ -208,8 +208,8 @@ int XmlReader::Finish() noexcept {
   // Lenient mode forgives what was left open, so that the tree is whole.
   while (buildTree_ && depth_ > 0) {
     std::string_view top = elementNames_.View().substr(elementNameStart_[depth_ - 1]);
-    if (int rc = scratch2_.Assign(top)) return Fail(rc);
-    if (int rc = EndTag(scratch2_.View(), false)) return Fail(rc);
+    if (int rc = closing_.Assign(top)) return Fail(rc);
+    if (int rc = EndTag(closing_.View(), false)) return Fail(rc);
   }
   return 0;
 }

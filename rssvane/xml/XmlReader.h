@@ -175,8 +175,8 @@ class XmlReader {
   GrowString entity_;
   GrowString entityResult_;
   GrowString section_;
-  GrowString scratch_;
-  GrowString scratch2_;
+  // The name of an element that Finish closes (lenient mode).
+  GrowString closing_;
 
   // The element being opened.
   GrowString attributes_;

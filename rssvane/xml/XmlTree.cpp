@@ -69,11 +69,12 @@ int XmlTree::Reset() noexcept {
   return AddNamespace("xml", kXmlNamespaceUri, xmlNamespace_);
 }
 
-int XmlTree::ReserveFor(size_t bytes) noexcept {
+int XmlTree::ReserveFor(size_t bytes, size_t sure) noexcept {
   if (bytes <= buffer_.Capacity()) return 0;
   if (bytes >= std::numeric_limits<uint32_t>::max()) bytes = std::numeric_limits<uint32_t>::max() - 1;
   if (buffer_.Reserve(bytes)) return kErrXmlOutOfMemory;
   AdviseHugePages(buffer_.Data(), buffer_.Capacity());
+  if (sure > 0) PrefaultPages(buffer_.Data(), sure < buffer_.Capacity() ? sure : buffer_.Capacity());
   return 0;
 }
 

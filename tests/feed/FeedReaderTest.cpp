@@ -215,3 +215,33 @@ TEST(FeedReader, TheReaderKeepsItsOptionsAndItsMultiByteModeFromReset) {
 
 }  // namespace
 }  // namespace rssvane
+
+namespace rssvane {
+namespace {
+
+TEST(FeedReader, ALargeFeedReadsWholeAndKeepsItsText) {
+  // Large enough for the tree and the copy to be reserved in advance.
+  std::string text = "<rss version=\"2.0\"><channel><title>big</title>";
+  for (int i = 0; i < 6000; ++i) {
+    text += "<item><title>t" + std::to_string(i) + " &amp; more</title><description><![CDATA[" +
+            std::string(800, static_cast<char>('a' + i % 26)) + "]]></description>" +
+            "<category domain=\"d\">c</category></item>\n";
+  }
+  text += "</channel></rss>";
+  ASSERT_GT(text.size(), size_t{4} << 20);
+  FeedReader reader;
+  FeedState feed;
+  ASSERT_EQ(reader.ReadDocument(feed, text), 0);
+  ASSERT_EQ(feed.ItemCount(), 6000u);
+  EXPECT_EQ(ItemText(feed, 5999, item_field::kTitle), "t5998 & more");
+  EXPECT_EQ(ItemText(feed, 6000, item_field::kDescription), std::string(800, static_cast<char>('a' + 5999 % 26)));
+  EXPECT_EQ(feed.Item(3000)->Fixed(item_field::kCategory).Attribute("domain"), "d");
+  EXPECT_EQ(feed.DocumentText().View(), text);
+  // The reader is reused for a small document after the large one.
+  ASSERT_EQ(reader.ReadDocument(feed, "<rss><channel><title>small</title></channel></rss>"), 0);
+  EXPECT_EQ(Channel(feed, channel_field::kTitle), "small");
+  EXPECT_EQ(feed.ItemCount(), 0u);
+}
+
+}  // namespace
+}  // namespace rssvane

@@ -398,3 +398,26 @@ TEST(XmlReader, LongRunsOfLineFeedsKeepTheTextAroundThem) {
 
 }  // namespace
 }  // namespace rssvane
+
+namespace rssvane {
+namespace {
+
+TEST(XmlReader, InstructionsEndAtQuestionMarkInXmlModeButAtAnyGreaterThanInLenientMode) {
+  XmlReader reader;
+  Recorder recorder(reader);
+  reader.SetClient(&recorder);
+  ASSERT_EQ(reader.Feed("<?a b>c?><r/>"), 0);
+  EXPECT_EQ(recorder.events[0], "pi[a b>c]");
+  reader.SetXmlMode(false);
+  reader.Reset();
+  recorder.events.clear();
+  ASSERT_EQ(reader.Feed("<?a b>c?><r></r junk>tail"), 0);
+  EXPECT_EQ(recorder.events[0], "pi[a ]");
+  EXPECT_EQ(recorder.events[1], "chars[c?>]");
+  EXPECT_EQ(recorder.events.back(), "end |r|r");
+  ASSERT_EQ(reader.Finish(), 0);
+  EXPECT_EQ(recorder.events.back(), "chars[tail]");
+}
+
+}  // namespace
+}  // namespace rssvane
