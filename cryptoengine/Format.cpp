@@ -6,7 +6,12 @@
 #include <cryptopp/sha.h>
 #include <cryptopp/twofish.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "cryptoengine/Kdf.h"
@@ -137,48 +142,176 @@ Bytes OpenMessage(const PasswordHeader& header, const uint8_t* key, const uint8_
   return plain;
 }
 
+namespace {
+
+constexpr size_t kBatchChunks = 16;
+constexpr size_t kSealedChunkSize = kChunkSize + kTagSize;
+
+// A second thread that works on half of each batch of chunks while the
+// caller works on the other half: chunks are independent under their own
+// IVs, and one core cannot keep up with a disk for Twofish. It starts only
+// for data of more than one batch, so small fields and files never pay for it.
+class HalfBatchHelper {
+ public:
+  HalfBatchHelper() : thread_([this] { Loop(); }) {}
+  ~HalfBatchHelper() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  HalfBatchHelper(const HalfBatchHelper&) = delete;
+  HalfBatchHelper& operator=(const HalfBatchHelper&) = delete;
+
+  // Runs job here and own on the calling thread; returns when both are done.
+  void Run(std::function<void()> job, const std::function<void()>& own) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      job_ = std::move(job);
+      finished_ = false;
+      error_ = nullptr;
+    }
+    wake_.notify_all();
+    std::exception_ptr ownError;
+    try {
+      own();
+    } catch (...) {
+      ownError = std::current_exception();
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return finished_; });
+    if (ownError) std::rethrow_exception(ownError);
+    if (error_) std::rethrow_exception(error_);
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stop_ || job_; });
+      if (stop_) return;
+      auto job = std::move(job_);
+      job_ = nullptr;
+      lock.unlock();
+      std::exception_ptr error;
+      try {
+        job();
+      } catch (...) {
+        error = std::current_exception();
+      }
+      lock.lock();
+      error_ = error;
+      finished_ = true;
+      done_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  std::function<void()> job_;
+  std::exception_ptr error_;
+  bool finished_ = true;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+// The chunks of one batch: sealing or opening chunk j with the cipher of the
+// thread that does it.
+class BatchRunner {
+ public:
+  BatchRunner(const PasswordHeader& header, const uint8_t* key, bool encrypt)
+      : header_(header), key_(key), encrypt_(encrypt), main_(KeyedGcm(header, key, encrypt)) {}
+
+  void ForEach(size_t count, const std::function<void(CryptoPP::AuthenticatedSymmetricCipher&, size_t)>& work) {
+    if (count < 2 || std::thread::hardware_concurrency() < 2) {
+      for (size_t j = 0; j < count; ++j) work(*main_, j);
+      return;
+    }
+    if (!helper_) {
+      second_ = KeyedGcm(header_, key_, encrypt_);
+      helper_ = std::make_unique<HalfBatchHelper>();
+    }
+    const size_t half = count / 2;
+    helper_->Run([&] { for (size_t j = half; j < count; ++j) work(*second_, j); },
+                 [&] { for (size_t j = 0; j < half; ++j) work(*main_, j); });
+  }
+
+ private:
+  const PasswordHeader& header_;
+  const uint8_t* key_;
+  bool encrypt_;
+  std::unique_ptr<CryptoPP::AuthenticatedSymmetricCipher> main_;
+  std::unique_ptr<CryptoPP::AuthenticatedSymmetricCipher> second_;
+  std::unique_ptr<HalfBatchHelper> helper_;
+};
+
+}  // namespace
+
 void SealStream(const PasswordHeader& header, const uint8_t* key, const ReadFn& read, const WriteFn& write,
                 const StepFn& step) {
   const HeaderBytes head = EncodeHeader(header);
   write(head.data(), head.size());
-  auto gcm = KeyedGcm(header, key, true);
-  CryptoPP::SecByteBlock plain(kChunkSize);
-  std::vector<uint8_t> sealed(kChunkSize + kTagSize);
+  BatchRunner runner(header, key, true);
+  CryptoPP::SecByteBlock plain(kBatchChunks * kChunkSize);
+  std::vector<uint8_t> sealed(kBatchChunks * kSealedChunkSize);
   uint64_t done = 0;
-  for (uint64_t counter = 0;; ++counter) {
-    const size_t size = read(plain.data(), kChunkSize);
-    const bool last = size < kChunkSize;
-    const auto iv = ChunkIv(counter, last);
-    gcm->EncryptAndAuthenticate(sealed.data(), sealed.data() + size, kTagSize, iv.data(), int(iv.size()),
-                                head.data(), head.size(), plain.data(), size);
-    write(sealed.data(), size + kTagSize);
-    done += size;
+  for (uint64_t counter = 0;;) {
+    const size_t got = read(plain.data(), plain.size());
+    // A full chunk is never the last one: data that ends on a chunk boundary
+    // gets an empty last chunk.
+    const bool end = got < plain.size();
+    const size_t count = end ? got / kChunkSize + 1 : kBatchChunks;
+    runner.ForEach(count, [&](CryptoPP::AuthenticatedSymmetricCipher& gcm, size_t j) {
+      const bool last = end && j + 1 == count;
+      const size_t size = last ? got % kChunkSize : kChunkSize;
+      const auto iv = ChunkIv(counter + j, last);
+      uint8_t* out = sealed.data() + j * kSealedChunkSize;
+      gcm.EncryptAndAuthenticate(out, out + size, kTagSize, iv.data(), int(iv.size()), head.data(), head.size(),
+                                 plain.data() + j * kChunkSize, size);
+    });
+    // Chunks are contiguous: all but the last of a batch are full.
+    write(sealed.data(), got + count * kTagSize);
+    counter += count;
+    done += got;
     if (step) step(done);
-    if (last) break;
+    if (end) break;
   }
 }
 
 void OpenStream(const PasswordHeader& header, const uint8_t* key, const ReadFn& read, const WriteFn& write,
                 const StepFn& step) {
   const HeaderBytes head = EncodeHeader(header);
-  auto gcm = KeyedGcm(header, key, false);
-  std::vector<uint8_t> sealed(kChunkSize + kTagSize);
-  CryptoPP::SecByteBlock plain(kChunkSize);
+  BatchRunner runner(header, key, false);
+  std::vector<uint8_t> sealed(kBatchChunks * kSealedChunkSize);
+  CryptoPP::SecByteBlock plain(kBatchChunks * kChunkSize);
   uint64_t done = kHeaderSize;
-  for (uint64_t counter = 0;; ++counter) {
-    const size_t size = read(sealed.data(), sealed.size());
-    if (size < kTagSize) ThrowDamaged();  // a file cut after a full chunk
-    const bool last = size < sealed.size();
-    const size_t plainSize = size - kTagSize;
-    const auto iv = ChunkIv(counter, last);
-    if (!gcm->DecryptAndVerify(plain.data(), sealed.data() + plainSize, kTagSize, iv.data(), int(iv.size()),
-                               head.data(), head.size(), sealed.data(), plainSize)) {
-      ThrowDamaged();
-    }
-    write(plain.data(), plainSize);
-    done += size;
+  for (uint64_t counter = 0;;) {
+    const size_t got = read(sealed.data(), sealed.size());
+    const bool end = got < sealed.size();
+    // Fewer than a tag's bytes at the end: the file was cut after a full
+    // (so not last) chunk.
+    if (end && got % kSealedChunkSize < kTagSize) ThrowDamaged();
+    const size_t count = end ? got / kSealedChunkSize + 1 : kBatchChunks;
+    std::atomic<bool> good{true};
+    runner.ForEach(count, [&](CryptoPP::AuthenticatedSymmetricCipher& gcm, size_t j) {
+      const bool last = end && j + 1 == count;
+      const size_t size = last ? got % kSealedChunkSize - kTagSize : kChunkSize;
+      const auto iv = ChunkIv(counter + j, last);
+      const uint8_t* in = sealed.data() + j * kSealedChunkSize;
+      if (!gcm.DecryptAndVerify(plain.data() + j * kChunkSize, in + size, kTagSize, iv.data(), int(iv.size()),
+                                head.data(), head.size(), in, size)) {
+        good = false;
+      }
+    });
+    if (!good) ThrowDamaged();
+    write(plain.data(), got - count * kTagSize);
+    counter += count;
+    done += got;
     if (step) step(done);
-    if (last) break;
+    if (end) break;
   }
 }
 

@@ -94,6 +94,14 @@ void ReplacingFile::Write(const uint8_t* data, size_t size) {
     }
     data += put;
     size -= size_t(put);
+    written_ += uint64_t(put);
+  }
+  // Start writing back what has piled up, without waiting, so that the
+  // fsync before the rename finds little left to do for a large file.
+  constexpr uint64_t kWritebackStep = 8 << 20;
+  if (written_ - writebackStarted_ >= kWritebackStep) {
+    ::sync_file_range(fd_, off64_t(writebackStarted_), off64_t(written_ - writebackStarted_), SYNC_FILE_RANGE_WRITE);
+    writebackStarted_ = written_;
   }
 }
 

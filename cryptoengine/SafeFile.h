@@ -44,6 +44,8 @@ class ReplacingFile {
   int fd_ = -1;
   std::string destination_;
   std::string temporary_;
+  uint64_t written_ = 0;
+  uint64_t writebackStarted_ = 0;
   bool committed_ = false;
 };
 

@@ -57,6 +57,8 @@ TEST(RoundTrip, EveryChoiceForBuffersAndFilesOfBoundarySizes) {
   const size_t chunk = detail::kChunkSize;
   const std::vector<size_t> sizes = {0, 1, chunk - 1, chunk, chunk + 1, 2 * chunk, 3 * 1024 * 1024 + 5};
   testing::TestFolder folder;
+  std::vector<Bytes> plains;
+  for (size_t size : sizes) plains.push_back(Pattern(size, uint8_t(size)));
   int index = 0;
   for (const Choice& choice : AllChoices()) {
     CryptoEngine writer;
@@ -66,8 +68,8 @@ TEST(RoundTrip, EveryChoiceForBuffersAndFilesOfBoundarySizes) {
     reader.SetSecretKeyFromPassPhrase("pass phrase " + std::to_string(index), 128);
     // Every size as a buffer; files of every size for some choices and the
     // boundary sizes for all, so the matrix stays quick.
-    for (size_t size : sizes) {
-      const Bytes plain = Pattern(size, uint8_t(index));
+    for (const Bytes& plain : plains) {
+      const size_t size = plain.size();
       const std::string label = std::to_string(index) + "/" + std::to_string(size);
       const Bytes sealed = writer.EncryptBuffer(plain);
       ASSERT_EQ(sealed.size(), plain.size() + 60) << label;
@@ -168,7 +170,7 @@ TEST(Files, ProgressReportsAndCancelLeavesNothing) {
   CryptoEngine engine;
   SetUpEngine(engine, {Method::kRijndael, 128, HashingMethod::kSha2, 160}, "pw");
   engine.SetKdfIterationsForTesting(2);
-  const Bytes plain = Pattern(5 * detail::kChunkSize + 10, 1);
+  const Bytes plain = Pattern(50 * detail::kChunkSize + 10, 1);  // several batches of chunks
   testing::WriteFile(folder.File("big"), plain);
 
   std::vector<std::pair<uint64_t, uint64_t>> calls;
@@ -176,10 +178,19 @@ TEST(Files, ProgressReportsAndCancelLeavesNothing) {
     calls.emplace_back(done, total);
     return true;
   });
-  ASSERT_EQ(calls.size(), 7u);
+  ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(calls.front(), std::make_pair(uint64_t(0), uint64_t(plain.size())));
-  EXPECT_EQ(calls[1].first, detail::kChunkSize);
   EXPECT_EQ(calls.back(), std::make_pair(uint64_t(plain.size()), uint64_t(plain.size())));
+  for (size_t i = 1; i < calls.size(); ++i) EXPECT_LT(calls[i - 1].first, calls[i].first);
+  calls.clear();
+  engine.DecryptFile(folder.File("big.vkf"), folder.File("back"), [&](uint64_t done, uint64_t total) {
+    calls.emplace_back(done, total);
+    return true;
+  });
+  const uint64_t sealedSize = std::filesystem::file_size(folder.File("big.vkf"));
+  EXPECT_EQ(calls.back(), std::make_pair(sealedSize, sealedSize));
+  EXPECT_EQ(testing::ReadFile(folder.File("back")), plain);
+  std::filesystem::remove(folder.File("back"));
 
   int seen = 0;
   auto cancelAtThird = [&](uint64_t, uint64_t) { return ++seen < 3; };

@@ -2,6 +2,7 @@
 // is an error and never output.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 #include "TestFolder.h"
@@ -163,7 +164,13 @@ TEST_F(Tampering, EveryFlippedByteOfASmallFileIsRefused) {
   std::filesystem::remove(folder_.File("plain.txt"));
   std::filesystem::remove(folder_.File("sealed.vkf"));
   for (size_t at = 0; at < sealed.size(); ++at) {
-    for (uint8_t mask : {uint8_t(0x01), uint8_t(0x80)}) {
+    // The two high bytes of the iteration count are flipped to values that
+    // stay cheap to refuse (beyond the limit, or a small count), not to the
+    // millions of iterations a reader would honestly run before failing.
+    std::array<uint8_t, 2> masks = {0x01, 0x80};
+    if (at == 8) masks = {0x80, 0x40};
+    if (at == 9) masks = {0x01, 0x02};
+    for (uint8_t mask : masks) {
       Bytes changed = sealed;
       changed[at] ^= mask;
       ExpectRefused(changed, "byte " + std::to_string(at));
@@ -198,6 +205,28 @@ TEST_F(Tampering, CutAppendedReorderedAndDroppedChunksAreRefused) {
   Bytes dropped = sealed;
   dropped.erase(dropped.begin() + long(44 + chunk), dropped.begin() + long(44 + 2 * chunk));
   ExpectRefused(dropped, "chunk 1 dropped");
+}
+
+// Files of more than one batch of chunks are read 16 chunks at a time, half
+// on a second thread: a cut at the batch boundary or a change in the second
+// half of a batch is still found.
+TEST_F(Tampering, ChangesAcrossBatchesAreRefused) {
+  const size_t chunk = detail::kChunkSize + detail::kTagSize;
+  testing::WriteFile(folder_.File("plain.bin"), Bytes(32 * detail::kChunkSize, 0x42));
+  engine_.EncryptFile(folder_.File("plain.bin"), folder_.File("sealed.vkf"));
+  const Bytes sealed = testing::ReadFile(folder_.File("sealed.vkf"));
+  engine_.DecryptFile(folder_.File("sealed.vkf"), folder_.File("back.bin"));
+  EXPECT_EQ(testing::ReadFile(folder_.File("back.bin")), Bytes(32 * detail::kChunkSize, 0x42));
+  for (const char* name : {"plain.bin", "sealed.vkf", "back.bin"}) std::filesystem::remove(folder_.File(name));
+  ASSERT_EQ(sealed.size(), 44 + 32 * chunk + 16);  // and an empty last chunk
+
+  ExpectRefused(Bytes(sealed.begin(), sealed.begin() + long(44 + 16 * chunk)), "cut after the first batch");
+  ExpectRefused(Bytes(sealed.begin(), sealed.begin() + long(44 + 32 * chunk)), "empty last chunk dropped");
+  for (size_t at : {44 + 12 * chunk + 5, 44 + 20 * chunk + 7, 44 + 31 * chunk + 3, sealed.size() - 1}) {
+    Bytes changed = sealed;
+    changed[at] ^= 0x04;
+    ExpectRefused(changed, "byte " + std::to_string(at));
+  }
 }
 
 TEST_F(Tampering, WrongPasswordAndForeignDataAreRefusedWithTheirMessages) {

@@ -69,16 +69,16 @@ class Tty {
       termios quiet = saved;
       quiet.c_lflag &= ~tcflag_t(ECHO);
       quiet.c_lflag |= ECHONL;
-      ::tcsetattr(fd_, TCSAFLUSH, &quiet);
+      ::tcsetattr(fd_, TCSANOW, &quiet);
     }
     std::string line;
     try {
       line = ReadLine(fd_, "/dev/tty");
     } catch (...) {
-      if (isTerminal) ::tcsetattr(fd_, TCSAFLUSH, &saved);
+      if (isTerminal) ::tcsetattr(fd_, TCSANOW, &saved);
       throw;
     }
-    if (isTerminal) ::tcsetattr(fd_, TCSAFLUSH, &saved);
+    if (isTerminal) ::tcsetattr(fd_, TCSANOW, &saved);
     return line;
   }
 
