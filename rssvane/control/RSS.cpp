@@ -187,7 +187,11 @@ void RSS::AddNamespace(std::u16string_view prefix, std::u16string_view namespace
   impl_->Start(kDispAddNamespace, Access::kCall);
   std::string p = impl_->Narrow(prefix, kDispAddNamespace, Access::kCall);
   std::string u = impl_->Narrow(namespaceUri, kDispAddNamespace, Access::kCall);
-  impl_->Check(impl_->engine.Feed().AddNamespace(p, u), kDispAddNamespace, Access::kCall);
+  // A declaration without a prefix is the default namespace, as reading
+  // merges it; a numbered one would be written as " xmlns:=", which no XML
+  // reader accepts, so the file could not be read back.
+  FeedState& feed = impl_->engine.Feed();
+  impl_->Check(p.empty() ? feed.SetDefaultNamespace(u) : feed.AddNamespace(p, u), kDispAddNamespace, Access::kCall);
 }
 
 std::u16string RSS::GetProperty(std::u16string_view propertyName) {

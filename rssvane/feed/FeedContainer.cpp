@@ -93,9 +93,12 @@ FeedField* FeedContainer::Find(std::string_view name) noexcept {
   for (size_t i = 0; i < fixedCount_; ++i) {
     if (fixed_[i].Name() == name) return &fixed_[i];
   }
-  for (size_t i = 0; i < extras_.Count(); ++i) {
-    FeedField* extra = extras_.At(i);
-    if (extra->Name() == name) return extra;
+  if (index_) {
+    auto found = index_->find(name);
+    return found == index_->end() ? nullptr : found->second;
+  }
+  for (const auto& extra : extras_) {
+    if (extra->Name() == name) return extra.get();
   }
   return nullptr;
 }
@@ -109,13 +112,31 @@ int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
   std::unique_ptr<FeedField> field(new (std::nothrow) FeedField);
   if (!field || field->InitExtra(name) != 0) return kErrListMemory;
   FeedField* raw = field.get();
-  if (extras_.Append(std::move(field)) != 0) return kErrListMemory;
+  try {
+    extras_.push_back(std::move(field));
+  } catch (const std::bad_alloc&) {
+    return kErrListMemory;
+  }
+  try {
+    // Names of extras never change, so the index can hold views of them;
+    // the first of equal names wins, as in the scan.
+    if (index_) {
+      index_->emplace(raw->Name(), raw);
+    } else if (extras_.size() >= kIndexFrom) {
+      auto index = std::make_unique<std::unordered_map<std::string_view, FeedField*>>();
+      for (const auto& extra : extras_) index->emplace(extra->Name(), extra.get());
+      index_ = std::move(index);
+    }
+  } catch (const std::bad_alloc&) {
+    index_.reset();  // searched from the start instead
+  }
   added = raw;
   return 0;
 }
 
 void FeedContainer::Clear() noexcept {
-  extras_.Clear();
+  index_.reset();
+  extras_.clear();
   for (size_t i = 0; i < fixedCount_; ++i) fixed_[i].Clear();
 }
 

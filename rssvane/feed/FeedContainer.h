@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "base/OwnedList.h"
 #include "feed/FeedField.h"
@@ -58,8 +60,8 @@ class FeedContainer {
   size_t FixedCount() const noexcept { return fixedCount_; }
   FeedField& Fixed(size_t i) noexcept { return fixed_[i]; }
   const FeedField& Fixed(size_t i) const noexcept { return fixed_[i]; }
-  size_t ExtraCount() const noexcept { return extras_.Count(); }
-  FeedField* Extra(size_t i) const noexcept { return extras_.At(i); }
+  size_t ExtraCount() const noexcept { return extras_.size(); }
+  FeedField* Extra(size_t i) const noexcept { return i < extras_.size() ? extras_[i].get() : nullptr; }
 
   // Exact, case-sensitive; the fixed fields first, then the extras.
   FeedField* Find(std::string_view name) noexcept;
@@ -73,7 +75,12 @@ class FeedContainer {
   ContainerKind kind_;
   size_t fixedCount_;
   std::unique_ptr<FeedField[]> fixed_;
-  OwnedList<FeedField> extras_;
+  // Most containers have no extras: an empty vector costs no allocation.
+  std::vector<std::unique_ptr<FeedField>> extras_;
+  // A container with many extras (a channel of ever new element names) gets
+  // an index by name, so that reading it stays linear.
+  static constexpr size_t kIndexFrom = 32;
+  std::unique_ptr<std::unordered_map<std::string_view, FeedField*>> index_;
 };
 
 }  // namespace rssvane

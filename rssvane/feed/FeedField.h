@@ -2,11 +2,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "base/GrowString.h"
-#include "base/StringList.h"
 
 namespace rssvane {
 
@@ -14,11 +13,17 @@ namespace rssvane {
 enum VersionBit : uint8_t { kVersion091 = 1, kVersion092 = 2, kVersion200 = 4, kVersionAll = 7 };
 
 // One element of a container: its name (with prefix when it has one), its
-// text and its attributes. Texts are stored exactly as set. Most fields carry
-// no attributes, so the attribute lists are made on first use.
+// text and its attributes. Texts are stored exactly as set.
+//
+// A feed of tens of thousands of items holds ten fixed fields per item, most
+// of them empty, so a field is kept small: the text and the name of a field
+// made on demand each take one block of exactly their size, and the
+// attributes (most fields have none) are packed into one block, made on
+// first use.
 class FeedField {
  public:
   FeedField() = default;
+  ~FeedField();
   FeedField(const FeedField&) = delete;
   FeedField& operator=(const FeedField&) = delete;
 
@@ -27,36 +32,60 @@ class FeedField {
   // A field created on demand: both masks 0.
   int InitExtra(std::string_view name) noexcept;
 
-  std::string_view Name() const noexcept { return fixedName_ ? std::string_view(fixedName_) : ownName_; }
+  std::string_view Name() const noexcept {
+    return fixedName_ ? std::string_view(fixedName_) : std::string_view(ownName_, ownNameLength_);
+  }
   uint8_t Allowed() const noexcept { return allowed_; }
   uint8_t Required() const noexcept { return required_; }
 
-  std::string_view Text() const noexcept { return text_.View(); }
-  int SetText(std::string_view text) noexcept { return text_.Assign(text); }
-  GrowString& TextBuffer() noexcept { return text_; }
+  std::string_view Text() const noexcept {
+    return buffer_ ? buffer_->View() : std::string_view(text_, textLength_);
+  }
+  int SetText(std::string_view text) noexcept;
+  // The text as a growable string, for building it piece by piece; from then
+  // on the field keeps its text there.
+  GrowString& TextBuffer() noexcept;
 
-  size_t AttributeCount() const noexcept { return attributes_ ? attributes_->names.Count() : 0; }
-  std::string_view AttributeName(size_t i) const noexcept { return attributes_ ? attributes_->names.Get(i) : ""; }
-  std::string_view AttributeValue(size_t i) const noexcept { return attributes_ ? attributes_->values.Get(i) : ""; }
+  size_t AttributeCount() const noexcept { return attributeCount_; }
+  std::string_view AttributeName(size_t i) const noexcept;
+  std::string_view AttributeValue(size_t i) const noexcept;
   // Empty text when the field has no attribute of that name.
   std::string_view Attribute(std::string_view name) const noexcept;
   // Replaces the value of the attribute of that name, or appends it.
   int SetAttribute(std::string_view name, std::string_view value) noexcept;
 
-  bool HasContent() const noexcept { return !text_.Empty() || AttributeCount() > 0; }
+  bool HasContent() const noexcept { return !Text().empty() || attributeCount_ > 0; }
   // Empties the text and the attributes; the name and masks stay.
   void Clear() noexcept;
 
  private:
-  struct Attributes {
-    StringList names;
-    StringList values;
-  };
+  // Offset of attribute i's name entry in the packed block.
+  size_t AttributeOffset(size_t i) const noexcept;
+  // Offset of the name entry of the attribute called name, or -1.
+  long FindAttribute(std::string_view name) const noexcept;
+  void BuildIndex() noexcept;
+
+  // A field that collects many attributes (a repeated element with ever new
+  // names) gets an index by name, so that collecting them stays linear.
+  static constexpr uint32_t kIndexFrom = 32;
+  using Index = std::unordered_map<std::string_view, uint32_t>;
 
   const char* fixedName_ = nullptr;
-  std::string ownName_;
-  GrowString text_;
-  std::unique_ptr<Attributes> attributes_;
+  char* ownName_ = nullptr;
+  char* text_ = nullptr;
+  std::unique_ptr<GrowString> buffer_;
+  // Each attribute: 32-bit name length, name, 32-bit value length, value.
+  char* attributes_ = nullptr;
+  std::unique_ptr<Index> index_;
+  uint32_t attributesCapacity_ = 0;
+  // The last attribute reached by position, so that reading them in order
+  // does not walk from the start each time.
+  mutable uint32_t cursorIndex_ = 0;
+  mutable uint32_t cursorOffset_ = 0;
+  uint32_t ownNameLength_ = 0;
+  uint32_t textLength_ = 0;
+  uint32_t attributesLength_ = 0;
+  uint32_t attributeCount_ = 0;
   uint8_t allowed_ = 0;
   uint8_t required_ = 0;
 };

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "base/Codes.h"
+#include "xml/HugePages.h"
 #include "xml/XmlReader.h"
 
 namespace rssvane {
@@ -170,6 +171,10 @@ int ReadDocumentInto(FeedReader& self, XmlReader& reader, bool multiByte, FeedSt
 
   reader.SetXmlMode(true);
   reader.SetBuildTree(true);
+  // The tree of a feed is about as large as its text.
+  if (text.size() >= (size_t{1} << 20) && reader.Tree().ReserveFor(text.size() + text.size() / 8)) {
+    return feed.Fail(kErrOutOfMemory, XmlErrorText(kErrOutOfMemory));
+  }
   RootNamespaces client(feed, reader);
   XmlClient* previous = reader.Client();
   reader.SetClient(&client);
@@ -183,8 +188,11 @@ int ReadDocumentInto(FeedReader& self, XmlReader& reader, bool multiByte, FeedSt
 
   if (owned && owned->Length() == text.size()) {
     feed.DocumentText() = std::move(*owned);
-  } else if (feed.DocumentText().Assign(text)) {
-    return feed.Fail(kErrOutOfMemory);
+  } else {
+    GrowString& copy = feed.DocumentText();
+    if (copy.Reserve(text.size())) return feed.Fail(kErrOutOfMemory);
+    if (text.size() >= (size_t{4} << 20)) AdviseHugePages(copy.Data(), copy.Capacity());
+    if (copy.Assign(text)) return feed.Fail(kErrOutOfMemory);
   }
 
   XmlTree& tree = reader.Tree();

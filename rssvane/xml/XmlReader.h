@@ -165,6 +165,9 @@ class XmlReader {
   // from pendingStart_ on, so text reaches the tree without another copy.
   GrowString accumulators_[kMaxDepth + 1];
   size_t pendingStart_ = 0;
+  // After a line-feed flush, the pending text up to here is known to be
+  // white space, so the next line feed need not look at it again.
+  size_t whiteMark_ = SIZE_MAX;
   GrowString whiteSpace_;
   GrowString name_;
   GrowString attributeName_;

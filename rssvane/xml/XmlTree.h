@@ -29,6 +29,10 @@ class XmlTree {
   // (offset 0) and that of the "xml" prefix, which is always in scope.
   int Reset() noexcept;
 
+  // Makes room for a tree of about bytes bytes, so that a large document
+  // does not copy its tree as it grows.
+  int ReserveFor(size_t bytes) noexcept;
+
   // Building, in document order.
   int AddNamespace(std::string_view prefix, std::string_view uri, uint32_t& offset) noexcept;
   void EndNamespaceScope(uint32_t offset) noexcept;

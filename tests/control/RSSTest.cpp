@@ -114,6 +114,14 @@ TEST(Control, NamespacesFollowTheirOwnIndexRules) {
             std::u16string::npos);
   rss.SetNamespaceCount(0);
   EXPECT_EQ(rss.NamespaceCount(), 0);
+
+  // Without a prefix the declaration is the default namespace, so the text
+  // stays readable.
+  rss.AddNamespace(u"", u"urn:plain");
+  EXPECT_EQ(rss.NamespaceCount(), 0);
+  std::u16string data = rss.RSSData();
+  EXPECT_NE(data.find(u"<rss version=\"2.0\" xmlns=\"urn:plain\">"), std::u16string::npos);
+  EXPECT_EQ(data.find(u"xmlns:="), std::u16string::npos);
 }
 
 TEST(Control, EnumeratedWritesAreCheckedAndEngineCodesGetTheGenericText) {
@@ -191,10 +199,11 @@ TEST(Control, TextCrossesTheBoundaryInTheCodePage) {
   RSS rss;
   // Code page 0 is the system's encoding: any character survives, even where
   // the narrow text needs more than two bytes a character.
-  const std::u16string wide = u"日本語 \U0001F600 café";
-  rss.SetChannelTitle(wide);
-  EXPECT_EQ(rss.ChannelTitle(), wide);
-  EXPECT_EQ(rss.GetProperty(u"/title"), wide);
+  for (const std::u16string& wide : {std::u16string(u"日本語 \U0001F600 café"), std::u16string(u"日本語日本語")}) {
+    rss.SetChannelTitle(wide);
+    EXPECT_EQ(rss.ChannelTitle(), wide);
+    EXPECT_EQ(rss.GetProperty(u"/title"), wide);
+  }
 
   rss.Config(u"CodePage=1252");
   rss.SetChannelTitle(u"café");
@@ -227,6 +236,26 @@ TEST(Control, ATitleInCodePage1252IsWrittenAsItsSingleByte) {
   reader.ReadFile(file.u16string());
   EXPECT_EQ(reader.ChannelTitle(), u"café");
   std::filesystem::remove(file);
+}
+
+TEST(Control, AFeedTooLongForTheSixteenBitCountSaysSoInsteadOfWrapping) {
+  std::filesystem::path file = TempFile("long.rss");
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "<rss><channel><title>T</title>";
+    for (int i = 0; i < 32768; ++i) out << "<item><title>t</title></item>";
+    out << "</channel></rss>";
+  }
+  RSS rss;
+  rss.ReadFile(file.u16string());
+  std::filesystem::remove(file);
+  Raised count = RaisedBy([&] { rss.ItemCount(); });
+  EXPECT_EQ(count.number, 6);
+  EXPECT_EQ(count.description, u"Overflow.");
+  EXPECT_EQ(rss.ItemTitle(32767), u"t");
+  Raised add = RaisedBy([&] { rss.AddItem(u"a", u"b", u"c"); });
+  EXPECT_EQ(add.number, 20233);
+  EXPECT_EQ(add.description, u"Cannot add more items.");
 }
 
 TEST(Control, FileNamesThatCannotNameAFileFail) {

@@ -381,3 +381,20 @@ TEST(XmlReader, RawByteClientSeesEveryByte) {
 
 }  // namespace
 }  // namespace rssvane
+
+namespace rssvane {
+namespace {
+
+TEST(XmlReader, LongRunsOfLineFeedsKeepTheTextAroundThem) {
+  std::string text = "<a>x";
+  text += std::string(200000, '\n');
+  text += "y\n \n</a>";
+  XmlReader reader;
+  reader.SetBuildTree(true);
+  ASSERT_EQ(reader.Feed(text.data(), text.size()), 0);
+  ASSERT_EQ(reader.Finish(), 0);
+  EXPECT_EQ(reader.Tree().Text(reader.Tree().Root()), "x" + std::string(200000, '\n') + "y");
+}
+
+}  // namespace
+}  // namespace rssvane

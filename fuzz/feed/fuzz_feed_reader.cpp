@@ -1,0 +1,46 @@
+// Feed reading of any bytes: the read ends with 0 or a code and a message,
+// and whatever it read into the model can be read back.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "feed/FeedReader.h"
+#include "xml/XmlReader.h"
+
+using namespace rssvane;
+
+namespace {
+
+void Touch(const FeedContainer& container) {
+  for (size_t i = 0; i < container.FixedCount(); ++i) {
+    const FeedField& field = container.Fixed(i);
+    (void)field.Text();
+    for (size_t a = 0; a < field.AttributeCount(); ++a) (void)field.AttributeValue(a);
+  }
+  for (size_t i = 0; i < container.ExtraCount(); ++i) (void)container.Extra(i)->Text();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  FeedReader reader;
+  FeedState feed;
+  reader.Reset(data[0] & 1);
+  reader.Reader().SetIgnoreBadElementPrefixes(data[0] & 2);
+  reader.Reader().SetIgnoreBadAttributePrefixes(data[0] & 4);
+  std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+  int rc = reader.ReadDocument(feed, text);
+  if (rc != 0) {
+    if (rc != feed.LastError() || feed.LastErrorText().empty()) std::abort();
+    return 0;
+  }
+  if (feed.Modified()) std::abort();
+  if (feed.DocumentText().View() != text.substr(0, feed.DocumentText().Length())) std::abort();
+  Touch(feed.Channel());
+  Touch(feed.Image());
+  Touch(feed.TextInput());
+  for (long i = 1; i <= static_cast<long>(feed.ItemCount()); ++i) Touch(*feed.Item(i));
+  return 0;
+}
