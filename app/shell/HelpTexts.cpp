@@ -124,9 +124,10 @@ QString HelpText(int id) {
   return QStringLiteral(
              "<html><head><style>"
              "body { font-family: 'Tahoma'; font-size: 8pt; color: #000000; }"
-             "h1 { font-size: 10pt; font-weight: bold; text-decoration: underline; color: #808000; }"
              "p.t { text-indent: 24px; }"
-             "</style></head><body><h1>%1</h1>%2</body></html>")
+             "</style></head><body>"
+             "<p style='font-size: 10pt; font-weight: bold; text-decoration: underline; color: #808000;'>%1</p>"
+             "%2</body></html>")
       .arg(QString::fromUtf8(entry->heading), QString::fromUtf8(entry->body));
 }
 

@@ -1,6 +1,7 @@
 #include "shell/frmTasks.h"
 
 #include <QFrame>
+#include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -45,16 +46,15 @@ void TaskPane::AddGroup(const QString& caption, const QString& key) {
 void TaskPane::AddItem(const QString& groupKey, const QString& caption, const QString& key) {
   auto* body = findChild<QFrame*>(groupKey + QStringLiteral("_items"));
   if (!body) return;
-  auto* item = new QToolButton(body);
+  auto* item = new QPushButton(caption, body);
   item->setObjectName(key);
-  item->setText(caption);
-  item->setAutoRaise(true);
+  item->setFlat(true);
   item->setCursor(Qt::PointingHandCursor);
   item->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-  item->setStyleSheet(QStringLiteral("QToolButton { color: #1b3f73; text-align: left; border: none; }"
-                                     "QToolButton:hover { text-decoration: underline; }"));
+  item->setStyleSheet(QStringLiteral("QPushButton { color: #1b3f73; text-align: left; border: none; padding: 2px; }"
+                                     "QPushButton:hover { text-decoration: underline; }"));
   static_cast<QVBoxLayout*>(body->layout())->addWidget(item);
-  connect(item, &QToolButton::clicked, this, [this, key] { emit ItemClick(key); });
+  connect(item, &QPushButton::clicked, this, [this, key] { emit ItemClick(key); });
 }
 
 frmTasks::frmTasks(TaskDispatch& dispatch, QWidget* parent) : QWidget(parent), dispatch_(dispatch) {

@@ -40,6 +40,7 @@ frmRecentFiles::frmRecentFiles(const QString& appFolder, TaskDispatch& dispatch,
   grdFiles_->setColumnWidth(2, FromTwips(960));
   grdFiles_->horizontalHeader()->setStretchLastSection(true);
   grdFiles_->verticalHeader()->hide();
+  grdFiles_->setWordWrap(false);
   grdFiles_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grdFiles_->setSelectionBehavior(QAbstractItemView::SelectRows);
   grdFiles_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -84,6 +85,10 @@ void frmRecentFiles::FillGrid() {
       grdFiles_->setItem(row, column, item);
     }
   }
+  // The type column is narrow by design; it still shows its whole text.
+  const int narrow = grdFiles_->columnWidth(1);
+  grdFiles_->resizeColumnToContents(1);
+  if (grdFiles_->columnWidth(1) < narrow) grdFiles_->setColumnWidth(1, narrow);
 }
 
 void frmRecentFiles::RowDoubleClicked(int row) {

@@ -17,6 +17,7 @@
 #include "settings/StoreEngine.h"
 #include "shell/frmMain.h"
 #include "stores/StoreViewFactories.h"
+#include "stores/frmPasswords.h"
 
 namespace vk {
 namespace {
@@ -79,6 +80,12 @@ TEST_F(ProgramTest, EachResidentViewIsRenderedToAPicture) {
                            QStringLiteral("Encrypted File"));
   recent->AddToRecentFiles(QStringLiteral("letters.zip.vkf"), QStringLiteral("/home/user/Documents/"),
                            QStringLiteral("Encrypted File"));
+  window->ShowPasswords();
+  auto* vault = window->findChild<frmPasswords*>();
+  ASSERT_NE(vault, nullptr);
+  vault->AddToPWD({QStringLiteral("mail.example.org"), QStringLiteral("alice"), QStringLiteral("s3cret"),
+                   QStringLiteral("work account")});
+  vault->AddToPWD({QStringLiteral("Bank program"), QStringLiteral("alice.b"), QStringLiteral("another one"), {}});
   struct Shot {
     void (frmMain::*show)();
     const char* file;

@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QToolButton>
+#include <QAbstractButton>
 
 #include "TestSupport.h"
 #include "shell/HelpTexts.h"
@@ -185,7 +185,7 @@ TEST_F(ShellTest, TheLoginLetsInOnlyTheRightPasswordAndCancelEndsTheProgram) {
 TEST_F(ShellTest, TheTaskPaneDispatchesEveryItemAndResidentViewsOpenOnce) {
   test::WriteAll(SettingsPath(), {});
   auto window = Start();
-  auto click = [&](const char* key) { Find<QToolButton>(window.get(), key)->click(); };
+  auto click = [&](const char* key) { Find<QAbstractButton>(window.get(), key)->click(); };
 
   click("SHOW_OPTIONS");
   click("SHOW_OPTIONS");
