@@ -1,10 +1,8 @@
 #include "TestSupport.h"
 
 #include <QAbstractButton>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QLineEdit>
-#include <QRandomGenerator>
 #include <QTest>
 
 #include <algorithm>
@@ -12,9 +10,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#ifdef VK_TEST_HAS_ENGINE
 #include "cryptoengine/CryptoEngine.h"
-#endif
 
 namespace vk::test {
 
@@ -48,27 +44,7 @@ Bytes ReversingCipher::ReadBufferFromFile(const std::string& path) {
   return Decrypt(sealed);
 }
 
-PasswordCheck TestPasswordCheck() {
-#ifdef VK_TEST_HAS_ENGINE
-  return EnginePasswordCheck();
-#else
-  PasswordCheck check;
-  auto digest = [](const QByteArray& salt, const QString& typed) {
-    return QCryptographicHash::hash(salt + typed.toUtf8(), QCryptographicHash::Sha256).toHex();
-  };
-  check.makeStored = [digest](const QString& typed) {
-    if (typed.isEmpty()) return QString();
-    const QByteArray salt = QByteArray::number(QRandomGenerator::global()->generate64(), 16);
-    return QString::fromLatin1("T$" + salt + "$" + digest(salt, typed));
-  };
-  check.matches = [digest](const QString& stored, const QString& typed) {
-    const QStringList parts = stored.split(QLatin1Char('$'));
-    return parts.size() == 3 && parts[0] == QLatin1String("T") &&
-           QString::fromLatin1(digest(parts[1].toLatin1(), typed)) == parts[2];
-  };
-  return check;
-#endif
-}
+PasswordCheck TestPasswordCheck() { return EnginePasswordCheck(); }
 
 ModalAnswerer::ModalAnswerer(const QString& objectName, std::function<void(QWidget*)> answer, int timeoutMs)
     : name_(objectName), answer_(std::move(answer)), remainingMs_(timeoutMs) {
