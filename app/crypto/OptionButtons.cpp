@@ -1,7 +1,11 @@
 #include "crypto/OptionButtons.h"
 
+#include <QFormLayout>
+#include <QLineEdit>
 #include <QMenu>
 #include <QToolButton>
+
+#include <tuple>
 
 namespace vk {
 
@@ -14,6 +18,18 @@ QToolButton* NewMenuButton(const char* objectName, const QString& caption, QWidg
   button->setMinimumWidth(220);
   button->setMenu(new QMenu(button));
   return button;
+}
+
+QFormLayout* NewPasswordRows(QWidget* parent, QLineEdit*& txtPWD1, QLineEdit*& txtPWD2) {
+  auto* rows = new QFormLayout;
+  for (auto [box, name, label] : {std::tuple{&txtPWD1, "txtPWD1", "Password"},
+                                  std::tuple{&txtPWD2, "txtPWD2", "Re-Enter Password"}}) {
+    *box = new QLineEdit(parent);
+    (*box)->setObjectName(QString::fromLatin1(name));
+    (*box)->setEchoMode(QLineEdit::Password);
+    rows->addRow(QString::fromLatin1(label), *box);
+  }
+  return rows;
 }
 
 OptionButtons::OptionButtons(QWidget* parent, bool withRsa) : QObject(parent) {

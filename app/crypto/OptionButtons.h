@@ -11,6 +11,8 @@
 
 #include "crypto/CipherOptions.h"
 
+class QFormLayout;
+class QLineEdit;
 class QToolButton;
 class QWidget;
 
@@ -59,5 +61,9 @@ class OptionButtons : public QObject {
 
 // A drop-down button as the views use them: text only, menu on click.
 QToolButton* NewMenuButton(const char* objectName, const QString& caption, QWidget* parent);
+
+// The two masked password boxes, "Password" and "Re-Enter Password", as rows
+// of the returned layout.
+QFormLayout* NewPasswordRows(QWidget* parent, QLineEdit*& txtPWD1, QLineEdit*& txtPWD2);
 
 }  // namespace vk

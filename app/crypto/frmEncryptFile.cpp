@@ -16,13 +16,6 @@ namespace vk {
 
 namespace {
 
-QLineEdit* NewPasswordBox(const char* name, QWidget* parent) {
-  auto* box = new QLineEdit(parent);
-  box->setObjectName(QString::fromLatin1(name));
-  box->setEchoMode(QLineEdit::Password);
-  return box;
-}
-
 QGroupBox* NewPathFrame(const char* frameName, QLineEdit*& box, const char* boxName, QPushButton*& button,
                         const char* buttonName, QWidget* parent) {
   auto* frame = new QGroupBox(parent);
@@ -50,12 +43,8 @@ frmEncryptFile::frmEncryptFile(CryptoViewHost& host, QWidget* parent) : QWidget(
 
   fraEncOptions_ = new QGroupBox(QStringLiteral("Password Options"), this);
   fraEncOptions_->setObjectName(QStringLiteral("fraEncOptions"));
-  txtPWD1_ = NewPasswordBox("txtPWD1", fraEncOptions_);
-  txtPWD2_ = NewPasswordBox("txtPWD2", fraEncOptions_);
+  QFormLayout* passwords = NewPasswordRows(fraEncOptions_, txtPWD1_, txtPWD2_);
   options_ = new OptionButtons(fraEncOptions_, /*withRsa=*/false);
-  auto* passwords = new QFormLayout;
-  passwords->addRow(QStringLiteral("Password"), txtPWD1_);
-  passwords->addRow(QStringLiteral("Re-Enter Password"), txtPWD2_);
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(options_->EncAlgoButton());
   buttons->addWidget(options_->PwdSizeButton());

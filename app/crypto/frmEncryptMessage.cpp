@@ -22,13 +22,6 @@ namespace vk {
 
 namespace {
 
-QLineEdit* NewPasswordBox(const char* name, QWidget* parent) {
-  auto* box = new QLineEdit(parent);
-  box->setObjectName(QString::fromLatin1(name));
-  box->setEchoMode(QLineEdit::Password);
-  return box;
-}
-
 QGroupBox* NewTextFrame(const char* frameName, const QString& caption, QPlainTextEdit*& box, const char* boxName,
                         QWidget* parent) {
   auto* frame = new QGroupBox(caption, parent);
@@ -57,11 +50,7 @@ frmEncryptMessage::frmEncryptMessage(CryptoViewHost& host, QWidget* parent) : QW
 
   fraEncOptions_ = new QGroupBox(QStringLiteral("Password Options"), this);
   fraEncOptions_->setObjectName(QStringLiteral("fraEncOptions"));
-  txtPWD1_ = NewPasswordBox("txtPWD1", fraEncOptions_);
-  txtPWD2_ = NewPasswordBox("txtPWD2", fraEncOptions_);
-  auto* passwords = new QFormLayout;
-  passwords->addRow(QStringLiteral("Password"), txtPWD1_);
-  passwords->addRow(QStringLiteral("Re-Enter Password"), txtPWD2_);
+  QFormLayout* passwords = NewPasswordRows(fraEncOptions_, txtPWD1_, txtPWD2_);
   auto* optionColumn = new QVBoxLayout;
   auto* optionsLayout = new QHBoxLayout(fraEncOptions_);
   optionsLayout->addLayout(passwords, 1);
