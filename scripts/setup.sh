@@ -9,7 +9,6 @@ packages=(
   qt6-base-dev fonts-dejavu-core xvfb xauth
   libcrypto++-dev libmhash-dev openssl
   libpugixml-dev libexpat1-dev libxml2-dev
-  nginx apache2 apache2-utils tinyproxy dante-server
 )
 
 missing=()
