@@ -71,6 +71,12 @@ frmCreateKeyPair::frmCreateKeyPair(CryptoViewHost& host, QWidget* parent) : QWid
   SetSelectedKeySize(QStringLiteral("KEYSIZE_1024"));
 }
 
+frmCreateKeyPair::~frmCreateKeyPair() {
+  // Closed while working: the worker is waited for by the task, but its
+  // report never comes, so the wait cursor is put back here.
+  if (task_.Running()) QApplication::restoreOverrideCursor();
+}
+
 void frmCreateKeyPair::SetSelectedKeySize(const QString& key) {
   selectedKeySize_ = key;
   if (const OptionItem* item = FindKeySize(key)) {

@@ -25,6 +25,7 @@ class frmCreateKeyPair : public QWidget {
 
  public:
   explicit frmCreateKeyPair(CryptoViewHost& host, QWidget* parent = nullptr);
+  ~frmCreateKeyPair() override;
 
   const QString& SelectedKeySize() const { return selectedKeySize_; }
   void SetSelectedKeySize(const QString& key);

@@ -113,6 +113,12 @@ frmEncryptMessage::frmEncryptMessage(CryptoViewHost& host, QWidget* parent) : QW
   connect(btnCreateDigest_, &QPushButton::clicked, this, &frmEncryptMessage::CreateDigest);
 }
 
+frmEncryptMessage::~frmEncryptMessage() {
+  // Closed while working: the worker is waited for by the task, but its
+  // report never comes, so the wait cursor is put back here.
+  if (task_.Running()) QApplication::restoreOverrideCursor();
+}
+
 bool frmEncryptMessage::RsaMode() const { return options_->SelectedEncAlgo() == QLatin1String(kAlgoRsa); }
 
 void frmEncryptMessage::SetDoingDecrypt(bool decrypting) {

@@ -27,6 +27,7 @@ class frmEncryptMessage : public QWidget {
 
  public:
   explicit frmEncryptMessage(CryptoViewHost& host, QWidget* parent = nullptr);
+  ~frmEncryptMessage() override;
 
   bool DoingDecrypt() const { return doingDecrypt_; }
   void SetDoingDecrypt(bool decrypting);

@@ -145,6 +145,12 @@ frmBugReport::frmBugReport(SupportHost& host, QWidget* parent) : QWidget(parent)
   optSupport_->setChecked(true);
 }
 
+frmBugReport::~frmBugReport() {
+  // Closed while a post is under way: the post dies with the view and its
+  // answer never comes, so the wait cursor is put back here.
+  if (poster_.Busy()) QApplication::restoreOverrideCursor();
+}
+
 void frmBugReport::BuildMenu(QToolButton* button, std::span<const MenuItem> items, const char* prefix,
                              void (frmBugReport::*set)(int)) {
   auto* menu = new QMenu(button);

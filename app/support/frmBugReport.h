@@ -37,6 +37,7 @@ class frmBugReport : public QWidget {
 
  public:
   explicit frmBugReport(SupportHost& host, QWidget* parent = nullptr);
+  ~frmBugReport() override;
 
   int Severity() const { return severity_; }
   void SetSeverity(int value);

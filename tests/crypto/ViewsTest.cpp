@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <memory>
 #include <vector>
 
 #include "crypto/FileDialogs.h"
@@ -359,6 +360,18 @@ TEST(MessageView, RsaThroughCreateKeyCopyKeyBackAndAPastedPrivateKey) {
   Child<QPushButton>(decrypt, "btnCreateDigest")->click();
   ASSERT_TRUE(WaitFor(decrypt, &frmEncryptMessage::ActionFinished));
   EXPECT_EQ(Child<QPlainTextEdit>(decrypt, "txtMsgResult")->toPlainText(), message);
+}
+
+TEST(MessageView, ClosingTheViewMidWayPutsTheCursorBack) {
+  FakeHost host;
+  auto view = std::make_unique<frmEncryptMessage>(host);
+  Child<QPlainTextEdit>(*view, "txtSrcMsg")->setPlainText("text");
+  SetPasswords(*view, "pw", "pw");
+  Child<QPushButton>(*view, "btnCreateDigest")->click();
+  ASSERT_TRUE(view->Busy());
+  EXPECT_NE(QApplication::overrideCursor(), nullptr);
+  view.reset();
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST(KeyPairView, CreatesPairsReplacesThemAndOffersNoCopyWithoutATarget) {

@@ -248,5 +248,18 @@ TEST(BugReportView, AServerThatNeverAnswersTimesOutWithoutFreezingTheView) {
   EXPECT_EQ(host.statuses.last(), "Idle");
 }
 
+TEST(BugReportView, ClosingTheViewDuringAPostPutsTheCursorBack) {
+  FakeHost host;
+  FormServer server("", /*silent=*/true);
+  auto view = std::make_unique<frmBugReport>(host);
+  view->SetServerBase(server.Base());
+  FillSupport(*view);
+  Child<QPushButton>(*view, "btnOk")->click();
+  EXPECT_NE(QApplication::overrideCursor(), nullptr);
+  view.reset();
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(host.messages.empty());
+}
+
 }  // namespace
 }  // namespace vk
