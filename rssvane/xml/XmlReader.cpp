@@ -919,59 +919,59 @@ size_t XmlReader::AttributeCount() const noexcept {
   return tree_.AttributeCount(tree_.Current() ? tree_.Current() : tree_.Root());
 }
 
-int XmlReader::AttributeQualifiedName(size_t n, GrowString& out) const noexcept {
-  out.Clear();
+int XmlReader::CheckAttribute(size_t n, uint32_t& treeAttribute) const noexcept {
+  treeAttribute = 0;
   size_t count = AttributeCount();
   if (count == 0) return kErrXmlNoAttributes;
   if (n < 1 || n > count) return kErrXmlInvalidAttributeIndex;
+  if (!inStartEvent_) {
+    uint32_t element = tree_.Current() ? tree_.Current() : tree_.Root();
+    treeAttribute = tree_.Attribute(element, static_cast<uint32_t>(n));
+  }
+  return 0;
+}
+
+int XmlReader::AttributeQualifiedName(size_t n, GrowString& out) const noexcept {
+  out.Clear();
+  uint32_t attribute;
+  if (int rc = CheckAttribute(n, attribute)) return rc;
   if (inStartEvent_) return out.Assign(PendingName(n - 1));
-  uint32_t element = tree_.Current() ? tree_.Current() : tree_.Root();
-  return tree_.AttributeQualifiedName(tree_.Attribute(element, static_cast<uint32_t>(n)), out);
+  return tree_.AttributeQualifiedName(attribute, out);
 }
 
 int XmlReader::AttributeLocalName(size_t n, std::string_view& out) const noexcept {
   out = {};
-  size_t count = AttributeCount();
-  if (count == 0) return kErrXmlNoAttributes;
-  if (n < 1 || n > count) return kErrXmlInvalidAttributeIndex;
+  uint32_t attribute;
+  if (int rc = CheckAttribute(n, attribute)) return rc;
   if (inStartEvent_) {
     std::string_view name = PendingName(n - 1);
     size_t colon = name.find(':');
     out = colon == std::string_view::npos ? name : name.substr(colon + 1);
-    return 0;
+  } else {
+    out = tree_.AttributeLocalName(attribute);
   }
-  uint32_t element = tree_.Current() ? tree_.Current() : tree_.Root();
-  out = tree_.AttributeLocalName(tree_.Attribute(element, static_cast<uint32_t>(n)));
   return 0;
 }
 
 int XmlReader::AttributePrefix(size_t n, std::string_view& out) const noexcept {
   out = {};
-  size_t count = AttributeCount();
-  if (count == 0) return kErrXmlNoAttributes;
-  if (n < 1 || n > count) return kErrXmlInvalidAttributeIndex;
+  uint32_t attribute;
+  if (int rc = CheckAttribute(n, attribute)) return rc;
   if (inStartEvent_) {
     std::string_view name = PendingName(n - 1);
     size_t colon = name.find(':');
     out = colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
-    return 0;
+  } else {
+    out = tree_.AttributePrefix(attribute);
   }
-  uint32_t element = tree_.Current() ? tree_.Current() : tree_.Root();
-  out = tree_.AttributePrefix(tree_.Attribute(element, static_cast<uint32_t>(n)));
   return 0;
 }
 
 int XmlReader::AttributeValue(size_t n, std::string_view& out) const noexcept {
   out = {};
-  size_t count = AttributeCount();
-  if (count == 0) return kErrXmlNoAttributes;
-  if (n < 1 || n > count) return kErrXmlInvalidAttributeIndex;
-  if (inStartEvent_) {
-    out = PendingValue(n - 1);
-    return 0;
-  }
-  uint32_t element = tree_.Current() ? tree_.Current() : tree_.Root();
-  out = tree_.AttributeValue(tree_.Attribute(element, static_cast<uint32_t>(n)));
+  uint32_t attribute;
+  if (int rc = CheckAttribute(n, attribute)) return rc;
+  out = inStartEvent_ ? PendingValue(n - 1) : tree_.AttributeValue(attribute);
   return 0;
 }
 

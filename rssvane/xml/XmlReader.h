@@ -97,6 +97,9 @@ class XmlReader {
   const XmlTree& Tree() const noexcept { return tree_; }
 
  private:
+  // Checks attribute n (from 1) of the current element; outside a start
+  // event it also gives that attribute's record in the tree.
+  int CheckAttribute(size_t n, uint32_t& treeAttribute) const noexcept;
   struct Pending {
     uint32_t nameStart, nameLength, valueStart, valueLength;
   };
