@@ -4,8 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
+#include <thread>
 #include <vector>
 
 #include "cryptoengine/CryptoEngine.h"
@@ -67,6 +73,152 @@ size_t InputFile::Read(uint8_t* buffer, size_t size) {
   return done;
 }
 
+// The blocks of a ReplacingFile and the thread that writes them. One block
+// is written while the caller fills the other; Submit waits only when the
+// disk is behind.
+class BlockWriter {
+ public:
+  BlockWriter(int fd, const std::string& path) : fd_(fd), path_(path) { blocks_[0] = NewBlock(); }
+
+  ~BlockWriter() {
+    if (thread_.joinable()) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+      }
+      wake_.notify_all();
+      thread_.join();
+    }
+    // Decrypted output passes through here: leave none of it in freed memory.
+    for (int i = 0; i < 2; ++i) {
+      if (submitted_[i]) ::explicit_bzero(blocks_[i].get(), ReplacingFile::kBlockSize);
+    }
+  }
+
+  BlockWriter(const BlockWriter&) = delete;
+  BlockWriter& operator=(const BlockWriter&) = delete;
+
+  uint8_t* First() { return blocks_[0].get(); }
+
+  // Queues a full block for writing and returns the block to fill next.
+  uint8_t* Submit(uint8_t* block) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!thread_.joinable()) {
+      blocks_[1] = NewBlock();
+      StartDirect();
+      thread_ = std::thread([this] { Loop(); });
+    }
+    idle_.wait(lock, [this] { return pending_ == nullptr; });
+    if (error_ != 0) ThrowFile("cannot write", path_, error_);
+    pending_ = block;
+    const int index = block == blocks_[0].get() ? 0 : 1;
+    submitted_[index] = true;
+    wake_.notify_all();
+    // The other block was the one pending before, and it is written now.
+    return blocks_[1 - index].get();
+  }
+
+  // Waits for the queued block, then writes the rest through the page cache
+  // (its size need not be a multiple of the disk's sector).
+  void Finish(const uint8_t* tail, size_t size) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      idle_.wait(lock, [this] { return pending_ == nullptr; });
+      if (error_ != 0) ThrowFile("cannot write", path_, error_);
+    }
+    if (direct_) StopDirect();
+    const int error = WriteAll(tail, size);
+    if (error != 0) ThrowFile("cannot write", path_, error);
+  }
+
+ private:
+  struct Free {
+    void operator()(uint8_t* block) const noexcept { std::free(block); }
+  };
+  using Block = std::unique_ptr<uint8_t, Free>;
+
+  static Block NewBlock() {
+    // Aligned for writes that go around the page cache.
+    void* memory = std::aligned_alloc(kDirectAlignment, ReplacingFile::kBlockSize);
+    if (memory == nullptr) throw std::bad_alloc();
+    return Block(static_cast<uint8_t*>(memory));
+  }
+
+  void StartDirect() {
+    const int flags = ::fcntl(fd_, F_GETFL);
+    direct_ = flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
+  }
+
+  void StopDirect() {
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_DIRECT);
+    direct_ = false;
+  }
+
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stop_ || pending_ != nullptr; });
+      if (pending_ == nullptr) return;
+      const uint8_t* block = pending_;
+      lock.unlock();
+      const int error = WriteAll(block, ReplacingFile::kBlockSize);
+      lock.lock();
+      if (error != 0 && error_ == 0) error_ = error;
+      pending_ = nullptr;
+      idle_.notify_all();
+    }
+  }
+
+  // Returns 0 or the system's error. A file system that takes the direct
+  // flag but not the writes gets the rest through the page cache.
+  int WriteAll(const uint8_t* data, size_t size) {
+    while (size > 0) {
+      const ssize_t put = ::write(fd_, data, size);
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        if (errno == EINVAL && direct_) {
+          StopDirect();
+          continue;
+        }
+        return errno;
+      }
+      data += put;
+      size -= size_t(put);
+      written_ += uint64_t(put);
+    }
+    // Through the page cache, start writing back what has piled up without
+    // waiting, so that the flush before the rename finds little to do.
+    constexpr uint64_t kWritebackStep = 8 << 20;
+    if (!direct_ && written_ - writebackStarted_ >= kWritebackStep) {
+      ::sync_file_range(fd_, off64_t(writebackStarted_), off64_t(written_ - writebackStarted_),
+                        SYNC_FILE_RANGE_WRITE);
+      writebackStarted_ = written_;
+    }
+    return 0;
+  }
+
+  static constexpr size_t kDirectAlignment = 4096;
+
+  const int fd_;
+  const std::string path_;
+  Block blocks_[2];
+  bool submitted_[2] = {false, false};
+  // Used by one thread at a time: the writing thread between Submit and the
+  // end of that block's write, the caller otherwise.
+  bool direct_ = false;
+  uint64_t written_ = 0;
+  uint64_t writebackStarted_ = 0;
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable idle_;
+  const uint8_t* pending_ = nullptr;
+  int error_ = 0;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
 ReplacingFile::ReplacingFile(const std::string& destination) : destination_(destination) {
   if (destination.empty() || destination.back() == '/') ThrowFile("cannot write", destination, EISDIR);
   std::string pattern = FolderOf(destination) + "/." + NameOf(destination) + ".vktmp-XXXXXX";
@@ -81,31 +233,34 @@ ReplacingFile::ReplacingFile(const std::string& destination) : destination_(dest
 }
 
 ReplacingFile::~ReplacingFile() {
+  if (block_ != nullptr) ::explicit_bzero(block_, filled_);
+  writer_.reset();
   if (fd_ >= 0) ::close(fd_);
   if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
 }
 
 void ReplacingFile::Write(const uint8_t* data, size_t size) {
   while (size > 0) {
-    const ssize_t put = ::write(fd_, data, size);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      ThrowFile("cannot write", destination_, errno);
+    if (!writer_) {
+      writer_ = std::make_unique<BlockWriter>(fd_, destination_);
+      block_ = writer_->First();
     }
-    data += put;
-    size -= size_t(put);
-    written_ += uint64_t(put);
-  }
-  // Start writing back what has piled up, without waiting, so that the
-  // fsync before the rename finds little left to do for a large file.
-  constexpr uint64_t kWritebackStep = 8 << 20;
-  if (written_ - writebackStarted_ >= kWritebackStep) {
-    ::sync_file_range(fd_, off64_t(writebackStarted_), off64_t(written_ - writebackStarted_), SYNC_FILE_RANGE_WRITE);
-    writebackStarted_ = written_;
+    const size_t take = std::min(size, kBlockSize - filled_);
+    std::memcpy(block_ + filled_, data, take);
+    filled_ += take;
+    data += take;
+    size -= take;
+    if (filled_ == kBlockSize) SubmitBlock();
   }
 }
 
+void ReplacingFile::SubmitBlock() {
+  block_ = writer_->Submit(block_);
+  filled_ = 0;
+}
+
 void ReplacingFile::Commit() {
+  if (writer_) writer_->Finish(block_, filled_);
   if (::fsync(fd_) != 0) ThrowFile("cannot write", destination_, errno);
   const int fd = fd_;
   fd_ = -1;

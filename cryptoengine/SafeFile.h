@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace vkcrypto::detail {
@@ -27,11 +28,22 @@ class InputFile {
   std::string path_;
 };
 
+class BlockWriter;
+
 // A temporary file beside the destination, renamed over it by Commit; if
 // Commit is never reached the temporary file is removed and the destination
 // is untouched. The destination may be the file being read.
+//
+// Data is gathered in blocks of kBlockSize. A file that fills a block is
+// written by a second thread while the caller fills the next one, straight
+// to the disk where the file system allows it: the flush before the rename
+// then has almost nothing left to do, where a page cache full of a large
+// file can take longer to drain than the whole encryption. Smaller files
+// are written once, at Commit.
 class ReplacingFile {
  public:
+  static constexpr size_t kBlockSize = size_t(4) << 20;
+
   explicit ReplacingFile(const std::string& destination);
   ~ReplacingFile();
   ReplacingFile(const ReplacingFile&) = delete;
@@ -41,11 +53,14 @@ class ReplacingFile {
   void Commit();
 
  private:
+  void SubmitBlock();
+
   int fd_ = -1;
   std::string destination_;
   std::string temporary_;
-  uint64_t written_ = 0;
-  uint64_t writebackStarted_ = 0;
+  std::unique_ptr<BlockWriter> writer_;
+  uint8_t* block_ = nullptr;  // the block being filled, kBlockSize bytes
+  size_t filled_ = 0;
   bool committed_ = false;
 };
 
