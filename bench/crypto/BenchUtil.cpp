@@ -31,12 +31,6 @@ double PeakMiB() {
   return double(usage.ru_maxrss) / 1024.0;
 }
 
-double ChildrenPeakMiB() {
-  rusage usage{};
-  getrusage(RUSAGE_CHILDREN, &usage);
-  return double(usage.ru_maxrss) / 1024.0;
-}
-
 namespace {
 
 double Seconds(const rusage& usage) {

@@ -12,9 +12,8 @@ double Now();
 // benchmark when the command fails.
 double TimeCommand(const std::string& command);
 double Median(std::vector<double> values);
-// Peak resident memory in MiB of this process, and of its waited-for children.
+// Peak resident memory in MiB of this process.
 double PeakMiB();
-double ChildrenPeakMiB();
 // CPU seconds (user and system) used so far by this process, all threads,
 // and by its waited-for children: on a machine shared with other work the
 // wall time says more about the others than about the code measured.
