@@ -8,11 +8,13 @@
 
 #include "TestFolder.h"
 #include "cryptoengine/Format.h"
+#include "cryptoengine/SafeFile.h"
 #include "vk/Version.h"
 
 namespace vkcrypto {
 namespace {
 
+using testing::Pattern;
 using testing::Text;
 
 struct Choice {
@@ -41,16 +43,6 @@ void SetUpEngine(CryptoEngine& engine, const Choice& choice, const std::string& 
   engine.SetSecretKeyFromPassPhrase(password, choice.keyBits);
   engine.SetHashingMethod(choice.hashing);
   engine.SetHashSize(choice.hashBits);
-}
-
-Bytes Pattern(size_t size, uint8_t seed) {
-  Bytes data(size);
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : data) {
-    x = x * 1664525u + 1013904223u;
-    b = uint8_t(x >> 24);
-  }
-  return data;
 }
 
 TEST(RoundTrip, EveryChoiceForBuffersAndFilesOfBoundarySizes) {
@@ -163,6 +155,25 @@ TEST(Files, DestinationMayBeTheSourceAndIsReplacedOnlyOnSuccess) {
   EXPECT_THROW(engine.DecryptFile(folder.File("bad.vkf"), folder.File("keep.txt")), EngineError);
   EXPECT_EQ(testing::ReadFile(folder.File("keep.txt")), Text("keep me"));
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"bad.vkf", "doc.txt", "keep.txt"}));
+}
+
+// Output of more than two write blocks, on the disk where those blocks
+// bypass the page cache: both directions arrive whole.
+TEST(Files, LargerThanTheWriteBlocksOnDisk) {
+  testing::TestFolder folder(testing::TestFolder::Place::kDisk);
+  const Bytes plain = Pattern(2 * detail::ReplacingFile::kBlockSize + 3 * detail::kChunkSize + 5, 7);
+  testing::WriteFile(folder.File("big"), plain);
+  for (Method cipher : {Method::kRijndael, Method::kTwofish}) {
+    CryptoEngine engine;
+    SetUpEngine(engine, {cipher, 256, HashingMethod::kSha2, 256}, "pw");
+    engine.SetKdfIterationsForTesting(2);
+    engine.EncryptFile(folder.File("big"), folder.File("big.vkf"));
+    const uint64_t chunks = plain.size() / detail::kChunkSize + 1;
+    EXPECT_EQ(std::filesystem::file_size(folder.File("big.vkf")), 44 + plain.size() + 16 * chunks);
+    engine.DecryptFile(folder.File("big.vkf"), folder.File("back"));
+    EXPECT_TRUE(testing::ReadFile(folder.File("back")) == plain);
+  }
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"back", "big", "big.vkf"}));
 }
 
 TEST(Files, ProgressReportsAndCancelLeavesNothing) {

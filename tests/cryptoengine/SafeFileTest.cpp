@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <filesystem>
 
 #include "TestFolder.h"
 
@@ -17,46 +16,20 @@ namespace vkcrypto {
 namespace {
 
 using detail::ReplacingFile;
-
-Bytes Pattern(size_t size) {
-  Bytes data(size);
-  uint32_t x = 12345;
-  for (auto& b : data) {
-    x = x * 1664525u + 1013904223u;
-    b = uint8_t(x >> 24);
-  }
-  return data;
-}
-
-// A folder on the disk, not in memory: blocks are written around the page
-// cache where the file system allows it, which memory file systems may not.
-class DiskFolder {
- public:
-  DiskFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vkcrypt-disk-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~DiskFolder() { std::filesystem::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename());
-    return names;
-  }
-
- private:
-  std::filesystem::path path_;
-};
+using testing::Pattern;
+using testing::TestFolder;
 
 TEST(ReplacingFile, BlocksAndTheTailArriveWhateverTheSizesOfTheWrites) {
-  DiskFolder disk;
-  testing::TestFolder memory;
+  // On the disk: blocks are written around the page cache where the file
+  // system allows it, which memory file systems may not.
+  TestFolder disk(TestFolder::Place::kDisk);
+  TestFolder memory;
   constexpr size_t kBlock = ReplacingFile::kBlockSize;
   // Less than a block, exactly one, and enough to go round both blocks with
   // a tail that is not a multiple of any sector.
   for (size_t size : {size_t(1000), kBlock, 2 * kBlock + kBlock / 2 + 7, 3 * kBlock + 1}) {
     for (const std::string& path : {disk.File("out"), memory.File("out")}) {
-      const Bytes data = Pattern(size);
+      const Bytes data = Pattern(size, 3);
       {
         ReplacingFile file(path);
         // Pieces of odd sizes, as the sealed batches are.
@@ -75,12 +48,12 @@ TEST(ReplacingFile, BlocksAndTheTailArriveWhateverTheSizesOfTheWrites) {
 }
 
 TEST(ReplacingFile, AbandonedWhileABlockIsWrittenLeavesTheDestinationAlone) {
-  DiskFolder disk;
+  TestFolder disk(TestFolder::Place::kDisk);
   const std::string path = disk.File("keep");
   testing::WriteFile(path, testing::Text("old content"));
   {
     ReplacingFile file(path);
-    const Bytes data = Pattern(2 * ReplacingFile::kBlockSize + 3);
+    const Bytes data = Pattern(2 * ReplacingFile::kBlockSize + 3, 4);
     file.Write(data.data(), data.size());
   }
   EXPECT_EQ(testing::ReadFile(path), testing::Text("old content"));
@@ -90,7 +63,7 @@ TEST(ReplacingFile, AbandonedWhileABlockIsWrittenLeavesTheDestinationAlone) {
 // A write that fails on the writing thread (here: beyond the file size
 // limit) is reported to the caller with the path and the reason.
 TEST(ReplacingFile, AFailedBlockWriteIsReportedAndNothingIsLeft) {
-  DiskFolder disk;
+  TestFolder disk(TestFolder::Place::kDisk);
   const std::string path = disk.File("full");
   testing::WriteFile(path, testing::Text("old content"));
   rlimit old{};
@@ -102,7 +75,7 @@ TEST(ReplacingFile, AFailedBlockWriteIsReportedAndNothingIsLeft) {
   std::string message;
   try {
     ReplacingFile file(path);
-    const Bytes data = Pattern(ReplacingFile::kBlockSize);
+    const Bytes data = Pattern(ReplacingFile::kBlockSize, 5);
     for (int i = 0; i < 4; ++i) file.Write(data.data(), data.size());
     file.Commit();
   } catch (const EngineError& e) {

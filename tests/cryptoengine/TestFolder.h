@@ -18,11 +18,14 @@ namespace vkcrypto::testing {
 
 class TestFolder {
  public:
+  enum class Place { kMemory, kDisk };
+
   // In memory where the system offers it: the engine flushes every file it
   // writes to disk, which on a busy disk would be most of the tests' time.
-  TestFolder() {
+  // On the disk for what depends on the file system there.
+  explicit TestFolder(Place place = Place::kMemory) {
     std::filesystem::path base = std::filesystem::temp_directory_path();
-    if (::access("/dev/shm", W_OK | X_OK) == 0) base = "/dev/shm";
+    if (place == Place::kMemory && ::access("/dev/shm", W_OK | X_OK) == 0) base = "/dev/shm";
     std::string pattern = (base / "vkcrypt-test-XXXXXX").string();
     path_ = ::mkdtemp(pattern.data());
   }
@@ -70,6 +73,17 @@ inline std::string ToHex(const Bytes& bytes) {
     out += kDigits[b & 15];
   }
   return out;
+}
+
+// Bytes that differ from one seed to another and show no short period.
+inline Bytes Pattern(size_t size, uint8_t seed) {
+  Bytes data(size);
+  uint32_t x = seed * 2654435761u + 1;
+  for (auto& b : data) {
+    x = x * 1664525u + 1013904223u;
+    b = uint8_t(x >> 24);
+  }
+  return data;
 }
 
 inline Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
