@@ -19,6 +19,8 @@ case "${1:-}" in
   *) echo "usage: scripts/build.sh [--sanitize|--fuzz]" >&2; exit 2 ;;
 esac
 if [ "${CI:-}" = true ]; then args+=(-DVK_WERROR=ON); fi
+# Rebuilds of several trees on one machine share their objects when ccache is there.
+if command -v ccache >/dev/null 2>&1; then args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
 
 cmake -S . -B "$dir" "${args[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
