@@ -78,6 +78,9 @@ class FeedState {
   // Reading's rule: an empty prefix sets the default namespace, a known
   // prefix gets the new URI, any other prefix is added.
   int MergeNamespace(std::string_view prefix, std::string_view uri) noexcept;
+  // Both lists whole, to walk them in order.
+  const StringList& NamespacePrefixes() const noexcept { return prefixes_; }
+  const StringList& NamespaceUris() const noexcept { return uris_; }
   std::string_view DefaultNamespace() const noexcept { return defaultNamespace_.View(); }
   int SetDefaultNamespace(std::string_view uri) noexcept;
 

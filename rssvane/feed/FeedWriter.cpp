@@ -175,14 +175,12 @@ int FeedWriter::Produce(FeedState& feed, GrowString& out) noexcept {
     o.Put(feed.DefaultNamespace());
     o.Put('"');
   }
-  for (size_t n = 1; n <= feed.NamespaceCount(); ++n) {
-    std::string_view prefix, uri;
-    feed.NamespacePrefix(static_cast<long>(n), prefix);
-    feed.NamespaceUri(static_cast<long>(n), uri);
+  size_t prefixAt = 0, uriAt = 0;
+  for (size_t n = 0; n < feed.NamespaceCount(); ++n) {
     o.Put(" xmlns:");
-    o.Put(prefix);
+    o.Put(feed.NamespacePrefixes().Next(prefixAt));
     o.Put("=\"");
-    o.Put(uri);
+    o.Put(feed.NamespaceUris().Next(uriAt));
     o.Put('"');
   }
   o.Put(">\r\n  <channel>\r\n");

@@ -158,6 +158,20 @@ TEST(FeedWriter, NamespacesItemsAndExtrasFollowTheChannel) {
   EXPECT_NE(without.find("<enclosure url=\"u\" length=\"9\"/>"), std::string::npos);
 }
 
+// Bounded by the test's time-out: declarations looked up by number from the
+// start of their list each took quadratic time, a minute for this many.
+TEST(FeedWriter, ManyNamespaceDeclarationsAreWrittenInLinearTime) {
+  FeedState feed;
+  feed.Reset();
+  MinimalFeed(feed);
+  const int count = 100000;
+  for (int i = 0; i < count; ++i) ASSERT_EQ(feed.AddNamespace("p" + std::to_string(i), "u" + std::to_string(i)), 0);
+  std::string text = Produce(feed);
+  EXPECT_EQ(text.find("<rss version=\"2.0\" xmlns:p0=\"u0\" xmlns:p1=\"u1\" "), kHead.size());
+  std::string last = " xmlns:p" + std::to_string(count - 1) + "=\"u" + std::to_string(count - 1) + "\">\r\n";
+  EXPECT_NE(text.find(last), std::string::npos);
+}
+
 TEST(FeedWriter, AnEmptyGeneratorIsFilledInAndCountsAsAChange) {
   FeedState feed;
   feed.Reset();
