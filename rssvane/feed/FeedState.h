@@ -88,7 +88,11 @@ class FeedState {
   int SetVersion(long version) noexcept;
 
   bool AllowNonRss() const noexcept { return allowNonRss_; }
-  void SetAllowNonRss(bool allow) noexcept { allowNonRss_ = allow; }
+  // A change decides what the document text holds, so it counts as one.
+  void SetAllowNonRss(bool allow) noexcept {
+    if (allow != allowNonRss_) modified_ = true;
+    allowNonRss_ = allow;
+  }
 
   std::string_view Generator() const noexcept { return channel_.Fixed(channel_field::kGenerator).Text(); }
   int SetGenerator(std::string_view text) noexcept;
