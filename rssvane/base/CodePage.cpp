@@ -167,6 +167,15 @@ std::string CodePageName(int codePage) {
   return {};
 }
 
+bool CodePageAvailable(int codePage) {
+  std::string name = CodePageName(codePage);
+  if (name.empty()) return false;
+  auto opens = [](const std::string& to, const std::string& from) {
+    return Converter(to, from) != reinterpret_cast<iconv_t>(-1);
+  };
+  return opens("UTF-16LE", name) && opens(name, "UTF-16LE") && opens("UTF-8", name) && opens(name, "UTF-8");
+}
+
 bool SystemCodePageIsJapanese() {
   std::string name = SystemCodeset();
   return name == "CP932" || name == "SHIFT_JIS" || name == "SJIS" || name == "Shift_JIS";

@@ -14,6 +14,8 @@ namespace rssvane {
 
 // The iconv name for a code page, or empty text for a number we cannot map.
 std::string CodePageName(int codePage);
+// True when text converts to and from the code page on this system.
+bool CodePageAvailable(int codePage);
 // True when code page 0 is a double-byte Japanese encoding, which makes the
 // XML reader's multi-byte mode the default.
 bool SystemCodePageIsJapanese();
