@@ -80,6 +80,19 @@ TEST(FeedEngine, TheCachedTextFollowsAllowNonRss) {
   EXPECT_EQ(engine.Writer().Productions(), 2u);
 }
 
+TEST(FeedEngine, CharacterReferencesResolveIntoTheCodePage) {
+  const char* document = "<rss><channel><title>caf&#233; &#8217;&#x4E00;</title></channel></rss>";
+  FeedEngine engine;
+  std::string_view title;
+  ASSERT_EQ(engine.ReadDocument(document), 0);
+  ASSERT_EQ(engine.GetProperty("/title", title), 0);
+  EXPECT_EQ(title, "caf\xC3\xA9 \xE2\x80\x99\xE4\xB8\x80");
+  Config(engine, "CodePage=1252");
+  ASSERT_EQ(engine.ReadDocument(document), 0);
+  ASSERT_EQ(engine.GetProperty("/title", title), 0);
+  EXPECT_EQ(title, "caf\xE9 \x92&#x4E00;");
+}
+
 TEST(FeedEngine, ResetAndReadingRestoreTheLowerLayersThroughTheChain) {
   FeedEngine engine;
   HttpVersionLayer http;

@@ -207,7 +207,7 @@ TEST(FeedReader, TheReaderKeepsItsOptionsAndItsMultiByteModeFromReset) {
   ASSERT_NE(feed.Channel().Find("x:y"), nullptr);
   EXPECT_EQ(feed.Channel().Find("x:y")->Text(), "v");
 
-  reader.Reset(true);
+  reader.Reset(true, 0);
   ASSERT_EQ(reader.ReadDocument(feed, "<rss><channel><title>\x83<</title></channel></rss>"), 0);
   EXPECT_EQ(Channel(feed, channel_field::kTitle), "\x83<");
   EXPECT_TRUE(reader.Reader().MultiByte());
