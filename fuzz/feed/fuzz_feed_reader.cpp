@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   FeedReader reader;
   FeedState feed;
-  reader.Reset(data[0] & 1);
+  reader.Reset(data[0] & 1, data[0] & 8 ? 932 : 0);
   reader.Reader().SetIgnoreBadElementPrefixes(data[0] & 2);
   reader.Reader().SetIgnoreBadAttributePrefixes(data[0] & 4);
   std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);

@@ -20,6 +20,9 @@ void Configure(XmlReader& reader, uint8_t options) {
   reader.SetIgnoreBadElementPrefixes(options & 8);
   reader.SetIgnoreBadAttributePrefixes(options & 16);
   reader.SetFlushOnNewline(!(options & 32));
+  // Character references resolve into UTF-8 or, through the converter,
+  // into a single-byte code page.
+  reader.SetCodePage(options & 128 ? 1252 : 0);
   reader.Reset();
 }
 

@@ -167,6 +167,39 @@ std::string CodePageName(int codePage) {
   return {};
 }
 
+bool CodePageAvailable(int codePage) {
+  std::string name = CodePageName(codePage);
+  if (name.empty()) return false;
+  auto opens = [](const std::string& to, const std::string& from) {
+    return Converter(to, from) != reinterpret_cast<iconv_t>(-1);
+  };
+  return opens("UTF-16LE", name) && opens(name, "UTF-16LE") && opens("UTF-8", name) && opens(name, "UTF-8");
+}
+
+bool CodePageIsUtf8(int codePage) { return IsUtf8Name(CodePageName(codePage)); }
+
+bool CharacterToNarrow(uint32_t codePoint, int codePage, std::string& out) {
+  out.clear();
+  std::string name = CodePageName(codePage);
+  if (name.empty()) return false;
+  iconv_t cd = Converter(name, "UTF-32LE");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  char in[4] = {static_cast<char>(codePoint & 0xFF), static_cast<char>((codePoint >> 8) & 0xFF),
+                static_cast<char>((codePoint >> 16) & 0xFF), static_cast<char>(codePoint >> 24)};
+  char buffer[32];
+  char* src = in;
+  size_t srcLeft = sizeof in;
+  char* dst = buffer;
+  size_t dstLeft = sizeof buffer;
+  // Anything but an exact conversion (none, or an approximation) means the
+  // code page cannot hold the character.
+  if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != 0 || srcLeft != 0) return false;
+  // A stateful code page returns to its initial state after the character.
+  if (iconv(cd, nullptr, nullptr, &dst, &dstLeft) == static_cast<size_t>(-1)) return false;
+  out.assign(buffer, sizeof buffer - dstLeft);
+  return !out.empty();
+}
+
 bool SystemCodePageIsJapanese() {
   std::string name = SystemCodeset();
   return name == "CP932" || name == "SHIFT_JIS" || name == "SJIS" || name == "Shift_JIS";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,13 @@ namespace rssvane {
 
 // The iconv name for a code page, or empty text for a number we cannot map.
 std::string CodePageName(int codePage);
+// True when text converts to and from the code page on this system.
+bool CodePageAvailable(int codePage);
+// True when the code page is UTF-8 (65001, or 0 on a UTF-8 system).
+bool CodePageIsUtf8(int codePage);
+// The bytes of one character (a Unicode code point) in the code page, or
+// false when the code page has no such character.
+bool CharacterToNarrow(uint32_t codePoint, int codePage, std::string& out);
 // True when code page 0 is a double-byte Japanese encoding, which makes the
 // XML reader's multi-byte mode the default.
 bool SystemCodePageIsJapanese();

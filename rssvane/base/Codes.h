@@ -23,6 +23,7 @@ enum : int {
   kErrInvalidIndex = 232,
   kErrPropertyPath = 233,
   kErrVersionCheck = 234,
+  kErrCodePage = 235,
   kErrInterrupted = 301,
   kErrFileOpen = 302,
   kErrStringList = 432,

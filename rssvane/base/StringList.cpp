@@ -37,6 +37,14 @@ std::string_view StringList::Get(size_t index) const noexcept {
   return {at + kHeader, EntryLength(at)};
 }
 
+std::string_view StringList::Next(size_t& offset) const noexcept {
+  if (offset >= packed_.Length()) return {};
+  const char* at = packed_.CStr() + offset;
+  size_t length = EntryLength(at);
+  offset += kHeader + length + 1;
+  return {at + kHeader, length};
+}
+
 int StringList::Set(size_t index, std::string_view value) noexcept {
   if (index >= count_ || value.size() > kMaxEntry) return kErrStringList;
   size_t offset = OffsetOf(index);

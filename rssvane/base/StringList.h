@@ -23,6 +23,10 @@ class StringList {
   int Append(std::string_view value) noexcept;
   // Pads with empty entries or cuts the tail.
   int Resize(size_t count) noexcept;
+  // The entry at offset (0 for the first), moving offset on to the next, so
+  // that walking a long list in order does not count from its start for
+  // every entry. Call it at most Count() times from offset 0.
+  std::string_view Next(size_t& offset) const noexcept;
   // Position of the first entry equal to value, or -1.
   long Find(std::string_view value) const noexcept;
   void Clear() noexcept;

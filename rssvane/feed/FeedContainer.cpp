@@ -94,8 +94,8 @@ FeedField* FeedContainer::Find(std::string_view name) noexcept {
     if (fixed_[i].Name() == name) return &fixed_[i];
   }
   if (index_) {
-    auto found = index_->find(name);
-    return found == index_->end() ? nullptr : found->second;
+    long found = index_->Find(name, [this](uint32_t i) { return extras_[i]->Name(); });
+    return found < 0 ? nullptr : extras_[static_cast<size_t>(found)].get();
   }
   for (const auto& extra : extras_) {
     if (extra->Name() == name) return extra.get();
@@ -119,19 +119,8 @@ int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
   } catch (const std::bad_alloc&) {
     return kErrListMemory;
   }
-  try {
-    // Names of extras never change, so the index can hold views of them;
-    // the first of equal names wins, as in the scan.
-    if (index_) {
-      index_->emplace(raw->Name(), raw);
-    } else if (extras_.size() >= kIndexFrom) {
-      auto index = std::make_unique<std::unordered_map<std::string_view, FeedField*>>();
-      for (const auto& extra : extras_) index->emplace(extra->Name(), extra.get());
-      index_ = std::move(index);
-    }
-  } catch (const std::bad_alloc&) {
-    index_.reset();  // searched from the start instead
-  }
+  // The first of equal names wins, as in the scan.
+  IndexAppendedName(index_, extras_.size(), kIndexFrom, [this](uint32_t i) { return extras_[i]->Name(); });
   added = raw;
   return 0;
 }

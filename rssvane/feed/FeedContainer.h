@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "base/NameIndex.h"
 #include "base/OwnedList.h"
 #include "feed/FeedField.h"
 
@@ -80,7 +80,7 @@ class FeedContainer {
   // A container with many extras (a channel of ever new element names) gets
   // an index by name, so that reading it stays linear.
   static constexpr size_t kIndexFrom = 32;
-  std::unique_ptr<std::unordered_map<std::string_view, FeedField*>> index_;
+  std::unique_ptr<NameIndex> index_;
 };
 
 }  // namespace rssvane

@@ -18,17 +18,17 @@ bool IsFileReadFailure(int code) noexcept {
 FeedEngine::FeedEngine() {
   chain_.Attach(ConfigLevel::kRss, &feedSettings_);
   chain_.Attach(ConfigLevel::kTextConversion, &text_);
-  reader_.Reset(text_.CharsetMode() != 0);
+  reader_.Reset(text_.CharsetMode() != 0, text_.CodePage());
 }
 
 void FeedEngine::Reset() noexcept {
-  reader_.Reset(text_.CharsetMode() != 0);
+  reader_.Reset(text_.CharsetMode() != 0, text_.CodePage());
   chain_.RestoreResetDefaults();
   feed_.Reset();
 }
 
 int FeedEngine::ReadDocument(std::string_view text) noexcept {
-  reader_.Reset(text_.CharsetMode() != 0);
+  reader_.Reset(text_.CharsetMode() != 0, text_.CodePage());
   chain_.RestoreResetDefaults();
   return reader_.ReadDocument(feed_, text);
 }
@@ -39,7 +39,7 @@ int FeedEngine::ReadFile(std::string_view path) noexcept {
     if (name.find('\0') != std::string::npos) return feed_.Fail(kErrFileOpen, "Can't open file for reading.");
     // Only the reader itself is prepared beforehand: a file that cannot be
     // read must leave every setting as it was.
-    reader_.Reset(text_.CharsetMode() != 0);
+    reader_.Reset(text_.CharsetMode() != 0, text_.CodePage());
     int rc = reader_.ReadFile(feed_, name.c_str());
     if (!IsFileReadFailure(rc)) chain_.RestoreResetDefaults();
     return rc;

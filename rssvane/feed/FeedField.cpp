@@ -11,19 +11,6 @@ namespace rssvane {
 
 namespace {
 
-uint32_t ReadLength(const char* at) noexcept {
-  uint32_t length;
-  std::memcpy(&length, at, 4);
-  return length;
-}
-
-char* WriteEntry(char* at, std::string_view text) noexcept {
-  uint32_t length = static_cast<uint32_t>(text.size());
-  std::memcpy(at, &length, 4);
-  if (!text.empty()) std::memcpy(at + 4, text.data(), text.size());
-  return at + 4 + text.size();
-}
-
 // A block of exactly text.size() bytes holding text, or nullptr for empty text.
 bool CopyOf(std::string_view text, char*& out) noexcept {
   out = nullptr;
@@ -86,139 +73,103 @@ GrowString& FeedField::TextBuffer() noexcept {
   return *buffer_;
 }
 
-size_t FeedField::AttributeOffset(size_t i) const noexcept {
-  size_t at = 0;
-  size_t n = 0;
-  if (cursorIndex_ <= i) {
-    n = cursorIndex_;
-    at = cursorOffset_;
-  }
-  for (; n < i; ++n) {
-    at += 4 + ReadLength(attributes_ + at);
-    at += 4 + ReadLength(attributes_ + at);
-  }
-  cursorIndex_ = static_cast<uint32_t>(i);
-  cursorOffset_ = static_cast<uint32_t>(at);
-  return at;
-}
-
 std::string_view FeedField::AttributeName(size_t i) const noexcept {
   if (i >= attributeCount_) return {};
-  size_t at = AttributeOffset(i);
-  return std::string_view(attributes_ + at + 4, ReadLength(attributes_ + at));
+  const AttributeEntry& e = Entries()[i];
+  return std::string_view(Bytes() + e.nameOffset, e.nameLength);
 }
 
 std::string_view FeedField::AttributeValue(size_t i) const noexcept {
   if (i >= attributeCount_) return {};
-  size_t at = AttributeOffset(i);
-  at += 4 + ReadLength(attributes_ + at);
-  return std::string_view(attributes_ + at + 4, ReadLength(attributes_ + at));
+  const AttributeEntry& e = Entries()[i];
+  return std::string_view(Bytes() + e.valueOffset, e.valueLength);
 }
 
 long FeedField::FindAttribute(std::string_view name) const noexcept {
-  if (index_) {
-    auto found = index_->find(name);
-    return found == index_->end() ? -1 : static_cast<long>(found->second);
-  }
-  size_t at = 0;
+  if (index_) return index_->Find(name, [this](uint32_t i) { return AttributeName(i); });
+  const AttributeEntry* entries = Entries();
+  const char* bytes = Bytes();
   for (uint32_t i = 0; i < attributeCount_; ++i) {
-    uint32_t nameLength = ReadLength(attributes_ + at);
-    if (std::string_view(attributes_ + at + 4, nameLength) == name) return static_cast<long>(at);
-    at += 4 + nameLength;
-    at += 4 + ReadLength(attributes_ + at);
+    if (entries[i].nameLength == name.size() && std::string_view(bytes + entries[i].nameOffset, name.size()) == name) {
+      return static_cast<long>(i);
+    }
   }
   return -1;
 }
 
-void FeedField::BuildIndex() noexcept {
-  index_.reset();
-  if (attributeCount_ < kIndexFrom) return;
-  try {
-    auto index = std::make_unique<Index>();
-    index->reserve(attributeCount_ * 2);
-    size_t at = 0;
-    for (uint32_t i = 0; i < attributeCount_; ++i) {
-      uint32_t nameLength = ReadLength(attributes_ + at);
-      // The first of equal names wins, as in the scan.
-      index->emplace(std::string_view(attributes_ + at + 4, nameLength), static_cast<uint32_t>(at));
-      at += 4 + nameLength;
-      at += 4 + ReadLength(attributes_ + at);
-    }
-    index_ = std::move(index);
-  } catch (const std::bad_alloc&) {
-    // Without an index the field is searched from the start: slower, not wrong.
-  }
-}
-
 std::string_view FeedField::Attribute(std::string_view name) const noexcept {
   long found = FindAttribute(name);
-  if (found < 0) return {};
-  size_t at = static_cast<size_t>(found);
-  at += 4 + ReadLength(attributes_ + at);
-  return std::string_view(attributes_ + at + 4, ReadLength(attributes_ + at));
+  return found < 0 ? std::string_view() : AttributeValue(static_cast<size_t>(found));
+}
+
+int FeedField::MakeRoom(size_t entries, size_t bytes, char*& old) noexcept {
+  old = nullptr;
+  if (entries <= entryCapacity_ && bytes <= bytesCapacity_ - bytesLength_) return 0;
+  size_t live = bytes;
+  const AttributeEntry* from = Entries();
+  for (uint32_t i = 0; i < attributeCount_; ++i) live += from[i].nameLength + from[i].valueLength;
+  // Most fields hold one or two attributes: exact sizes first, then room to
+  // grow for fields that keep collecting.
+  size_t entryCapacity = entries <= entryCapacity_ ? entryCapacity_ : entries <= 2 ? entries : entries + entries / 2;
+  size_t bytesCapacity = entries <= 2 ? live : live + live / 2;
+  if (live > kMaxText) return kErrOutOfMemory;
+  if (bytesCapacity > kMaxText) bytesCapacity = live;
+  char* fresh = static_cast<char*>(std::malloc(entryCapacity * sizeof(AttributeEntry) + bytesCapacity));
+  if (!fresh) return kErrOutOfMemory;
+  auto* to = reinterpret_cast<AttributeEntry*>(fresh);
+  char* out = fresh + entryCapacity * sizeof(AttributeEntry);
+  const char* in = Bytes();
+  uint32_t at = 0;
+  for (uint32_t i = 0; i < attributeCount_; ++i) {
+    const AttributeEntry& e = from[i];
+    std::memcpy(out + at, in + e.nameOffset, e.nameLength);
+    std::memcpy(out + at + e.nameLength, in + e.valueOffset, e.valueLength);
+    to[i] = {at, e.nameLength, at + e.nameLength, e.valueLength};
+    at += e.nameLength + e.valueLength;
+  }
+  old = attributes_;
+  attributes_ = fresh;
+  entryCapacity_ = static_cast<uint32_t>(entryCapacity);
+  bytesLength_ = at;
+  bytesCapacity_ = static_cast<uint32_t>(bytesCapacity);
+  return 0;
 }
 
 int FeedField::SetAttribute(std::string_view name, std::string_view value) noexcept {
   if (name.size() > kMaxText || value.size() > kMaxText) return kErrOutOfMemory;
   long found = FindAttribute(name);
   if (found >= 0) {
-    size_t at = static_cast<size_t>(found);
-    at += 4 + ReadLength(attributes_ + at);
-    uint32_t oldLength = ReadLength(attributes_ + at);
-    if (oldLength == value.size()) {
-      if (!value.empty()) std::memmove(attributes_ + at + 4, value.data(), value.size());
+    AttributeEntry* e = &Entries()[found];
+    if (value.size() <= e->valueLength) {
+      // value may be a part of this very block.
+      if (!value.empty()) std::memmove(Bytes() + e->valueOffset, value.data(), value.size());
+      e->valueLength = static_cast<uint32_t>(value.size());
       return 0;
     }
-    // A value of another length: the block is written anew, before the old
-    // one goes, since value may point into it.
-    size_t length = attributesLength_ - oldLength + value.size();
-    if (length > kMaxText) return kErrOutOfMemory;
-    char* fresh = static_cast<char*>(std::malloc(length));
-    if (!fresh) return kErrOutOfMemory;
-    std::memcpy(fresh, attributes_, at);
-    char* out = WriteEntry(fresh + at, value);
-    size_t rest = at + 4 + oldLength;
-    std::memcpy(out, attributes_ + rest, attributesLength_ - rest);
-    std::free(attributes_);
-    attributes_ = fresh;
-    attributesLength_ = attributesCapacity_ = static_cast<uint32_t>(length);
-    cursorIndex_ = cursorOffset_ = 0;
-    BuildIndex();
+    char* old;
+    if (int rc = MakeRoom(attributeCount_, value.size(), old)) return rc;
+    e = &Entries()[found];
+    std::memcpy(Bytes() + bytesLength_, value.data(), value.size());
+    e->valueOffset = bytesLength_;
+    e->valueLength = static_cast<uint32_t>(value.size());
+    bytesLength_ += static_cast<uint32_t>(value.size());
+    std::free(old);
     return 0;
   }
-  size_t length = attributesLength_ + 8 + name.size() + value.size();
-  if (length > kMaxText) return kErrOutOfMemory;
-  bool moved = false;
-  char* old = nullptr;
-  if (length > attributesCapacity_) {
-    // Most fields hold one or two attributes: exact size first, then room
-    // to grow for fields that keep collecting.
-    size_t capacity = attributeCount_ < 2 ? length : length + length / 2;
-    if (capacity > kMaxText) capacity = length;
-    char* fresh = static_cast<char*>(std::malloc(capacity));
-    if (!fresh) return kErrOutOfMemory;
-    if (attributesLength_) std::memcpy(fresh, attributes_, attributesLength_);
-    old = attributes_;
-    attributes_ = fresh;
-    attributesCapacity_ = static_cast<uint32_t>(capacity);
-    moved = true;
-  }
+  if (attributeCount_ == std::numeric_limits<uint32_t>::max()) return kErrOutOfMemory;
+  char* old;
+  if (int rc = MakeRoom(size_t{attributeCount_} + 1, name.size() + value.size(), old)) return rc;
   // name and value may still point into the old block, freed only now.
-  size_t at = attributesLength_;
-  char* out = WriteEntry(attributes_ + at, name);
-  WriteEntry(out, value);
+  char* bytes = Bytes();
+  uint32_t at = bytesLength_;
+  if (!name.empty()) std::memcpy(bytes + at, name.data(), name.size());
+  if (!value.empty()) std::memcpy(bytes + at + name.size(), value.data(), value.size());
   std::free(old);
-  attributesLength_ = static_cast<uint32_t>(length);
+  uint32_t nameLength = static_cast<uint32_t>(name.size());
+  Entries()[attributeCount_] = {at, nameLength, at + nameLength, static_cast<uint32_t>(value.size())};
+  bytesLength_ = at + nameLength + static_cast<uint32_t>(value.size());
   ++attributeCount_;
-  if (moved || (!index_ && attributeCount_ >= kIndexFrom)) {
-    BuildIndex();
-  } else if (index_) {
-    try {
-      index_->emplace(std::string_view(attributes_ + at + 4, name.size()), static_cast<uint32_t>(at));
-    } catch (const std::bad_alloc&) {
-      index_.reset();
-    }
-  }
+  IndexAppendedName(index_, attributeCount_, kIndexFrom, [this](uint32_t i) { return AttributeName(i); });
   return 0;
 }
 
@@ -230,9 +181,7 @@ void FeedField::Clear() noexcept {
   std::free(attributes_);
   attributes_ = nullptr;
   index_.reset();
-  cursorIndex_ = cursorOffset_ = 0;
-  attributesLength_ = attributesCapacity_ = 0;
-  attributeCount_ = 0;
+  attributeCount_ = entryCapacity_ = bytesLength_ = bytesCapacity_ = 0;
 }
 
 }  // namespace rssvane

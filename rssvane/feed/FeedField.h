@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 
 #include "base/GrowString.h"
+#include "base/NameIndex.h"
 
 namespace rssvane {
 
@@ -59,33 +59,41 @@ class FeedField {
   void Clear() noexcept;
 
  private:
-  // Offset of attribute i's name entry in the packed block.
-  size_t AttributeOffset(size_t i) const noexcept;
-  // Offset of the name entry of the attribute called name, or -1.
+  struct AttributeEntry {
+    uint32_t nameOffset, nameLength, valueOffset, valueLength;
+  };
+  const AttributeEntry* Entries() const noexcept { return reinterpret_cast<const AttributeEntry*>(attributes_); }
+  AttributeEntry* Entries() noexcept { return reinterpret_cast<AttributeEntry*>(attributes_); }
+  const char* Bytes() const noexcept { return attributes_ + entryCapacity_ * sizeof(AttributeEntry); }
+  char* Bytes() noexcept { return attributes_ + entryCapacity_ * sizeof(AttributeEntry); }
+  // Position of the attribute called name, or -1.
   long FindAttribute(std::string_view name) const noexcept;
-  void BuildIndex() noexcept;
+  // Makes room for entries attributes and bytes more bytes. When the block
+  // has to move, the live names and values are packed into the new one and
+  // old receives the previous block, for the caller to free once it no
+  // longer reads from it.
+  int MakeRoom(size_t entries, size_t bytes, char*& old) noexcept;
 
   // A field that collects many attributes (a repeated element with ever new
   // names) gets an index by name, so that collecting them stays linear.
   static constexpr uint32_t kIndexFrom = 32;
-  using Index = std::unordered_map<std::string_view, uint32_t>;
 
   const char* fixedName_ = nullptr;
   char* ownName_ = nullptr;
   char* text_ = nullptr;
   std::unique_ptr<GrowString> buffer_;
-  // Each attribute: 32-bit name length, name, 32-bit value length, value.
+  // One block: a table of entryCapacity_ entries, then the bytes of the names
+  // and values. A value replaced by a shorter one is written in place, a
+  // longer one goes to the end; what it leaves behind is dropped when the
+  // block next moves, so replacing values costs in proportion to their size.
   char* attributes_ = nullptr;
-  std::unique_ptr<Index> index_;
-  uint32_t attributesCapacity_ = 0;
-  // The last attribute reached by position, so that reading them in order
-  // does not walk from the start each time.
-  mutable uint32_t cursorIndex_ = 0;
-  mutable uint32_t cursorOffset_ = 0;
+  std::unique_ptr<NameIndex> index_;
   uint32_t ownNameLength_ = 0;
   uint32_t textLength_ = 0;
-  uint32_t attributesLength_ = 0;
   uint32_t attributeCount_ = 0;
+  uint32_t entryCapacity_ = 0;
+  uint32_t bytesLength_ = 0;
+  uint32_t bytesCapacity_ = 0;
   uint8_t allowed_ = 0;
   uint8_t required_ = 0;
 };

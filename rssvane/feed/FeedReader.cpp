@@ -149,23 +149,23 @@ class TreeWalk {
 
 }  // namespace
 
-FeedReader::FeedReader() : reader_(new XmlReader) { Reset(false); }
+FeedReader::FeedReader() : reader_(new XmlReader) { Reset(false, 0); }
 
 FeedReader::~FeedReader() = default;
 
-void FeedReader::Reset(bool multiByte) noexcept {
-  multiByte_ = multiByte;
+void FeedReader::Reset(bool multiByte, int codePage) noexcept {
   reader_->SetMultiByte(multiByte);
+  reader_->SetCodePage(codePage);
   reader_->SetBuildTree(true);
   reader_->Reset();
 }
 
 namespace {
 
-int ReadDocumentInto(FeedReader& self, XmlReader& reader, bool multiByte, FeedState& feed, std::string_view text,
+int ReadDocumentInto(FeedReader& self, XmlReader& reader, FeedState& feed, std::string_view text,
                      GrowString* owned) noexcept {
   feed.Reset();
-  self.Reset(multiByte);
+  self.Reset(reader.MultiByte(), reader.CodePage());
   const void* zero = std::memchr(text.data(), 0, text.size());
   if (zero) text = text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - text.data()));
 
@@ -211,7 +211,7 @@ int ReadDocumentInto(FeedReader& self, XmlReader& reader, bool multiByte, FeedSt
 }  // namespace
 
 int FeedReader::ReadDocument(FeedState& feed, std::string_view text) noexcept {
-  return ReadDocumentInto(*this, *reader_, multiByte_, feed, text, nullptr);
+  return ReadDocumentInto(*this, *reader_, feed, text, nullptr);
 }
 
 int FeedReader::ReadFile(FeedState& feed, const char* path) noexcept {
@@ -247,7 +247,7 @@ int FeedReader::ReadFile(FeedState& feed, const char* path) noexcept {
   }
   ::close(fd);
   std::string_view text = buffer.View();
-  return ReadDocumentInto(*this, *reader_, multiByte_, feed, text, &buffer);
+  return ReadDocumentInto(*this, *reader_, feed, text, &buffer);
 }
 
 }  // namespace rssvane

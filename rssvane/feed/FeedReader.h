@@ -21,8 +21,9 @@ class FeedReader {
   FeedReader& operator=(const FeedReader&) = delete;
 
   // The reader's part of the feed's Reset: it takes the multi-byte mode
-  // (CharsetMode) and is reset to build a document tree.
-  void Reset(bool multiByte) noexcept;
+  // (CharsetMode) and the code page that character references resolve into
+  // (CodePage), and is reset to build a document tree.
+  void Reset(bool multiByte, int codePage) noexcept;
 
   // Resets the feed (the model's Reset; the caller resets the layers below
   // it first) and replaces it with the document in text, up to its first
@@ -37,7 +38,6 @@ class FeedReader {
 
  private:
   std::unique_ptr<XmlReader> reader_;
-  bool multiByte_ = false;
 };
 
 }  // namespace rssvane

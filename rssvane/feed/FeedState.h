@@ -78,6 +78,9 @@ class FeedState {
   // Reading's rule: an empty prefix sets the default namespace, a known
   // prefix gets the new URI, any other prefix is added.
   int MergeNamespace(std::string_view prefix, std::string_view uri) noexcept;
+  // Both lists whole, to walk them in order.
+  const StringList& NamespacePrefixes() const noexcept { return prefixes_; }
+  const StringList& NamespaceUris() const noexcept { return uris_; }
   std::string_view DefaultNamespace() const noexcept { return defaultNamespace_.View(); }
   int SetDefaultNamespace(std::string_view uri) noexcept;
 
@@ -85,7 +88,11 @@ class FeedState {
   int SetVersion(long version) noexcept;
 
   bool AllowNonRss() const noexcept { return allowNonRss_; }
-  void SetAllowNonRss(bool allow) noexcept { allowNonRss_ = allow; }
+  // A change decides what the document text holds, so it counts as one.
+  void SetAllowNonRss(bool allow) noexcept {
+    if (allow != allowNonRss_) modified_ = true;
+    allowNonRss_ = allow;
+  }
 
   std::string_view Generator() const noexcept { return channel_.Fixed(channel_field::kGenerator).Text(); }
   int SetGenerator(std::string_view text) noexcept;

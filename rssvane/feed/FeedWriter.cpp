@@ -145,13 +145,25 @@ int CreateTemporaryBeside(const std::string& target, std::string& tempPath) {
   return -1;
 }
 
-int WriteInPlace(FeedState& feed, const std::string& target, std::string_view text) noexcept {
+// Writes text over the file itself. A regular file is flushed to the disk
+// before it counts as written; a device or a pipe has nothing to flush.
+int WriteInPlace(FeedState& feed, const std::string& target, std::string_view text, bool flush) noexcept {
   int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
   if (fd < 0) return feed.Fail(kErrFileOpen, "Can't open file for writing.");
-  bool written = WriteAll(fd, text);
+  bool written = WriteAll(fd, text) && (!flush || ::fsync(fd) == 0);
   if (::close(fd) != 0) written = false;
   if (!written) return feed.Fail(kErrFileWrite, "Error writing to local file.");
   return 0;
+}
+
+// Whether the caller may write the file itself, asked the way a direct open
+// asks: the replacement goes through the folder, whose permissions are not
+// the file's.
+bool MayWrite(const std::string& target) noexcept {
+  int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
 }
 
 }  // namespace
@@ -175,14 +187,12 @@ int FeedWriter::Produce(FeedState& feed, GrowString& out) noexcept {
     o.Put(feed.DefaultNamespace());
     o.Put('"');
   }
-  for (size_t n = 1; n <= feed.NamespaceCount(); ++n) {
-    std::string_view prefix, uri;
-    feed.NamespacePrefix(static_cast<long>(n), prefix);
-    feed.NamespaceUri(static_cast<long>(n), uri);
+  size_t prefixAt = 0, uriAt = 0;
+  for (size_t n = 0; n < feed.NamespaceCount(); ++n) {
     o.Put(" xmlns:");
-    o.Put(prefix);
+    o.Put(feed.NamespacePrefixes().Next(prefixAt));
     o.Put("=\"");
-    o.Put(uri);
+    o.Put(feed.NamespaceUris().Next(uriAt));
     o.Put('"');
   }
   o.Put(">\r\n  <channel>\r\n");
@@ -251,11 +261,22 @@ int FeedWriter::WriteFile(FeedState& feed, const char* path) noexcept {
 
     // A device or a pipe is written in place: there is no file to keep, and
     // renaming over it would replace the device itself.
-    if (existed && !S_ISREG(info.st_mode)) return WriteInPlace(feed, target, text);
+    if (existed && !S_ISREG(info.st_mode)) return WriteInPlace(feed, target, text, false);
+    if (existed) {
+      if (!MayWrite(target)) return feed.Fail(kErrFileOpen, "Can't open file for writing.");
+      // A file with several names stays one file: a replacement would
+      // give this name a new file and leave the others with the old one.
+      if (info.st_nlink > 1) return WriteInPlace(feed, target, text, true);
+    }
 
     std::string tempPath;
     int fd = CreateTemporaryBeside(target, tempPath);
-    if (fd < 0) return feed.Fail(kErrFileOpen, "Can't open file for writing.");
+    if (fd < 0) {
+      // A folder the caller may not add to still lets a writable file be
+      // written over, as a direct open does.
+      if (existed) return WriteInPlace(feed, target, text, true);
+      return feed.Fail(kErrFileOpen, "Can't open file for writing.");
+    }
     // The replacement keeps the old file's permissions.
     if (existed) (void)::fchmod(fd, info.st_mode & 07777);
     bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
@@ -266,6 +287,9 @@ int FeedWriter::WriteFile(FeedState& feed, const char* path) noexcept {
     }
     if (::rename(tempPath.c_str(), target.c_str()) != 0) {
       ::unlink(tempPath.c_str());
+      // A folder that keeps others from replacing its files (the sticky
+      // bit) still lets a writable file be written over.
+      if (existed) return WriteInPlace(feed, target, text, true);
       return feed.Fail(kErrFileOpen, "Can't open file for writing.");
     }
     // Make the rename itself durable; a folder that cannot be synced has

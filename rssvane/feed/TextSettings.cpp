@@ -3,15 +3,26 @@
 #include <string>
 
 #include "base/CodePage.h"
+#include "base/Codes.h"
 
 namespace rssvane {
 
 TextSettings::TextSettings() : charsetMode_(SystemCodePageIsJapanese() ? 1 : 0) {}
 
+bool TextSettings::SetCodePage(int32_t codePage) {
+  if (!CodePageAvailable(codePage)) return false;
+  codePage_ = codePage;
+  return true;
+}
+
 bool TextSettings::Configure(const ConfigSetting& setting, ConfigResult& result) {
   if (ConfigNameIs(setting.name, "CodePage")) {
     if (setting.isSet) {
-      codePage_ = ConfigNumber(setting.value);
+      int32_t codePage = ConfigNumber(setting.value);
+      if (!SetCodePage(codePage)) {
+        result.code = kErrCodePage;
+        result.message = "Code page " + std::to_string(codePage) + " is not supported.";
+      }
     } else {
       result.value = std::to_string(codePage_);
     }

@@ -16,7 +16,9 @@ class TextSettings : public ConfigLayer {
   bool Configure(const ConfigSetting& setting, ConfigResult& result) override;
 
   int32_t CodePage() const noexcept { return codePage_; }
-  void SetCodePage(int32_t codePage) noexcept { codePage_ = codePage; }
+  // False, keeping the code page it had, for a number that no converter of
+  // this system maps: every text would fail to cross the boundary after it.
+  bool SetCodePage(int32_t codePage);
   uint8_t CharsetMode() const noexcept { return charsetMode_; }
   void SetCharsetMode(uint8_t mode) noexcept { charsetMode_ = mode; }
 

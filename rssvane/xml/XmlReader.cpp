@@ -1,6 +1,9 @@
 #include "xml/XmlReader.h"
 
 #include <cstring>
+#include <string>
+
+#include "base/CodePage.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -48,6 +51,7 @@ enum : uint8_t {
   kName = 1,
   kSpace = 2,
   kTextStop = 4,  // ends a run of plain text in multi-byte mode
+  kLead = 8,      // the first byte of a double-byte character in multi-byte mode
 };
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) noexcept {
@@ -88,6 +92,7 @@ inline size_t FindAny(const unsigned char* p, size_t j, size_t n, unsigned char 
 }  // namespace
 
 XmlReader::XmlReader() {
+  SetCodePage(0);
   BuildClasses();
   Reset();
 }
@@ -97,8 +102,10 @@ XmlReader::~XmlReader() = default;
 void XmlReader::BuildClasses() noexcept {
   for (int c = 0; c < 256; ++c) {
     uint8_t bits = 0;
+    // Every byte of a multi-byte character is a name byte, so that names
+    // in any script read alike in start tags, end tags and attributes.
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-        c == ':' || c == '_') {
+        c == ':' || c == '_' || c >= 0x80) {
       bits |= kName;
     }
     if ((c >= 9 && c <= 13) || c == ' ') bits |= kSpace;
@@ -110,8 +117,8 @@ void XmlReader::BuildClasses() noexcept {
   classes_[static_cast<unsigned char>('&')] |= kTextStop;
   if (flushOnNewline_) classes_[static_cast<unsigned char>('\n')] |= kTextStop;
   if (multiByte_) {
-    for (int c = 0x81; c <= 0x9F; ++c) classes_[c] |= kTextStop;
-    for (int c = 0xE0; c <= 0xEF; ++c) classes_[c] |= kTextStop;
+    for (int c = 0x81; c <= 0x9F; ++c) classes_[c] |= kTextStop | kLead;
+    for (int c = 0xE0; c <= 0xEF; ++c) classes_[c] |= kTextStop | kLead;
   }
 }
 
@@ -123,6 +130,11 @@ void XmlReader::SetFlushOnNewline(bool on) noexcept {
 void XmlReader::SetMultiByte(bool on) noexcept {
   multiByte_ = on;
   BuildClasses();
+}
+
+void XmlReader::SetCodePage(int codePage) noexcept {
+  codePage_ = codePage;
+  utf8References_ = CodePageIsUtf8(codePage);
 }
 
 int XmlReader::SetExtraNameChars(std::string_view chars) noexcept {
@@ -149,6 +161,8 @@ void XmlReader::Reset() noexcept {
   error_ = 0;
   bytesFed_ = 0;
   rawMode_ = false;
+  nameTrail_ = false;
+  subsetPart_ = 0;
   droppedWhiteSpace_ = false;
   inStartEvent_ = false;
   eventDepth_ = 0;
@@ -264,6 +278,84 @@ int XmlReader::FlushAtNewline() noexcept {
   return 0;
 }
 
+bool XmlReader::AppendReferencedCharacter(std::string_view reference, GrowString& out) noexcept {
+  // A decimal number, or "x" and a hexadecimal one.
+  bool hex = reference[1] == 'x' || reference[1] == 'X';
+  size_t i = hex ? 2 : 1;
+  if (i == reference.size()) return false;
+  uint32_t value = 0;
+  for (; i < reference.size(); ++i) {
+    char c = reference[i];
+    uint32_t digit;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<uint32_t>(c - '0');
+    } else if (hex && c >= 'a' && c <= 'f') {
+      digit = static_cast<uint32_t>(c - 'a' + 10);
+    } else if (hex && c >= 'A' && c <= 'F') {
+      digit = static_cast<uint32_t>(c - 'A' + 10);
+    } else {
+      return false;
+    }
+    value = value * (hex ? 16 : 10) + digit;
+    if (value > 0x10FFFF) return false;
+  }
+  // No character: the zero byte would end the text for every C caller, and
+  // a lone surrogate is half a character in any encoding.
+  if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return false;
+  if (utf8References_) {
+    char bytes[4];
+    size_t length;
+    if (value < 0x80) {
+      bytes[0] = static_cast<char>(value);
+      length = 1;
+    } else if (value < 0x800) {
+      bytes[0] = static_cast<char>(0xC0 | (value >> 6));
+      bytes[1] = static_cast<char>(0x80 | (value & 0x3F));
+      length = 2;
+    } else if (value < 0x10000) {
+      bytes[0] = static_cast<char>(0xE0 | (value >> 12));
+      bytes[1] = static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | (value & 0x3F));
+      length = 3;
+    } else {
+      bytes[0] = static_cast<char>(0xF0 | (value >> 18));
+      bytes[1] = static_cast<char>(0x80 | ((value >> 12) & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+      bytes[3] = static_cast<char>(0x80 | (value & 0x3F));
+      length = 4;
+    }
+    return out.Append(std::string_view(bytes, length)) == 0;
+  }
+  try {
+    std::string narrow;
+    return CharacterToNarrow(value, codePage_, narrow) && out.Append(narrow) == 0;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+size_t XmlReader::ScanName(const unsigned char* p, size_t j, size_t n) noexcept {
+  if (nameTrail_) {
+    nameTrail_ = false;
+    ++j;
+  }
+  if (!multiByte_) {
+    while (j < n && (classes_[p[j]] & kName)) ++j;
+    return j;
+  }
+  while (j < n && (classes_[p[j]] & kName)) {
+    if (!(classes_[p[j]] & kLead)) {
+      ++j;
+    } else if (j + 1 < n) {
+      j += 2;
+    } else {
+      nameTrail_ = true;
+      return n;
+    }
+  }
+  return j;
+}
+
 int XmlReader::ResolveEntity(bool closedBySemicolon, GrowString& target) noexcept {
   std::string_view name = entity_.View();
   GrowString& result = entityResult_;
@@ -281,28 +373,7 @@ int XmlReader::ResolveEntity(bool closedBySemicolon, GrowString& target) noexcep
     } else if (name == "quot") {
       resolved = !result.Append('"');
     } else if (name.size() >= 2 && name[0] == '#') {
-      // A decimal number, or "x" and a hexadecimal one, of one byte.
-      bool hex = name[1] == 'x' || name[1] == 'X';
-      size_t i = hex ? 2 : 1;
-      unsigned value = 0;
-      bool valid = i < name.size();
-      for (; valid && i < name.size(); ++i) {
-        char c = name[i];
-        unsigned digit;
-        if (c >= '0' && c <= '9') {
-          digit = static_cast<unsigned>(c - '0');
-        } else if (hex && c >= 'a' && c <= 'f') {
-          digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (hex && c >= 'A' && c <= 'F') {
-          digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
-          valid = false;
-          break;
-        }
-        value = value * (hex ? 16 : 10) + digit;
-        if (value > 255) valid = false;
-      }
-      if (valid) resolved = !result.Append(static_cast<char>(value));
+      resolved = AppendReferencedCharacter(name, result);
     }
   }
   if (!resolved) {
@@ -345,7 +416,7 @@ int XmlReader::ResolvePrefix(std::string_view name, bool attribute, std::string_
     record = 0;
     return 0;
   }
-  if (attribute && prefix == "xml") {
+  if (prefix == "xml") {
     uri = XmlTree::kXmlNamespaceUri;
     record = tree_.XmlNamespaceOffset();
     return 0;
@@ -576,9 +647,8 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         }
         break;
       case kTagName: {
-        if (cls[c] & kName) {
-          size_t j = i + 1;
-          while (j < n && (cls[p[j]] & kName)) ++j;
+        if (nameTrail_ || (cls[c] & kName)) {
+          size_t j = ScanName(p, i, n);
           XR_APPEND(name_, View(p + i, j - i));
           i = j;
           break;
@@ -756,9 +826,8 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         break;
       }
       case kEndTagName: {
-        if (cls[c] & kName) {
-          size_t j = i + 1;
-          while (j < n && (cls[p[j]] & kName)) ++j;
+        if (nameTrail_ || (cls[c] & kName)) {
+          size_t j = ScanName(p, i, n);
           XR_APPEND(name_, View(p + i, j - i));
           i = j;
           break;
@@ -863,6 +932,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         }
         XR_APPEND(name_, static_cast<char>(c));
         if (c == '[') {
+          subsetPart_ = 0;
           state_ = kDeclBracket;
         } else if (c == '"') {
           state_ = kDeclDouble;
@@ -871,14 +941,38 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         }
         break;
       case kDeclSingle:
-      case kDeclDouble:
-      case kDeclBracket: {
-        unsigned char close = state_ == kDeclSingle ? '\'' : state_ == kDeclDouble ? '"' : ']';
+      case kDeclDouble: {
+        unsigned char close = state_ == kDeclSingle ? '\'' : '"';
         const void* found = std::memchr(p + i, close, n - i);
         size_t j = found ? static_cast<size_t>(static_cast<const unsigned char*>(found) + 1 - p) : n;
         XR_APPEND(name_, View(p + i, j - i));
         i = j;
         if (found) state_ = kDeclaration;
+        break;
+      }
+      case kDeclBracket: {
+        // The internal subset: its "]" ends it only outside the literals,
+        // comments and instructions that may hold one.
+        ++i;
+        XR_APPEND(name_, static_cast<char>(c));
+        unsigned char b1 = prev1(i - 1), b2 = prev2(i - 1);
+        if (subsetPart_ == 0) {
+          if (c == ']') {
+            state_ = kDeclaration;
+          } else if (c == '"' || c == '\'') {
+            subsetPart_ = c;
+          } else if (c == '-' && b1 == '-' && b2 == '!') {
+            subsetPart_ = '-';
+          } else if (c == '?' && b1 == '<') {
+            subsetPart_ = '?';
+          }
+        } else if (subsetPart_ == '-') {
+          if (c == '>' && b1 == '-' && b2 == '-') subsetPart_ = 0;
+        } else if (subsetPart_ == '?') {
+          if (c == '>' && b1 == '?') subsetPart_ = 0;
+        } else if (c == subsetPart_) {
+          subsetPart_ = 0;
+        }
         break;
       }
       case kSectionKeyword:

@@ -70,6 +70,11 @@ class XmlReader {
   // 0xE0 to 0xEF takes the next byte with it, whatever it is.
   void SetMultiByte(bool on) noexcept;
   bool MultiByte() const noexcept { return multiByte_; }
+  // The narrow encoding that numeric character references resolve into, a
+  // code page number as CodePage takes it; 0, the system's encoding (UTF-8),
+  // by default. A character the code page lacks stays as written.
+  void SetCodePage(int codePage) noexcept;
+  int CodePage() const noexcept { return codePage_; }
   int SetExtraNameChars(std::string_view chars) noexcept;
   int SetExtraWhiteSpace(std::string_view chars) noexcept;
 
@@ -123,6 +128,12 @@ class XmlReader {
   int CloseStartTag(bool emptyElement) noexcept;
   int EndTag(std::string_view name, bool emptyElement) noexcept;
   int ResolveEntity(bool closedBySemicolon, GrowString& target) noexcept;
+  // Appends the character of a numeric reference ("#65", "#x41") in the
+  // narrow encoding; false when the reference names none it can hold.
+  bool AppendReferencedCharacter(std::string_view reference, GrowString& out) noexcept;
+  // The end of the run of name bytes from j; a multi-byte character's bytes
+  // all belong to the name.
+  size_t ScanName(const unsigned char* p, size_t j, size_t n) noexcept;
   int ReportMarkedSection() noexcept;
   int ResolvePrefix(std::string_view name, bool attribute, std::string_view& uri, std::string_view& local,
                     uint32_t& record) noexcept;
@@ -148,6 +159,8 @@ class XmlReader {
   bool ignoreBadElementPrefixes_ = false;
   bool ignoreBadAttributePrefixes_ = false;
   bool multiByte_ = false;
+  int codePage_ = 0;
+  bool utf8References_ = true;
   GrowString extraNameChars_;
   GrowString extraWhiteSpace_;
   uint8_t classes_[256];
@@ -160,6 +173,13 @@ class XmlReader {
   int error_ = 0;
   uint64_t bytesFed_ = 0;
   bool rawMode_ = false;
+  // A name's last byte so far was the lead byte of a double-byte character,
+  // whose second byte belongs to the name whatever it is.
+  bool nameTrail_ = false;
+  // Inside the brackets of a declaration: 0, or the quote of a literal, or
+  // "-" in a comment, or "?" in a processing instruction, whose "]" does
+  // not end the brackets.
+  unsigned char subsetPart_ = 0;
   bool droppedWhiteSpace_ = false;
   bool inStartEvent_ = false;
   size_t eventDepth_ = 0;

@@ -15,13 +15,14 @@ constexpr uint32_t kEHeader = 32;
 constexpr uint32_t kAHeader = 12;
 constexpr uint32_t kTHeader = 8;
 
+// The bytes of a multi-byte character count as name bytes, as in the reader.
 inline bool IsNameChar(unsigned char c) noexcept {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-         c == ':' || c == '_';
+         c == ':' || c == '_' || c >= 0x80;
 }
 
 inline bool IsNameStart(unsigned char c) noexcept {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
 }
 
 bool IsValidName(std::string_view name) noexcept {

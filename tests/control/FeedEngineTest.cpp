@@ -62,6 +62,37 @@ TEST(FeedEngine, RepeatedDocumentTextReadsReturnTheCacheWithoutProducingAgain) {
   EXPECT_NE(again.find("<generator>g</generator>"), std::string_view::npos);
 }
 
+TEST(FeedEngine, TheCachedTextFollowsAllowNonRss) {
+  FeedEngine engine;
+  ASSERT_EQ(engine.ReadDocument("<rss version=\"2.0\"><channel><title>T</title><link>L</link>"
+                                "<description>D</description><x>extra</x></channel></rss>"),
+            0);
+  std::string_view text;
+  Config(engine, "AllowNonRSS=true");  // no change: the text read stays
+  ASSERT_EQ(engine.DocumentText(text), 0);
+  EXPECT_EQ(engine.Writer().Productions(), 0u);
+  Config(engine, "AllowNonRSS=false");
+  ASSERT_EQ(engine.DocumentText(text), 0);
+  EXPECT_EQ(text.find("<x>"), std::string_view::npos);
+  Config(engine, "AllowNonRSS=1");
+  ASSERT_EQ(engine.DocumentText(text), 0);
+  EXPECT_NE(text.find("    <x>extra</x>\r\n"), std::string_view::npos);
+  EXPECT_EQ(engine.Writer().Productions(), 2u);
+}
+
+TEST(FeedEngine, CharacterReferencesResolveIntoTheCodePage) {
+  const char* document = "<rss><channel><title>caf&#233; &#8217;&#x4E00;</title></channel></rss>";
+  FeedEngine engine;
+  std::string_view title;
+  ASSERT_EQ(engine.ReadDocument(document), 0);
+  ASSERT_EQ(engine.GetProperty("/title", title), 0);
+  EXPECT_EQ(title, "caf\xC3\xA9 \xE2\x80\x99\xE4\xB8\x80");
+  Config(engine, "CodePage=1252");
+  ASSERT_EQ(engine.ReadDocument(document), 0);
+  ASSERT_EQ(engine.GetProperty("/title", title), 0);
+  EXPECT_EQ(title, "caf\xE9 \x92&#x4E00;");
+}
+
 TEST(FeedEngine, ResetAndReadingRestoreTheLowerLayersThroughTheChain) {
   FeedEngine engine;
   HttpVersionLayer http;

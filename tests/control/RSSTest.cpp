@@ -212,10 +212,18 @@ TEST(Control, TextCrossesTheBoundaryInTheCodePage) {
   rss.SetChannelTitle(u"日本");  // not in 1252
   EXPECT_EQ(rss.ChannelTitle(), u"??");
 
-  rss.Config(u"CodePage=99999");
-  Raised unknown = RaisedBy([&] { rss.SetChannelTitle(u"x"); });
-  EXPECT_EQ(unknown.hresult, 0x800A0007u);
-  EXPECT_EQ(unknown.description, u"Out of memory.");
+  // A number that no converter maps is refused, and the code page in use stays.
+  for (std::u16string number : {u"99999", u"12345", u"-5", u"9999"}) {
+    Raised refused = RaisedBy([&] { rss.Config(u"CodePage=" + number); });
+    EXPECT_EQ(refused.number, 20236);
+    EXPECT_EQ(refused.description, u"Code page " + number + u" is not supported.");
+  }
+  EXPECT_EQ(rss.Config(u"CodePage"), u"1252");
+  rss.SetChannelTitle(u"café");
+  EXPECT_EQ(rss.ChannelTitle(), u"café");
+  rss.Config(u"CodePage=932");
+  rss.SetChannelTitle(u"日本");
+  EXPECT_EQ(rss.ChannelTitle(), u"日本");
 }
 
 TEST(Control, ATitleInCodePage1252IsWrittenAsItsSingleByte) {

@@ -231,9 +231,12 @@ TEST(FeedModel, VersionIsCheckedAndEveryChangeMarksTheModelModified) {
   feed.SetModified(false);
   feed.SetFieldAttribute(feed.Channel().Fixed(channel_field::kCategory), "domain", "d");
   EXPECT_TRUE(feed.Modified());
+  // AllowNonRSS decides what the text holds: a change is a change.
   feed.SetModified(false);
-  feed.SetAllowNonRss(false);  // a setting, not a change of the feed
+  feed.SetAllowNonRss(true);
   EXPECT_FALSE(feed.Modified());
+  feed.SetAllowNonRss(false);
+  EXPECT_TRUE(feed.Modified());
 }
 
 }  // namespace

@@ -207,7 +207,7 @@ TEST(FeedReader, TheReaderKeepsItsOptionsAndItsMultiByteModeFromReset) {
   ASSERT_NE(feed.Channel().Find("x:y"), nullptr);
   EXPECT_EQ(feed.Channel().Find("x:y")->Text(), "v");
 
-  reader.Reset(true);
+  reader.Reset(true, 0);
   ASSERT_EQ(reader.ReadDocument(feed, "<rss><channel><title>\x83<</title></channel></rss>"), 0);
   EXPECT_EQ(Channel(feed, channel_field::kTitle), "\x83<");
   EXPECT_TRUE(reader.Reader().MultiByte());
@@ -241,6 +241,47 @@ TEST(FeedReader, ALargeFeedReadsWholeAndKeepsItsText) {
   ASSERT_EQ(reader.ReadDocument(feed, "<rss><channel><title>small</title></channel></rss>"), 0);
   EXPECT_EQ(Channel(feed, channel_field::kTitle), "small");
   EXPECT_EQ(feed.ItemCount(), 0u);
+}
+
+}  // namespace
+}  // namespace rssvane
+
+namespace rssvane {
+namespace {
+
+// A repeated element gathers the attributes of all its occurrences, later
+// values winning. Each occurrence here brings a new name and gives "a" a
+// value of another length; others bring ever new element names. Reading
+// such a document must stay linear in its size: its time is bounded by the
+// test's time-out, which quadratic reading overruns many times over.
+TEST(FeedReader, AHostileMegabyteOfRepeatedElementsAndNewNamesReadsInLinearTime) {
+  std::string text = "<rss><channel>";
+  size_t repeats = 0;
+  while (text.size() < (size_t{1} << 20)) {
+    std::string n = std::to_string(repeats);
+    text += "<x n" + n + "='' a='" + std::string(repeats % 3 + 1, 'v') + "'/><e" + n + "/>";
+    ++repeats;
+  }
+  text += "<item><c/>";
+  for (size_t i = 0; i < 1000; ++i) {
+    text += "<c a='" + std::string(i % 2 + 1, 'w') + "' m" + std::to_string(i) + "='1'/>";
+  }
+  text += "</item></channel></rss>";
+  FeedReader reader;
+  FeedState feed;
+  ASSERT_EQ(reader.ReadDocument(feed, text), 0);
+  const FeedField* x = feed.Channel().Find("x");
+  ASSERT_NE(x, nullptr);
+  EXPECT_EQ(x->AttributeCount(), repeats + 1);
+  EXPECT_EQ(x->Attribute("a"), std::string((repeats - 1) % 3 + 1, 'v'));
+  EXPECT_EQ(x->AttributeName(repeats), "n" + std::to_string(repeats - 1));
+  EXPECT_EQ(feed.Channel().ExtraCount(), repeats + 1);
+  EXPECT_NE(feed.Channel().Find("e" + std::to_string(repeats - 1)), nullptr);
+  const FeedField* c = feed.Item(1)->Find("c");
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->AttributeCount(), 1001u);
+  EXPECT_EQ(c->Attribute("a"), "ww");
+  EXPECT_EQ(c->Attribute("m999"), "1");
 }
 
 }  // namespace

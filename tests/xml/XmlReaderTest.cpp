@@ -83,17 +83,32 @@ std::string TextAt(XmlReader& reader, std::string_view path) {
   return std::string(reader.Tree().Text(reader.Tree().Current()));
 }
 
-TEST(XmlReader, ResolvesTheFivePredefinedEntitiesAndOneByteNumbersButKeepsOthersAsWritten) {
+TEST(XmlReader, ResolvesThePredefinedEntitiesAndCharacterReferencesButKeepsOthersAsWritten) {
   XmlReader reader;
   ASSERT_EQ(ReadTree(reader, "<r><a>a &lt; b &amp; c</a><b>&#65;&#x42;</b><c>&#300; &foo; &#x100;x</c>"
-                             "<d>&apos;&quot;&gt; &bar</d><e>&#0;</e></r>"),
+                             "<d>&apos;&quot;&gt; &bar</d><e>&#0;&#xD800;&#x110000;&#4294967361;&#x;</e>"
+                             "<f t='&#233;&#8217;&#x2014;&#x1F600;'/></r>"),
             0);
   EXPECT_EQ(TextAt(reader, "/r/a"), "a < b & c");
   EXPECT_EQ(TextAt(reader, "/r/b"), "AB");
-  EXPECT_EQ(TextAt(reader, "/r/c"), "&#300; &foo; &#x100;x");
+  // In the default narrow encoding, UTF-8, a reference gives its character's bytes.
+  EXPECT_EQ(TextAt(reader, "/r/c"), "\xC4\xAC &foo; \xC4\x80x");
   EXPECT_EQ(TextAt(reader, "/r/d"), "'\"> &bar");
-  reader.Tree().Select("/r/e");
-  EXPECT_EQ(reader.Tree().Text(reader.Tree().Current()), std::string_view("\0", 1));
+  // No character, half of one, past Unicode, past 32 bits (65 when wrapped), no digits.
+  EXPECT_EQ(TextAt(reader, "/r/e"), "&#0;&#xD800;&#x110000;&#4294967361;&#x;");
+  std::string_view value;
+  ASSERT_EQ(reader.Tree().Select("/r/f"), 0);
+  ASSERT_EQ(reader.AttributeValue("t", value), 0);
+  EXPECT_EQ(value, "\xC3\xA9\xE2\x80\x99\xE2\x80\x94\xF0\x9F\x98\x80");
+
+  // A single-byte code page gives the character's one byte where it has the
+  // character, and keeps the reference where it has not.
+  reader.SetCodePage(1252);
+  ASSERT_EQ(ReadTree(reader, "<r>&#233;&#8217;&#x4E00;&#65;</r>"), 0);
+  EXPECT_EQ(TextAt(reader, "/"), "\xE9\x92&#x4E00;A");
+  reader.SetCodePage(932);
+  ASSERT_EQ(ReadTree(reader, "<r>&#x65E5;&#233;</r>"), 0);
+  EXPECT_EQ(TextAt(reader, "/"), "\x93\xFA&#233;");
 }
 
 TEST(XmlReader, TrimsWhiteSpaceAtTheEndsOfEachTextRunButKeepsInnerWhiteSpace) {
@@ -143,6 +158,19 @@ TEST(XmlReader, EventsArriveInDocumentOrderWithNamespacesResolved) {
       "unmap ",
   };
   EXPECT_EQ(recorder.events, expected);
+}
+
+TEST(XmlReader, TheInternalSubsetEndsAtItsOwnBracketNotAtOneInsideALiteralCommentOrInstruction) {
+  const std::string subset = "DOCTYPE r [<!ENTITY rsqb \"]\"><!ENTITY q ']>'><!-- isn't ] --><?pi ]?>]";
+  for (bool byByte : {false, true}) {
+    XmlReader reader;
+    Recorder recorder(reader);
+    reader.SetClient(&recorder);
+    ASSERT_EQ(ReadTree(reader, "<!" + subset + "><r>t</r>", byByte), 0);
+    ASSERT_FALSE(recorder.events.empty());
+    EXPECT_EQ(recorder.events[0], "decl[" + subset + "]");
+    EXPECT_EQ(TextAt(reader, "/r"), "t");
+  }
 }
 
 TEST(XmlReader, EntityHandlerMayReplaceTheResult) {
@@ -238,15 +266,17 @@ TEST(XmlReader, UnknownPrefixesFailUnlessIgnoredWithAWarning) {
   EXPECT_EQ(tree.AttributePrefix(attribute), "");
 }
 
-TEST(XmlReader, TheXmlPrefixNeedsNoDeclarationOnAttributes) {
+TEST(XmlReader, TheXmlPrefixNeedsNoDeclarationOnAttributesOrElements) {
   XmlReader reader;
-  ASSERT_EQ(ReadTree(reader, "<a xml:lang='en'/>"), 0);
+  ASSERT_EQ(ReadTree(reader, "<a xml:lang='en'><xml:b/></a>"), 0);
   XmlTree& tree = reader.Tree();
   uint32_t attribute = tree.Attribute(tree.Root(), 1);
   EXPECT_EQ(tree.AttributeNamespaceUri(attribute), "http://www.w3.org/XML/1998/namespace");
   GrowString name;
   tree.AttributeQualifiedName(attribute, name);
   EXPECT_EQ(name.View(), "xml:lang");
+  ASSERT_EQ(tree.Select("/a/xml:b"), 0);
+  EXPECT_EQ(tree.NamespaceUri(tree.Current()), "http://www.w3.org/XML/1998/namespace");
 }
 
 TEST(XmlReader, NamespacesGoOutOfScopeWithTheirElement) {
@@ -315,8 +345,28 @@ TEST(XmlReader, MultiByteModeTakesTheSecondByteWhateverItIs) {
   // 0x83 0x3C is one double-byte character whose second byte is "<".
   ASSERT_EQ(ReadTree(reader, "<a>\x83<\x83&x</a>"), 0);
   EXPECT_EQ(TextAt(reader, "/"), "\x83<\x83&x");
+  // Without it the "<" opens a tag, which is never closed.
   reader.SetMultiByte(false);
-  EXPECT_EQ(ReadTree(reader, "<a>\x83<\x83&x</a>"), kErrXmlInvalidMarkup);
+  EXPECT_EQ(ReadTree(reader, "<a>\x83<\x83&x</a>"), kErrXmlUnclosedElements);
+}
+
+TEST(XmlReader, EveryByteOfAMultiByteCharacterIsANameByte) {
+  XmlReader reader;
+  for (bool byByte : {false, true}) {
+    ASSERT_EQ(ReadTree(reader, "<a\xC3\xA9 \xC3\xA9t\xC3\xA9='1'><\xC3\xA9l\xC3\xA8ve/></a\xC3\xA9>", byByte), 0);
+    XmlTree& tree = reader.Tree();
+    EXPECT_EQ(tree.LocalName(tree.Root()), "a\xC3\xA9");
+    EXPECT_EQ(tree.AttributeLocalName(tree.Attribute(tree.Root(), 1)), "\xC3\xA9t\xC3\xA9");
+    ASSERT_EQ(tree.Select("/a\xC3\xA9/\xC3\xA9l\xC3\xA8ve"), 0);
+  }
+  // In multi-byte mode a lead byte takes the next byte into the name,
+  // whatever it is: 0x95 0x5C is one character whose second byte is "\".
+  reader.SetMultiByte(true);
+  for (bool byByte : {false, true}) {
+    ASSERT_EQ(ReadTree(reader, "<\x95\\>t</\x95\\>", byByte), 0);
+    EXPECT_EQ(reader.Tree().LocalName(reader.Tree().Root()), "\x95\\");
+    EXPECT_EQ(TextAt(reader, "/"), "t");
+  }
 }
 
 TEST(XmlReader, NestingDeclarationsAndAttributesAreLimitedTo128) {
