@@ -4,14 +4,17 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ApacheDigest.h"
 #include "Nginx.h"
 #include "TestCa.h"
 
@@ -340,6 +343,69 @@ TEST(NginxTest, TlsWithTheTestCaAndEachBadCertificateRefused) {
     EXPECT_THAT(refused.error, HasSubstr(reason));
     EXPECT_EQ(refused.body, "");
   }
+}
+
+TEST(ApacheDigestTest, CurlAuthenticatesWithDigest) {
+  ApacheDigest apache;
+  apache.WriteDocument("feed.xml", "<rss/>");
+
+  Response open = Fetch(apache.Url("/feed.xml"));
+  EXPECT_EQ(open.status, 200);
+  EXPECT_EQ(open.body, "<rss/>");
+  Response challenge = Fetch(apache.Url("/digest/feed.xml"));
+  EXPECT_EQ(challenge.status, 401);
+  EXPECT_THAT(challenge.Header("WWW-Authenticate"), StartsWith("Digest realm=\"vk-test\", nonce=\""));
+  EXPECT_THAT(challenge.Header("WWW-Authenticate"), HasSubstr("algorithm=MD5, qop=\"auth\""));
+
+  auto digest = [](const char* account) {
+    return [account](CURL* c) {
+      curl_easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_DIGEST));
+      curl_easy_setopt(c, CURLOPT_USERPWD, account);
+    };
+  };
+  Response allowed = Fetch(apache.Url("/digest/feed.xml"), digest("alice:wonderland"));
+  ASSERT_EQ(allowed.code, CURLE_OK) << allowed.error;
+  EXPECT_EQ(allowed.status, 200);
+  EXPECT_EQ(allowed.body, "<rss/>");
+  Response wrong = Fetch(apache.Url("/digest/feed.xml"), digest("alice:Wonderland"));
+  EXPECT_EQ(wrong.status, 401);
+
+  // Apache's children log in the order they finish, so look entries up.
+  const auto log = apache.WaitForAccessLog(6);
+  ASSERT_EQ(log.size(), 6u);
+  auto withStatus = [&log](int status) {
+    return std::count_if(log.begin(), log.end(), [status](const ApacheRequest& r) { return r.status == status; });
+  };
+  EXPECT_EQ(withStatus(200), 2);
+  EXPECT_EQ(withStatus(401), 4);
+  auto authenticated = std::find_if(log.begin(), log.end(), [](const ApacheRequest& r) {
+    return r.status == 200 && r.uri == "/digest/feed.xml";
+  });
+  ASSERT_NE(authenticated, log.end());
+  EXPECT_EQ(authenticated->user, "alice");
+  EXPECT_THAT(authenticated->authorization, StartsWith("Digest username=\"alice\", realm=\"vk-test\""));
+  EXPECT_THAT(authenticated->authorization, HasSubstr("qop=auth, "));
+}
+
+TEST(ApacheDigestTest, AnOldNonceIsStaleAndANewOneWorks) {
+  ApacheDigest apache({.nonceLifetimeSeconds = 1});
+  apache.WriteDocument("feed.xml", "<rss/>");
+  Client client;
+  auto digest = [](CURL* c) {
+    curl_easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_DIGEST));
+    curl_easy_setopt(c, CURLOPT_USERPWD, "alice:wonderland");
+  };
+  ASSERT_EQ(client.Get(apache.Url("/digest/feed.xml"), digest).status, 200);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2200));
+  // curl answers the old challenge again at once; Apache calls it stale and
+  // curl retries with the new nonce.
+  Response again = client.Get(apache.Url("/digest/feed.xml"), digest);
+  EXPECT_EQ(again.status, 200);
+  EXPECT_EQ(again.body, "<rss/>");
+  bool stale = false;
+  for (const auto& line : again.headerLines) stale = stale || line.find("stale=true") != std::string::npos;
+  EXPECT_TRUE(stale);
+  EXPECT_THAT(apache.ErrorLog(), HasSubstr("nonce expired"));
 }
 
 TEST(ServerProcessTest, AServerThatCannotStartFailsWithItsOwnLog) {
