@@ -16,6 +16,7 @@
 
 #include "ApacheDigest.h"
 #include "Nginx.h"
+#include "Proxies.h"
 #include "TestCa.h"
 
 namespace vk::test {
@@ -406,6 +407,91 @@ TEST(ApacheDigestTest, AnOldNonceIsStaleAndANewOneWorks) {
   for (const auto& line : again.headerLines) stale = stale || line.find("stale=true") != std::string::npos;
   EXPECT_TRUE(stale);
   EXPECT_THAT(apache.ErrorLog(), HasSubstr("nonce expired"));
+}
+
+TEST(TinyproxyTest, ProxiesPlainRequestsAndConnect) {
+  Nginx origin;
+  origin.WriteDocument("feed.xml", "<rss/>");
+  Tinyproxy proxy;
+  const std::string proxyUrl = "http://127.0.0.1:" + std::to_string(proxy.Port());
+
+  Response plain = Fetch(origin.Url("/feed.xml"), [&](CURL* c) { curl_easy_setopt(c, CURLOPT_PROXY, proxyUrl.c_str()); });
+  ASSERT_EQ(plain.code, CURLE_OK) << plain.error;
+  EXPECT_EQ(plain.body, "<rss/>");
+  Response tunnelled = Fetch(origin.Url("/feed.xml"), [&](CURL* c) {
+    curl_easy_setopt(c, CURLOPT_PROXY, proxyUrl.c_str());
+    curl_easy_setopt(c, CURLOPT_HTTPPROXYTUNNEL, 1L);
+  });
+  ASSERT_EQ(tunnelled.code, CURLE_OK) << tunnelled.error;
+  EXPECT_EQ(tunnelled.connectStatus, 200);
+  EXPECT_EQ(tunnelled.body, "<rss/>");
+
+  const std::string target = "127.0.0.1:" + std::to_string(origin.Port());
+  EXPECT_THAT(proxy.Requests(), ElementsAre("GET http://" + target + "/feed.xml HTTP/1.1", "CONNECT " + target + " HTTP/1.1"));
+  const auto log = origin.WaitForAccessLog(2);
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_THAT(log[0].via, HasSubstr("tinyproxy"));
+  EXPECT_EQ(log[1].via, "") << "a tunnel carries the bytes untouched";
+}
+
+TEST(TinyproxyTest, BasicProxyAuthentication) {
+  Nginx origin;
+  origin.WriteDocument("feed.xml", "<rss/>");
+  Tinyproxy proxy({.basicAuth = Account{"carol", "tunnel"}});
+  const std::string proxyUrl = "http://127.0.0.1:" + std::to_string(proxy.Port());
+  auto through = [&](const char* account, bool tunnel) {
+    return Fetch(origin.Url("/feed.xml"), [&](CURL* c) {
+      curl_easy_setopt(c, CURLOPT_PROXY, proxyUrl.c_str());
+      curl_easy_setopt(c, CURLOPT_HTTPPROXYTUNNEL, long(tunnel));
+      if (account) curl_easy_setopt(c, CURLOPT_PROXYUSERPWD, account);
+    });
+  };
+
+  EXPECT_EQ(through(nullptr, false).status, 407);
+  EXPECT_EQ(through(nullptr, true).connectStatus, 407);
+  EXPECT_EQ(through("carol:wrong", true).connectStatus, 401);
+  for (bool tunnel : {false, true}) {
+    Response allowed = through("carol:tunnel", tunnel);
+    ASSERT_EQ(allowed.code, CURLE_OK) << allowed.error;
+    EXPECT_EQ(allowed.body, "<rss/>");
+  }
+  const auto log = origin.WaitForAccessLog(2);
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].proxyAuthorization, "") << "the proxy keeps its credentials to itself";
+}
+
+TEST(DanteTest, Socks4And5WithoutAuthentication) {
+  Nginx origin;
+  origin.WriteDocument("feed.xml", "<rss/>");
+  Dante dante;
+  const std::string address = "127.0.0.1:" + std::to_string(dante.Port());
+  // socks5h hands the name "localhost" to the proxy to resolve.
+  for (const char* scheme : {"socks4", "socks5", "socks5h"}) {
+    const std::string proxy = std::string(scheme) + "://" + address;
+    const std::string url = "http://localhost:" + std::to_string(origin.Port()) + "/feed.xml";
+    Response response = Fetch(url, [&](CURL* c) { curl_easy_setopt(c, CURLOPT_PROXY, proxy.c_str()); });
+    ASSERT_EQ(response.code, CURLE_OK) << scheme << ": " << response.error;
+    EXPECT_EQ(response.body, "<rss/>") << scheme;
+  }
+  EXPECT_EQ(origin.WaitForAccessLog(3).size(), 3u);
+  EXPECT_THAT(dante.Log(), HasSubstr("127.0.0.1." + std::to_string(origin.Port())));
+}
+
+TEST(MicrosocksTest, Socks5WithUserAndPassword) {
+  Nginx origin;
+  origin.WriteDocument("feed.xml", "<rss/>");
+  Microsocks socks({"dave", "s0cks"});
+  auto through = [&](const std::string& credentials) {
+    const std::string proxy = "socks5://" + credentials + "127.0.0.1:" + std::to_string(socks.Port());
+    return Fetch(origin.Url("/feed.xml"), [&](CURL* c) { curl_easy_setopt(c, CURLOPT_PROXY, proxy.c_str()); });
+  };
+  Response allowed = through("dave:s0cks@");
+  ASSERT_EQ(allowed.code, CURLE_OK) << allowed.error;
+  EXPECT_EQ(allowed.body, "<rss/>");
+  EXPECT_EQ(through("dave:wrong@").code, CURLE_PROXY);
+  EXPECT_EQ(through("").code, CURLE_PROXY);
+  EXPECT_EQ(origin.WaitForAccessLog(1).size(), 1u);
+  EXPECT_THAT(socks.Log(), HasSubstr("connected to 127.0.0.1:" + std::to_string(origin.Port())));
 }
 
 TEST(ServerProcessTest, AServerThatCannotStartFailsWithItsOwnLog) {
