@@ -322,11 +322,20 @@ TEST(NginxTest, TlsWithTheTestCaAndEachBadCertificateRefused) {
     ASSERT_EQ(secure.code, CURLE_OK) << host << ": " << secure.error;
     EXPECT_EQ(secure.body, "<rss/>");
   }
+  Tinyproxy proxy;
+  Response tunnelled = Fetch(good.TlsUrl("/feed.xml"), [&](CURL* c) {
+    trusting(c);
+    curl_easy_setopt(c, CURLOPT_PROXY, ("http://127.0.0.1:" + std::to_string(proxy.Port())).c_str());
+  });
+  ASSERT_EQ(tunnelled.code, CURLE_OK) << tunnelled.error;
+  EXPECT_EQ(tunnelled.connectStatus, 200);
+  EXPECT_EQ(tunnelled.body, "<rss/>");
   EXPECT_EQ(Fetch(good.Url("/feed.xml")).body, "<rss/>") << "the plain port stays plain";
-  const auto log = good.WaitForAccessLog(3);
-  ASSERT_EQ(log.size(), 3u);
+  const auto log = good.WaitForAccessLog(4);
+  ASSERT_EQ(log.size(), 4u);
   EXPECT_EQ(log[0].scheme, "https");
-  EXPECT_EQ(log[2].scheme, "http");
+  EXPECT_EQ(log[2].scheme, "https");
+  EXPECT_EQ(log[3].scheme, "http");
 
   const struct {
     const CertificateFiles& files;

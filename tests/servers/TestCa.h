@@ -3,8 +3,9 @@
 // A throw-away certificate authority for one test, made with the openssl
 // command line, and server certificates for the TLS tests: one that a client
 // trusting CaCertificate() accepts for localhost and 127.0.0.1, and one for
-// each way verification must fail. Keys are EC P-256; every file is PEM in a
-// folder of the CA's own, removed at the end.
+// each way verification must fail. Keys are EC P-256, one for all server
+// certificates; every file is PEM in a folder of the CA's own, removed at
+// the end.
 
 #include <string>
 #include <string_view>
