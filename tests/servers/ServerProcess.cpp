@@ -51,8 +51,9 @@ class Fd {
 };
 
 // Runs argv in a process group of its own, standard input from /dev/null,
-// standard output and error on `out`, no other descriptor of ours. The
-// server dies with this process if the test is killed before stopping it.
+// standard output and error on `out`, no other descriptor of ours, and
+// returns once the program runs (or has failed to start). The server dies
+// with this thread if the test is killed before stopping it.
 pid_t SpawnInGroup(const std::vector<std::string>& args, int out) {
   // Everything the child needs is made before fork: the test process may
   // have other threads, so the child only makes async-signal-safe calls.
@@ -72,9 +73,17 @@ pid_t SpawnInGroup(const std::vector<std::string>& args, int out) {
   if (devNull.Get() < 0) throw ServerStartError(ErrnoText("open /dev/null"));
   const pid_t parent = ::getpid();
   const std::string execFailed = "cannot execute " + args.at(0) + "\n";
+  // Closed by the exec: until then the child holds copies of all our
+  // descriptors, listening sockets included, and must not pass for a server.
+  int execPipe[2];
+  if (::pipe2(execPipe, O_CLOEXEC) != 0) throw ServerStartError(ErrnoText("pipe"));
+  Fd execDone(execPipe[0]);
 
   pid_t pid = ::fork();
-  if (pid < 0) throw ServerStartError(ErrnoText("fork"));
+  if (pid < 0) {
+    ::close(execPipe[1]);
+    throw ServerStartError(ErrnoText("fork"));
+  }
   if (pid == 0) {
     ::setpgid(0, 0);
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -86,13 +95,17 @@ pid_t SpawnInGroup(const std::vector<std::string>& args, int out) {
     ::dup2(devNull.Get(), 0);
     ::dup2(out, 1);
     ::dup2(out, 2);
-    ::close_range(3, ~0u, 0);
+    ::close_range(3, ~0u, CLOSE_RANGE_CLOEXEC);
     ::execve(argv[0], argv.data(), envp.data());
     ssize_t ignored = ::write(2, execFailed.data(), execFailed.size());
     (void)ignored;
     ::_exit(127);
   }
   ::setpgid(pid, pid);  // also here, so that signals to the group reach it from the start
+  ::close(execPipe[1]);
+  char ignored;
+  while (::read(execDone.Get(), &ignored, 1) < 0 && errno == EINTR) {
+  }
   return pid;
 }
 

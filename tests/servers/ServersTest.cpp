@@ -2,7 +2,11 @@
 // when a network test of our own client fails against one of these servers,
 // this test says whether the server or the client is to blame.
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -69,8 +73,7 @@ struct Response {
   }
 };
 
-// One easy handle: requests made through it share its connections, as a
-// browser's tabs would.
+// One easy handle: requests made through it reuse its connections.
 class Client {
  public:
   Client() : curl_(curl_easy_init()) {}
@@ -80,13 +83,13 @@ class Client {
 
   Response Get(const std::string& url, const std::function<void(CURL*)>& setUp = {}) {
     Response response;
-    char error[CURL_ERROR_SIZE] = "";
+    error_[0] = '\0';
     curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &Append);
     curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &response.body);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &AddHeader);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &response.headerLines);
-    curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, error);
+    curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, error_);
     curl_easy_setopt(curl_, CURLOPT_TIMEOUT, 10L);
     curl_easy_setopt(curl_, CURLOPT_NOPROXY, "");
     if (setUp) setUp(curl_);
@@ -94,7 +97,7 @@ class Client {
     curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &response.status);
     curl_easy_getinfo(curl_, CURLINFO_HTTP_CONNECTCODE, &response.connectStatus);
     curl_easy_getinfo(curl_, CURLINFO_REDIRECT_COUNT, &response.redirects);
-    response.error = error;
+    response.error = error_;
     return response;
   }
 
@@ -109,6 +112,7 @@ class Client {
   }
 
   CURL* curl_;
+  char error_[CURL_ERROR_SIZE];  // curl keeps it as long as the handle
 };
 
 Response Fetch(const std::string& url, const std::function<void(CURL*)>& setUp = {}) {
@@ -132,7 +136,9 @@ TEST(NginxTest, ServesOneDocumentWithLengthChunkedAndCompressed) {
   const std::string feed = Document(200'000);
   nginx.WriteDocument("feeds/feed.xml", feed);
 
-  Response plain = Fetch(nginx.Url("/feeds/feed.xml"), [](CURL* c) { curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "gzip"); });
+  Response plain = Fetch(nginx.Url("/feeds/feed.xml"), [](CURL* c) {
+    curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "gzip");
+  });
   ASSERT_EQ(plain.code, CURLE_OK) << plain.error;
   EXPECT_EQ(plain.status, 200);
   EXPECT_EQ(plain.body, feed);
@@ -424,7 +430,9 @@ TEST(TinyproxyTest, ProxiesPlainRequestsAndConnect) {
   Tinyproxy proxy;
   const std::string proxyUrl = "http://127.0.0.1:" + std::to_string(proxy.Port());
 
-  Response plain = Fetch(origin.Url("/feed.xml"), [&](CURL* c) { curl_easy_setopt(c, CURLOPT_PROXY, proxyUrl.c_str()); });
+  Response plain = Fetch(origin.Url("/feed.xml"), [&](CURL* c) {
+    curl_easy_setopt(c, CURLOPT_PROXY, proxyUrl.c_str());
+  });
   ASSERT_EQ(plain.code, CURLE_OK) << plain.error;
   EXPECT_EQ(plain.body, "<rss/>");
   Response tunnelled = Fetch(origin.Url("/feed.xml"), [&](CURL* c) {
@@ -436,7 +444,8 @@ TEST(TinyproxyTest, ProxiesPlainRequestsAndConnect) {
   EXPECT_EQ(tunnelled.body, "<rss/>");
 
   const std::string target = "127.0.0.1:" + std::to_string(origin.Port());
-  EXPECT_THAT(proxy.Requests(), ElementsAre("GET http://" + target + "/feed.xml HTTP/1.1", "CONNECT " + target + " HTTP/1.1"));
+  EXPECT_THAT(proxy.Requests(),
+              ElementsAre("GET http://" + target + "/feed.xml HTTP/1.1", "CONNECT " + target + " HTTP/1.1"));
   const auto log = origin.WaitForAccessLog(2);
   ASSERT_EQ(log.size(), 2u);
   EXPECT_THAT(log[0].via, HasSubstr("tinyproxy"));
@@ -511,6 +520,34 @@ TEST(ServerProcessTest, AServerThatCannotStartFailsWithItsOwnLog) {
     EXPECT_THAT(error.what(), HasSubstr("nginx did not start: it exited with status 1"));
     EXPECT_THAT(error.what(), HasSubstr("unknown directive \"no_such_directive\""));
   }
+}
+
+TEST(ServerProcessTest, APortTakenByAnotherListenerCostsANewAttempt) {
+  ServerFolder folder("taken");
+  // A listener of someone else's on the port of the first attempt: it
+  // accepts connections too, but it is not the server.
+  const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(::listen(sock, 4), 0);
+  ASSERT_EQ(::getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const int taken = ntohs(address.sin_port);
+
+  std::vector<int> ports;
+  ServerProcess server("microsocks", [&] {
+    ports.push_back(ports.empty() ? taken : FreePort());
+    return ServerProcess::Launch{{"/usr/bin/microsocks", "-i", "127.0.0.1", "-p", std::to_string(ports.back())},
+                                 {ports.back()},
+                                 folder.File("output.log"),
+                                 {}};
+  });
+  ::close(sock);
+  ASSERT_EQ(ports.size(), 2u);
+  EXPECT_EQ(server.Launched().ports, std::vector<int>{ports[1]});
+  EXPECT_TRUE(server.Running());
 }
 
 TEST(ServerProcessTest, StoppingEndsTheWholeProcessGroup) {
