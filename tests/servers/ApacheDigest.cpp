@@ -75,7 +75,8 @@ std::string ApacheDigest::Config() const {
     << "LogLevel info\n";
   // Only root can switch users; anyone else serves as themselves.
   if (RunningAsRoot()) c << "User nobody\nGroup nogroup\n";
-  for (const char* module : {"mpm_prefork", "authn_core", "authn_file", "authz_core", "authz_user", "auth_digest", "alias"}) {
+  for (const char* module :
+       {"mpm_prefork", "authn_core", "authn_file", "authz_core", "authz_user", "auth_digest", "alias"}) {
     c << "LoadModule " << module << "_module " << kModules << "/mod_" << module << ".so\n";
   }
   c << "StartServers 2\nMinSpareServers 1\nMaxSpareServers 4\nMaxRequestWorkers 16\n"

@@ -5,7 +5,8 @@
 // WriteDocument is served under each of these paths:
 //
 //   /NAME            static, with Content-Length, Last-Modified and ETag;
-//                    304 for an If-Modified-Since at or after the file's time
+//                    304 for If-None-Match with that ETag or If-Modified-Since
+//                    at or after the file's time
 //   /chunked/NAME    the same bytes, chunked for HTTP/1.1 requests (through
 //                    server-side includes, which drop the length; a "<!--#"
 //                    in the document would be read as an include)
@@ -13,11 +14,15 @@
 //                    everywhere else), also through proxies and for HTTP/1.0
 //   /basic/NAME      Basic authentication, realm "vk-test", the options' accounts
 //   /cookies/NAME    answers carry the options' Set-Cookie headers
-//   /dav/NAME        also takes PUT, making missing folders
+//   /dav/NAME        also takes PUT, making missing folders (201 for a new
+//                    document, 204 for a replaced one)
 //
 // Redirects: /301/REST answers 301 to /REST, and likewise 302, 307 and 308,
 // so /301/302/307/308/feed.xml is a chain of four ending at /feed.xml;
-// /loop/a and /loop/b redirect to each other for ever. Keep-alive is on.
+// /loop/a and /loop/b redirect to each other for ever. Each Location is
+// absolute, with the host and port the request was sent to (a test's own
+// location with `absolute_redirect off;` sends a relative one). Keep-alive
+// is on.
 // With a certificate a second port speaks TLS, serving the same paths.
 // The access log records each request with the number of its connection.
 

@@ -37,8 +37,9 @@ void TestCa::MakeAuthority(const std::string& name) const {
                                   "default_md = sha256\npolicy = any\nunique_subject = no\n"
                                   "[any]\ncommonName = supplied\n");
   RunCommandOrThrow({kOpenssl, "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                     "-keyout", dir + "/ca.key", "-out", dir + "/ca.pem", "-subj", "/CN=vk test " + name, "-days", "30",
-                     "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign"});
+                     "-keyout", dir + "/ca.key", "-out", dir + "/ca.pem", "-subj", "/CN=vk test " + name,
+                     "-days", "30", "-addext", "basicConstraints=critical,CA:TRUE",
+                     "-addext", "keyUsage=critical,keyCertSign,cRLSign"});
 }
 
 CertificateFiles TestCa::Issue(std::string_view name, std::string_view subjectAltName,
