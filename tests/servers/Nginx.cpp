@@ -10,7 +10,6 @@ namespace vk::test {
 namespace {
 
 constexpr char kNginx[] = "/usr/sbin/nginx";
-constexpr char kOpenssl[] = "/usr/bin/openssl";
 constexpr char kRealm[] = "vk-test";
 
 // Tab-separated, each value escaped as in JSON strings, so that a tab or a

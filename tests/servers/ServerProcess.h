@@ -8,7 +8,10 @@
 //
 // A server that cannot start throws ServerStartError carrying the server's
 // own log, so the test that needed it fails with the server's reason (a
-// test never skips because a server is missing or broken).
+// test never skips because a server is missing or broken). A server's main
+// process is also killed when the thread that started it ends, so that a
+// test killed on its time-out leaves no server listening (unless the server
+// changed its user): start servers on the test's own thread.
 
 #include <sys/types.h>
 
@@ -102,6 +105,8 @@ struct CommandResult {
   int exitStatus = -1;  // -1 when it did not exit by itself in time
   std::string output;   // standard output and standard error together
 };
+
+inline constexpr char kOpenssl[] = "/usr/bin/openssl";
 
 // Runs a short command (no shell) with a bounded time, killing it past that.
 CommandResult RunCommand(const std::vector<std::string>& argv,

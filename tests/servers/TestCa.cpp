@@ -3,7 +3,6 @@
 namespace vk::test {
 namespace {
 
-constexpr char kOpenssl[] = "/usr/bin/openssl";
 constexpr char kLocalhost[] = "DNS:localhost,IP:127.0.0.1";
 
 }  // namespace
