@@ -9,6 +9,10 @@ packages=(
   qt6-base-dev fonts-dejavu-core xvfb xauth
   libcrypto++-dev libmhash-dev openssl
   libpugixml-dev libexpat1-dev libxml2-dev
+  libssl-dev zlib1g-dev libcurl4-openssl-dev curl
+  # Real servers the network tests start on 127.0.0.1 (tests/servers/);
+  # the -bin packages hold the programs without a system service.
+  nginx apache2-bin tinyproxy-bin dante-server microsocks
 )
 
 missing=()
@@ -27,8 +31,23 @@ if ((${#missing[@]})); then
   sudo=""
   if [ "$(id -u)" != 0 ]; then sudo="sudo"; fi
   echo "setup: installing ${missing[*]}"
+  # Installing a server package starts the system's copy unless a policy
+  # says no; the tests start their own, so none may start (exit 101) while
+  # this installs. A policy the machine already has stays as it is.
+  policy=/usr/sbin/policy-rc.d
+  own_policy=false
+  if [ ! -e "$policy" ]; then
+    own_policy=true
+    trap '$sudo rm -f "$policy"' EXIT
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+    $sudo chmod 755 "$policy"
+  fi
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  if $own_policy; then
+    $sudo rm -f "$policy"
+    trap - EXIT
+  fi
 fi
 
 # The W3C XML conformance suite (the 20130923 release, about 3,400 files), a
