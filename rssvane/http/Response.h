@@ -75,9 +75,11 @@ inline constexpr size_t kMaxResponseHeaderBytes = 256 * 1024;
 //   buffer able to stop there should honour to save the parser a copy.
 // - When the connection closes, call Closed: it ends a body that runs to the
 //   close, and fails a response cut short.
-// - The response is over when TransferEnded() or Failure() (then the
-//   connection cannot be reused: close it); evaluate it with
-//   EvaluateResponse.
+// - The response is over when TransferEnded() (close the connection unless
+//   KeepAlive, and always in asynchronous mode) or Failure() (close it: it
+//   cannot be reused); evaluate it with EvaluateResponse.
+// Lines are asked for with LF alone, chunk size lines included, and one CR
+// before it is dropped; chunk data comes raw, so a CR LF inside it is data.
 class ResponseParser {
  public:
   explicit ResponseParser(ResponseListener& listener) noexcept : listener_(listener) {}

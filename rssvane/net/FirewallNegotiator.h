@@ -65,6 +65,8 @@ class FirewallNegotiator {
   // count, or a host that cannot be resolved fail with 118 before anything
   // is sent, rather than send a request the firewall would misread.
   FirewallStep Start(const FirewallSettings& settings);
+  // Outside a negotiation (fwNone, or once it ended) the bytes are the
+  // stream's: they come back untouched as the leftover.
   FirewallStep Data(std::string_view bytes, bool endedByTerminator);
   // The firewall closed the connection: a negotiation under way fails.
   FirewallStep Closed();
