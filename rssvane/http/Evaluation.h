@@ -10,7 +10,7 @@
 
 namespace rssvane {
 
-// The action an HTTP client runs; the numbers are the design's.
+// The action an HTTP client runs, numbered as the control has always numbered them.
 enum class HttpAction : int32_t { kNone = 0, kGet = 1, kPut = 5 };
 
 // The most redirects one action follows; the next one fails it, which also
