@@ -37,12 +37,14 @@ int ReadAuthority(std::string_view authority, UrlParts& parts, std::string& erro
   return kOk;
 }
 
+// Where the scheme ends: the first ":", unless the text starts with "/".
+size_t SchemeEnd(std::string_view text) noexcept { return text.starts_with('/') ? npos : text.find(':'); }
+
 }  // namespace
 
 std::string_view UrlScheme(std::string_view text, std::string_view current) noexcept {
-  size_t colon = text.find(':');
-  if (text.starts_with('/') || colon == npos) return current;
-  return text.substr(0, colon);
+  size_t end = SchemeEnd(text);
+  return end == npos ? current : text.substr(0, end);
 }
 
 int ParseUrl(std::string_view text, std::string_view startScheme, int32_t startPort, UrlParts& parts,
@@ -52,12 +54,11 @@ int ParseUrl(std::string_view text, std::string_view startScheme, int32_t startP
   parts.scheme = startScheme;
   parts.port = startPort;
   std::string_view rest = text;
-  size_t colon = text.find(':');
-  if (!text.starts_with('/') && colon != npos) {
-    parts.scheme = UrlScheme(text, startScheme);
+  if (size_t end = SchemeEnd(text); end != npos) {
+    parts.scheme = text.substr(0, end);
     if (EqualsIgnoreCase(parts.scheme, "http")) parts.port = 80;
     if (EqualsIgnoreCase(parts.scheme, "https")) parts.port = 443;
-    rest = text.substr(colon + 1);
+    rest = text.substr(end + 1);
   }
   if (rest.starts_with("//")) {
     rest.remove_prefix(2);
