@@ -13,8 +13,14 @@ enum : int {
   kErrUnknownConfig = -1,
   kErrFileReadFirst = 5,  // 5 to 10: reading a local file
   kErrFileReadLast = 10,
+  kErrFirewall = 118,  // the firewall refused, failed or broke the negotiation
   kErrFileWrite = 128,
   kErrBusy = 143,
+  // A final status neither successful nor followed, a refused request or a
+  // response that cannot be read to its end.
+  kErrHttp = 151,
+  kErrNoServer = 152,
+  kErrUrlScheme = 153,
   kErrOutOfMemory = 200,
   kErrListPosition = 228,
   kErrListMemory = 229,

@@ -12,4 +12,22 @@ enum TRSSVersion : int {
   rssVersion200 = 3,
 };
 
+enum TAuthScheme : int {
+  authBasic = 0,
+  authDigest = 1,
+};
+
+enum TFirewallType : int {
+  fwNone = 0,
+  fwTunnel = 1,
+  fwSOCKS4 = 2,
+  fwSOCKS5 = 3,
+};
+
+enum TFollowRedirects : int {
+  frNever = 0,
+  frAlways = 1,
+  frSameScheme = 2,
+};
+
 }  // namespace rssvane
