@@ -57,6 +57,11 @@ Variant RSS::Invoke(int32_t dispId, DispatchKind kind, const std::vector<Variant
     coerced(args[i].ToInt16(out));
     return out;
   };
+  auto boolean = [&](size_t i) {
+    bool out;
+    coerced(args[i].ToBool(out));
+    return out;
+  };
   auto int32 = [&](size_t i) {
     int32_t out;
     coerced(args[i].ToInt32(out));
@@ -96,6 +101,14 @@ Variant RSS::Invoke(int32_t dispId, DispatchKind kind, const std::vector<Variant
     case kDispRSSVersion:
       if (get) return static_cast<int32_t>(RSSVersion());
       SetRSSVersion(int32(0));
+      return {};
+    case kDispConnected:
+      if (get) return Connected();
+      SetConnected(boolean(0));
+      return {};
+    case kDispTimeout:
+      if (get) return Timeout();
+      SetTimeout(int16(0));
       return {};
     case kDispConfig: return Config(text(0));
     case kDispAddItem: AddItem(text(0), text(1), text(2)); return {};

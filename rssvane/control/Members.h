@@ -7,8 +7,8 @@
 namespace rssvane {
 
 // The published members of the control that exist so far, with their DISPIDs
-// and what late-bound access needs to know about each. The network members
-// take their DISPIDs (Accept 1, Timeout 48, GetFeed 504, ...) when they come.
+// and what late-bound access needs to know about each. The HTTP members
+// take their DISPIDs (Accept 1, GetFeed 504, ...) when they come.
 enum : int32_t {
   kDispChannelCategory = 3,
   kDispChannelCategoryDomain = 4,
@@ -22,6 +22,7 @@ enum : int32_t {
   kDispChannelPubDate = 12,
   kDispChannelTitle = 13,
   kDispChannelWebMaster = 14,
+  kDispConnected = 15,
   kDispImageLink = 23,
   kDispImageTitle = 24,
   kDispImageURL = 25,
@@ -46,6 +47,7 @@ enum : int32_t {
   kDispTextInputLink = 45,
   kDispTextInputName = 46,
   kDispTextInputTitle = 47,
+  kDispTimeout = 48,
   kDispConfig = 501,
   kDispAddItem = 502,
   kDispAddNamespace = 503,

@@ -29,8 +29,13 @@ AutomationError::AutomationError(uint32_t hresult, std::u16string description, s
       helpFile_(std::move(helpFile)),
       helpContext_(helpContext) {}
 
-RSS::RSS() : impl_(std::make_unique<Impl>()) {}
-RSS::~RSS() = default;
+RSS::RSS() : impl_(std::make_shared<Impl>()) { impl_->net.SetLifetime(impl_); }
+
+// When a handler destroys the control during one of its calls or events, the
+// frames under way hold the engine until they return.
+RSS::~RSS() { impl_->Shutdown(); }
+
+RSS::Impl& ImplOf(RSS& rss) noexcept { return *rss.impl_; }
 
 void RSS::SetDesignMode(bool designMode) { impl_->designMode = designMode; }
 
@@ -165,6 +170,33 @@ std::u16string RSS::RSSData() {
   impl_->Check(impl_->engine.DocumentText(text), kDispRSSData, Access::kRead);
   return impl_->Wide(text, kDispRSSData, Access::kRead);
 }
+
+// The connection.
+bool RSS::Connected() const {
+  impl_->Start(kDispConnected, Access::kRead);
+  return impl_->net.Connected();
+}
+
+void RSS::SetConnected(bool value) {
+  // Events fire from here; a handler may destroy this control.
+  std::shared_ptr<Impl> impl = impl_;
+  impl->Start(kDispConnected, Access::kWrite);
+  impl->CheckNet(value ? impl->net.Connect() : impl->net.Disconnect(0), kDispConnected, Access::kWrite);
+}
+
+int16_t RSS::Timeout() const {
+  impl_->Start(kDispTimeout, Access::kRead);
+  return static_cast<int16_t>(impl_->net.TimeoutSeconds());
+}
+
+void RSS::SetTimeout(int16_t seconds) {
+  impl_->Start(kDispTimeout, Access::kWrite);
+  impl_->net.SetTimeoutSeconds(seconds);
+}
+
+uint32_t RSS::Advise(_IRSSEvents* sink) { return impl_->events.Advise(sink); }
+uint32_t RSS::Advise(EventDispatch* sink) { return impl_->events.Advise(sink); }
+bool RSS::Unadvise(uint32_t cookie) { return impl_->events.Unadvise(cookie); }
 
 // Methods.
 std::u16string RSS::Config(std::u16string_view configurationString) {

@@ -5,8 +5,10 @@
 
 #include "base/CodePage.h"
 #include "base/Codes.h"
+#include "control/EventConnections.h"
 #include "control/Members.h"
 #include "feed/FeedEngine.h"
+#include "net/TcpConnection.h"
 #include "rssvane/RSS.h"
 
 namespace rssvane {
@@ -16,9 +18,30 @@ inline constexpr std::u16string_view kProgId = u"Kestrix.RSS.1";
 inline constexpr std::u16string_view kHelpFile = u"kestrix.chm";
 
 // The engine behind the published members, and the rules that turn text and
-// failures into what crosses the boundary.
+// failures into what crosses the boundary. The feed engine and the network
+// chain are separate objects that meet in the configuration chain: the
+// network layers take their levels in it, so a setting reaches them from
+// the top down, and the feed's model stays free of sockets.
 struct RSS::Impl {
+  Impl() {
+    ConfigChain& chain = engine.Chain();
+    chain.Attach(ConfigLevel::kTcp, &net.TcpSettings());
+    chain.Attach(ConfigLevel::kSocketLibrary, &net.SocketLibrarySettings());
+    net.SetTimeoutSeconds(60);
+    net.SetKeepAlive(true);
+    net.SetEvents(&events);
+  }
+
+  // The host let go of the control: no sink hears from it again, every wait
+  // of its network objects ends, and its socket is closed.
+  void Shutdown() {
+    events.Clear();
+    net.Destroy();
+  }
+
   FeedEngine engine;
+  EventConnections events{engine.Text()};
+  TcpConnection net;
   bool designMode = false;
 
   // Property reads carry no help reference; writes and methods point at
@@ -44,7 +67,11 @@ struct RSS::Impl {
   // An engine code becomes the host's error; its text is narrow, in the
   // code page, like every other text of the engine.
   [[noreturn]] void RaiseEngine(int code, int32_t dispId, Access access) const {
-    AutomationFailure failure = FailureForCode(code, engine.LastErrorText());
+    RaiseCode(code, engine.LastErrorText(), dispId, access);
+  }
+
+  [[noreturn]] void RaiseCode(int code, std::string_view lastErrorText, int32_t dispId, Access access) const {
+    AutomationFailure failure = FailureForCode(code, lastErrorText);
     std::u16string description;
     if (!NarrowToWide(failure.description, engine.Text().CodePage(), description)) {
       NarrowToWide(failure.description, 65001, description);
@@ -55,6 +82,10 @@ struct RSS::Impl {
 
   void Check(int code, int32_t dispId, Access access) const {
     if (code != 0) RaiseEngine(code, dispId, access);
+  }
+
+  void CheckNet(int code, int32_t dispId, Access access) const {
+    if (code != 0) RaiseCode(code, net.LastErrorText(), dispId, access);
   }
 
   std::string Narrow(std::u16string_view text, int32_t dispId, Access access) const {
@@ -138,5 +169,8 @@ struct RSS::Impl {
     return member;
   }
 };
+
+// The engine behind a control, for the tools and tests built with the library.
+RSS::Impl& ImplOf(RSS& rss) noexcept;
 
 }  // namespace rssvane

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ScriptJson.h"
+#include "rssvane/MessageLoop.h"
 
 namespace rssvane_tool {
 
@@ -28,8 +29,7 @@ std::string BadRequest(std::string_view why) {
   return Failure(0, std::u16string(why.begin(), why.end()));
 }
 
-std::string Success(const Variant& value) {
-  std::string out = "{\"ok\":true,\"value\":";
+void AppendValue(std::string& out, const Variant& value) {
   switch (value.GetType()) {
     case Variant::Type::kEmpty: out += "null"; break;
     case Variant::Type::kBool: out += value.Bool() ? "true" : "false"; break;
@@ -38,6 +38,11 @@ std::string Success(const Variant& value) {
     case Variant::Type::kDouble: AppendJsonNumber(out, value.Double()); break;
     case Variant::Type::kText: AppendJsonString(out, value.Text()); break;
   }
+}
+
+std::string Success(const Variant& value) {
+  std::string out = "{\"ok\":true,\"value\":";
+  AppendValue(out, value);
   out += '}';
   return out;
 }
@@ -68,7 +73,34 @@ std::string Narrow(std::u16string_view text) {
 
 }  // namespace
 
+ScriptSession::ScriptSession(RSS& rss) : rss_(rss), cookie_(rss.Advise(&printer_)) {}
+
+ScriptSession::~ScriptSession() { rss_.Unadvise(cookie_); }
+
+void ScriptSession::EventPrinter::Invoke(int32_t dispId, std::vector<Variant>& args) {
+  const rssvane::EventInfo* info = rssvane::FindEvent(dispId);
+  if (!info) return;
+  lines += "{\"event\":";
+  AppendJsonString(lines, info->name);
+  lines += ",\"args\":{";
+  for (size_t i = 0; i < info->parameterCount && i < args.size(); ++i) {
+    if (i > 0) lines += ',';
+    AppendJsonString(lines, info->parameters[i]);
+    lines += ':';
+    AppendValue(lines, args[i]);
+  }
+  lines += "}}\n";
+}
+
 std::string ScriptSession::Answer(std::string_view line) {
+  std::string answer = Respond(line);
+  std::string out = std::move(printer_.lines);
+  printer_.lines.clear();
+  out += answer;
+  return out;
+}
+
+std::string ScriptSession::Respond(std::string_view line) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   JsonValue request;
   std::string why;
@@ -79,6 +111,7 @@ std::string ScriptSession::Answer(std::string_view line) {
   const JsonValue* index = nullptr;
   const JsonValue* value = nullptr;
   const JsonValue* args = nullptr;
+  const JsonValue* pump = nullptr;
   RSS::DispatchKind kind = RSS::DispatchKind::kMethod;
   int verbs = 0;
   for (size_t i = 0; i < request.keys.size(); ++i) {
@@ -97,11 +130,22 @@ std::string ScriptSession::Answer(std::string_view line) {
       slot = &value;
     } else if (key == u"args") {
       slot = &args;
+    } else if (key == u"pump") {
+      slot = &pump;
     } else {
       return BadRequest("Unknown member \"" + Narrow(key) + "\" in the request.");
     }
     if (*slot && slot != &name) return BadRequest("Member \"" + Narrow(key) + "\" appears twice.");
     *slot = item;
+  }
+  if (pump) {
+    if (verbs || index || value || args) return BadRequest("A pump request takes nothing else.");
+    if (pump->type != JsonValue::Type::kNumber || std::trunc(pump->number) != pump->number || pump->number < 0 ||
+        pump->number > 2147483647.0) {
+      return BadRequest("\"pump\" must be a whole number of milliseconds.");
+    }
+    rssvane::PumpMessages(static_cast<int>(pump->number));
+    return Success(Variant());
   }
   if (verbs != 1) return BadRequest("A request needs exactly one of \"get\", \"set\" and \"call\".");
   if (name->type != JsonValue::Type::kString) return BadRequest("The member name must be a string.");

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "rssvane/Events.h"
 #include "rssvane/RSS.h"
 
 namespace rssvane_tool {
@@ -14,20 +17,37 @@ namespace rssvane_tool {
 //   {"get": NAME} or {"get": NAME, "index": N}
 //   {"set": NAME, "value": V} or {"set": NAME, "index": N, "value": V}
 //   {"call": NAME, "args": [A, ...]}
+//   {"pump": MS}: serves the thread's queue for MS milliseconds
 // answered by {"ok": true, "value": V} or
 // {"ok": false, "number": N, "description": TEXT}, N being the error number a
-// host sees; a line that is no valid request gets number 0.
+// host sees; a line that is no valid request gets number 0. Every event the
+// control fires while a request runs comes first, one line each:
+// {"event": NAME, "args": {PARAMETER: VALUE, ...}}.
 class ScriptSession {
  public:
-  explicit ScriptSession(rssvane::RSS& rss) : rss_(rss) {}
+  explicit ScriptSession(rssvane::RSS& rss);
+  ~ScriptSession();
+  ScriptSession(const ScriptSession&) = delete;
+  ScriptSession& operator=(const ScriptSession&) = delete;
 
-  // The answer to one request line, without its line end.
+  // What one request line produces: the event lines, each ended by a line
+  // feed, then the answer without its line end.
   std::string Answer(std::string_view line);
   // Answers every line of in until its end, flushing each answer.
   void Run(std::istream& in, std::ostream& out);
 
  private:
+  class EventPrinter final : public rssvane::EventDispatch {
+   public:
+    void Invoke(int32_t dispId, std::vector<rssvane::Variant>& args) override;
+    std::string lines;
+  };
+
+  std::string Respond(std::string_view line);
+
   rssvane::RSS& rss_;
+  EventPrinter printer_;
+  uint32_t cookie_ = 0;
 };
 
 }  // namespace rssvane_tool

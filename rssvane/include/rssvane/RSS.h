@@ -7,8 +7,9 @@
 // rssvane::AutomationError.
 //
 // This header is the contract between the control and its hosts (the
-// application, the command-line tool); the members below are the ones that
-// need no network.
+// application, the command-line tool). Network work runs on the thread that
+// created the control and reaches the host as events (rssvane/Events.h)
+// while the control waits or the host pumps (rssvane/MessageLoop.h).
 
 #include <cstdint>
 #include <memory>
@@ -17,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include <rssvane/Events.h>
 #include <rssvane/RSSTypes.h>
 #include <rssvane/Variant.h>
 
@@ -128,6 +130,23 @@ class RSS {
   // The feed's document text, produced on demand and cached.
   std::u16string RSSData();
 
+  // The connection: setting true starts connecting (the outcome arrives as
+  // the Connected event), false closes it. Timeout in seconds bounds every
+  // wait of the network members (0: none).
+  bool Connected() const;
+  void SetConnected(bool value);
+  int16_t Timeout() const;
+  void SetTimeout(int16_t seconds);
+
+  // Event sinks, called in the order they were connected. Advise gives the
+  // cookie that Unadvise takes (0, connecting nothing, for a null sink); a
+  // sink stays the host's and must stay alive while connected. A sink may
+  // destroy the control from inside an event: the call under way ends with
+  // 301 "Interrupted.".
+  uint32_t Advise(_IRSSEvents* sink);
+  uint32_t Advise(EventDispatch* sink);
+  bool Unadvise(uint32_t cookie);
+
   // Methods.
   std::u16string Config(std::u16string_view configurationString);
   void AddItem(std::u16string_view title, std::u16string_view description, std::u16string_view link);
@@ -153,7 +172,11 @@ class RSS {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  // The engine behind a control, for code built with the library itself.
+  friend Impl& ImplOf(RSS& rss) noexcept;
+  // Shared so that a call under way, or an event being delivered, keeps it
+  // alive when a handler destroys the control.
+  std::shared_ptr<Impl> impl_;
 };
 
 }  // namespace rssvane
