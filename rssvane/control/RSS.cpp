@@ -194,6 +194,70 @@ void RSS::SetTimeout(int16_t seconds) {
   impl_->net.SetTimeoutSeconds(seconds);
 }
 
+// HTTP.
+std::u16string RSS::Accept() const {
+  impl_->Start(kDispAccept, Access::kRead);
+  return impl_->Wide(impl_->net.Accept(), kDispAccept, Access::kRead);
+}
+
+void RSS::SetAccept(std::u16string_view value) {
+  impl_->Start(kDispAccept, Access::kWrite);
+  impl_->CheckNet(impl_->net.SetAccept(impl_->Narrow(value, kDispAccept, Access::kWrite)), kDispAccept,
+                  Access::kWrite);
+}
+
+TAuthScheme RSS::AuthScheme() const {
+  impl_->Start(kDispAuthScheme, Access::kRead);
+  return impl_->net.AuthScheme();
+}
+
+void RSS::SetAuthScheme(int value) {
+  impl_->Start(kDispAuthScheme, Access::kWrite);
+  if (value < authBasic || value > authDigest) {
+    impl_->RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", kDispAuthScheme, Access::kWrite);
+  }
+  impl_->net.SetAuthScheme(static_cast<TAuthScheme>(value));
+}
+
+TFollowRedirects RSS::FollowRedirects() const {
+  impl_->Start(kDispFollowRedirects, Access::kRead);
+  return impl_->net.FollowRedirects();
+}
+
+void RSS::SetFollowRedirects(int value) {
+  impl_->Start(kDispFollowRedirects, Access::kWrite);
+  if (value < frNever || value > frSameScheme) {
+    impl_->RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", kDispFollowRedirects, Access::kWrite);
+  }
+  impl_->net.SetFollowRedirects(static_cast<TFollowRedirects>(value));
+}
+
+std::u16string RSS::User() const {
+  impl_->Start(kDispUser, Access::kRead);
+  return impl_->Wide(impl_->net.User(), kDispUser, Access::kRead);
+}
+
+void RSS::SetUser(std::u16string_view value) {
+  impl_->Start(kDispUser, Access::kWrite);
+  impl_->CheckNet(impl_->net.SetUser(impl_->Narrow(value, kDispUser, Access::kWrite)), kDispUser, Access::kWrite);
+}
+
+std::u16string RSS::Password() const {
+  impl_->Start(kDispPassword, Access::kRead);
+  return impl_->Wide(impl_->net.Password(), kDispPassword, Access::kRead);
+}
+
+void RSS::SetPassword(std::u16string_view value) {
+  impl_->Start(kDispPassword, Access::kWrite);
+  impl_->CheckNet(impl_->net.SetPassword(impl_->Narrow(value, kDispPassword, Access::kWrite)), kDispPassword,
+                  Access::kWrite);
+}
+
+bool RSS::Idle() const {
+  impl_->Start(kDispIdle, Access::kRead);
+  return impl_->net.Idle();
+}
+
 uint32_t RSS::Advise(_IRSSEvents* sink) { return impl_->events.Advise(sink); }
 uint32_t RSS::Advise(EventDispatch* sink) { return impl_->events.Advise(sink); }
 bool RSS::Unadvise(uint32_t cookie) { return impl_->events.Unadvise(cookie); }
@@ -232,6 +296,15 @@ std::u16string RSS::GetProperty(std::u16string_view propertyName) {
   std::string_view value;
   impl_->Check(impl_->engine.GetProperty(path, value), kDispGetProperty, Access::kCall);
   return impl_->Wide(value, kDispGetProperty, Access::kCall);
+}
+
+void RSS::GetURL(std::u16string_view url) {
+  // Events fire from here; a handler may destroy this control.
+  std::shared_ptr<Impl> impl = impl_;
+  impl->Start(kDispGetURL, Access::kCall);
+  std::string narrow = impl->Narrow(url, kDispGetURL, Access::kCall);
+  impl->CheckNet(impl->net.Request(narrow, HttpAction::kGet), kDispGetURL, Access::kCall);
+  impl->Check(impl->engine.SetDocumentText(impl->net.TransferredData()), kDispGetURL, Access::kCall);
 }
 
 void RSS::SetProperty(std::u16string_view propertyName, std::u16string_view propertyValue) {

@@ -8,7 +8,7 @@
 #include "control/EventConnections.h"
 #include "control/Members.h"
 #include "feed/FeedEngine.h"
-#include "net/TcpConnection.h"
+#include "http/HttpClient.h"
 #include "rssvane/RSS.h"
 
 namespace rssvane {
@@ -25,9 +25,11 @@ inline constexpr std::u16string_view kHelpFile = u"kestrix.chm";
 struct RSS::Impl {
   Impl() {
     ConfigChain& chain = engine.Chain();
+    chain.Attach(ConfigLevel::kHttp, &net.HttpSettings());
     chain.Attach(ConfigLevel::kTcp, &net.TcpSettings());
     chain.Attach(ConfigLevel::kSocketLibrary, &net.SocketLibrarySettings());
     net.SetTimeoutSeconds(60);
+    net.SetMaxTransferredData(0);
     net.SetKeepAlive(true);
     net.SetEvents(&events);
   }
@@ -41,7 +43,7 @@ struct RSS::Impl {
 
   FeedEngine engine;
   EventConnections events{engine.Text()};
-  TcpConnection net;
+  HttpClient net;
   bool designMode = false;
 
   // Property reads carry no help reference; writes and methods point at
