@@ -62,27 +62,32 @@ int HttpClient::SetUrl(std::string_view text, bool isRedirect) {
   if (rc != 0) return Fail(rc, errorText);
   challenge_.Reset();
   digestRetries_ = 0;
-  if (int failed = ComputeAuthorizationValue()) {
+  if (int failed = SetCredentials(target_.User(), target_.Password())) {
     Disconnect(0);
     return failed;
   }
   return 0;
 }
 
-int HttpClient::SetUser(std::string_view user) {
-  ClearError();
-  std::string errorText;
-  if (int rc = RefuseControlBytes(user, "User", errorText)) return Fail(rc, errorText);
-  target_.SetUser(user);
-  return ComputeAuthorizationValue();
-}
+int HttpClient::SetUser(std::string_view user) { return SetCredentials(user, target_.Password()); }
 
-int HttpClient::SetPassword(std::string_view password) {
+int HttpClient::SetPassword(std::string_view password) { return SetCredentials(target_.User(), password); }
+
+int HttpClient::SetCredentials(std::string_view user, std::string_view password) {
   ClearError();
+  // Computed before anything is stored, so that a refused text changes nothing.
+  std::string value;
   std::string errorText;
-  if (int rc = RefuseControlBytes(password, "Password", errorText)) return Fail(rc, errorText);
-  target_.SetPassword(password);
-  return ComputeAuthorizationValue();
+  if (int rc = ComputeAuthorization(authScheme_, user, password, challenge_, {verb_, target_.Path(), requestBody_},
+                                    value, errorText)) {
+    return Fail(rc, errorText);
+  }
+  std::string newUser(user);
+  std::string newPassword(password);
+  target_.SetUser(newUser);
+  target_.SetPassword(newPassword);
+  authorization_ = std::move(value);
+  return 0;
 }
 
 int HttpClient::SetAccept(std::string_view accept) {
@@ -91,13 +96,6 @@ int HttpClient::SetAccept(std::string_view accept) {
   if (int rc = RefuseControlBytes(accept, "Accept", errorText)) return Fail(rc, errorText);
   accept_ = accept;
   return 0;
-}
-
-int HttpClient::ComputeAuthorizationValue() {
-  std::string errorText;
-  int rc = ComputeAuthorization(authScheme_, target_.User(), target_.Password(), challenge_,
-                                {verb_, target_.Path(), requestBody_}, authorization_, errorText);
-  return rc != 0 ? Fail(rc, errorText) : 0;
 }
 
 int HttpClient::ComputeProxyAuthorizationValue(std::string_view user, std::string_view password) {
@@ -142,7 +140,7 @@ int HttpClient::Perform(HttpAction action) {
                                               digestRetries_, challenge_.stale, redirectsFollowed_});
     if (e.next == Evaluation::Next::kDigestRetry) {
       ++digestRetries_;
-      rc = ComputeAuthorizationValue();
+      rc = SetCredentials(target_.User(), target_.Password());
       if (rc != 0) break;
       // Without credentials or a nonce to answer with, the retry would ask
       // the same question again.

@@ -109,7 +109,8 @@ class HttpClient : public TcpConnection, private ResponseListener {
   void ResponseOver();
   void FollowTerminator();
   int FollowRedirect(const Evaluation& evaluation);
-  int ComputeAuthorizationValue();
+  // Both, with the Authorization value they give.
+  int SetCredentials(std::string_view user, std::string_view password);
   int ComputeProxyAuthorizationValue(std::string_view user, std::string_view password);
   void ServeQueuedNotifications();
 

@@ -65,13 +65,15 @@ struct Options {
   bool progress = false;
 };
 
-// A port from 1 to 65535, or nothing.
-std::optional<int32_t> PortOf(std::string_view text) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string_view::npos) return {};
-  int32_t port = std::stoi(std::string(text));
-  if (port < 1 || port > 65535) return {};
-  return port;
+// A whole number from low to high written in decimal digits only, or nothing.
+std::optional<int32_t> NumberOf(std::string_view text, int32_t low, int32_t high) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string_view::npos) return {};
+  int32_t n = std::stoi(std::string(text));
+  if (n < low || n > high) return {};
+  return n;
 }
+
+std::optional<int32_t> PortOf(std::string_view text) { return NumberOf(text, 1, 65535); }
 
 // TYPE://[USER[:PASSWORD]@]HOST[:PORT]
 std::optional<Firewall> FirewallOf(std::string_view text) {
@@ -164,10 +166,9 @@ int Parse(const std::vector<std::string_view>& args, Options& o) {
           return UsageError("--follow takes never, always or same-scheme");
         }
       } else if (word == "--timeout") {
-        if (v.empty() || v.size() > 5 || v.find_first_not_of("0123456789") != std::string::npos || std::stoi(v) > 32767) {
-          return UsageError("--timeout takes a whole number of seconds from 0 to 32767");
-        }
-        o.timeout = static_cast<int16_t>(std::stoi(v));
+        std::optional<int32_t> seconds = NumberOf(v, 0, 32767);
+        if (!seconds) return UsageError("--timeout takes a whole number of seconds from 0 to 32767");
+        o.timeout = static_cast<int16_t>(*seconds);
       } else if (v.find('=') == std::string::npos) {
         return UsageError("--config takes NAME=VALUE");
       } else {
