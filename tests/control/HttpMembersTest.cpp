@@ -2,6 +2,7 @@
 // defaults, GetURL with its events, and failures as automation errors.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,26 @@ TEST(HttpMembers, GetURLFetchesTheBodyIntoRSSDataAndFailsAsTheHostSees) {
   EXPECT_EQ(notFound.description, u"Not Found");
   EXPECT_EQ(notFound.helpContext, 45906u);
   EXPECT_EQ(rss.RSSData(), u"<rss>caf\u00e9</rss>") << "a failure keeps the document";
+}
+
+// A sink that lets the control go in the middle of a transfer.
+class Destroyer : public _IRSSEvents {
+ public:
+  std::unique_ptr<RSS>* rss = nullptr;
+  void StartTransfer() override { rss->reset(); }
+};
+
+TEST(HttpMembers, ASinkMayDestroyTheControlWhileGetURLRuns) {
+  ScriptedServer server({Answering("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody")});
+  auto rss = std::make_unique<RSS>();
+  Destroyer sink;
+  sink.rss = &rss;
+  rss->Advise(&sink);
+  RSS* control = rss.get();
+  Raised raised = RaisedBy([&] { control->GetURL(Url(server, "/")); });
+  EXPECT_EQ(rss, nullptr);
+  EXPECT_EQ(raised.number, 20302);
+  EXPECT_EQ(raised.description, u"Interrupted.");
 }
 
 TEST(HttpMembers, TheScriptHostReachesGetURLAndPrintsItsEvents) {
