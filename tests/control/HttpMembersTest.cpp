@@ -46,7 +46,6 @@ TEST(HttpMembers, ValuesRangesAndDefaults) {
   rss.SetFollowRedirects(frSameScheme);
   EXPECT_EQ(rss.Invoke(u"FollowRedirects", Kind::kPropertyGet, {}), Variant(int32_t{frSameScheme}));
   EXPECT_EQ(RaisedBy([&] { rss.SetFollowRedirects(3); }).number, 380);
-  EXPECT_EQ(RaisedBy([&] { rss.SetFollowRedirects(-1); }).number, 380);
   EXPECT_TRUE(rss.Idle());
   EXPECT_EQ(RaisedBy([&] { rss.Invoke(u"Idle", Kind::kPropertyPut, {Variant(false)}); }).number, 383);
   rss.SetUser(u"alice");
@@ -61,8 +60,6 @@ TEST(HttpMembers, ValuesRangesAndDefaults) {
   // The control's own network defaults, and what Reset restores.
   EXPECT_EQ(rss.Config(u"HTTPVersion"), u"1.1");
   EXPECT_EQ(rss.Config(u"MaxTransferredData"), u"0");
-  EXPECT_EQ(rss.Config(u"UserAgent"), u"Kestrix HTTP/S Control");
-  EXPECT_EQ(rss.Config(u"KeepAlive"), u"False");
   rss.Reset();
   EXPECT_EQ(rss.Config(u"HTTPVersion"), u"1.0");
 }

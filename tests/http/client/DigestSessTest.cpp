@@ -67,9 +67,6 @@ TEST(DigestSess, TheTestsOwnComputationGivesTheRfc2617Example) {
                  {"nonce", "dcd98b7102dd2f0e8b11d0f600bfb0c093"}, {"uri", "/dir/index.html"},
                  {"algorithm", "MD5"}, {"qop", "auth"}, {"nc", "00000001"}, {"cnonce", "0a4f113b"}};
   EXPECT_EQ(ExpectedResponse(rfc, "Circle Of Life", "GET"), "6629fae49393a05397450978507c4ef1");
-  EXPECT_EQ(AuthorizationOf("GET / HTTP/1.1\r\nAuthorization: Digest username=\"Mufasa\", nc=00000001, "
-                            "qop=\"auth\"\r\n\r\n"),
-            (Parameters{{"username", "Mufasa"}, {"nc", "00000001"}, {"qop", "auth"}}));
 }
 
 TEST(DigestSess, AServerThatVerifiesMd5SessAcceptsTheClientsAnswer) {
