@@ -135,6 +135,8 @@ TEST_F(ShellTest, AnEmptySettingsFileStartsInOrderShowsTheSummaryAndIsWrittenAtE
   EXPECT_EQ(Find<QLabel>(window.get(), "lblVer")->text(), QStringLiteral("1.0.1"));
   window->Settings().SetFilesEncrypted(1);
   EXPECT_EQ(Find<QLabel>(window.get(), "lblFilesEnc")->text(), QStringLiteral("1"));
+  window->Settings().SetFilesEncrypted(300000);
+  EXPECT_EQ(Find<QLabel>(window.get(), "lblFilesEnc")->text(), QStringLiteral("300000"));
 
   // Activating the window again repeats nothing.
   window->OnActivate();
@@ -145,7 +147,7 @@ TEST_F(ShellTest, AnEmptySettingsFileStartsInOrderShowsTheSummaryAndIsWrittenAtE
 
   const QString guid = window->Settings().AppGUID();
   window->close();
-  EXPECT_EQ(ReadSettings(), guid.toLatin1() + "|0|0|1||0|0||0|0|");
+  EXPECT_EQ(ReadSettings(), guid.toLatin1() + "|0|0|300000||0|0||0|0|");
 }
 
 TEST_F(ShellTest, TheLoginLetsInOnlyTheRightPasswordAndCancelEndsTheProgram) {
