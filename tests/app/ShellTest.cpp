@@ -213,7 +213,7 @@ TEST_F(ShellTest, TheTaskPaneDispatchesEveryItemAndResidentViewsOpenOnce) {
   EXPECT_EQ(ActiveCaption(*window), QStringLiteral("Decrypt Message"));
   click("CREATE_KEY_PAIR");
   EXPECT_EQ(ActiveCaption(*window), QStringLiteral("Create Key Pair"));
-  click("VELKOR_CRYPTO_SUPPORT");  // no support view in this program yet: nothing opens
+  click("VELKOR_CRYPTO_SUPPORT");  // this window was given no support view maker: nothing opens
   EXPECT_EQ(ActiveCaption(*window), QStringLiteral("Create Key Pair"));
 
   window->DoNewCryptoFile(true, QStringLiteral("/home/u/a.vkf"));
