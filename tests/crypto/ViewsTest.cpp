@@ -154,9 +154,16 @@ TEST(FileView, TheActionNeedsBothPathsAndMatchingPasswordsAfterTrimming) {
   EXPECT_FALSE(action->isEnabled());
   SetPasswords(view, "   ", "   ");
   EXPECT_FALSE(action->isEnabled());
+  // Spaces only are trimmed: a tab is part of what was typed.
+  SetPasswords(view, "secret\t", "secret");
+  EXPECT_FALSE(action->isEnabled());
+  SetPasswords(view, "\t", "\t");
+  EXPECT_TRUE(action->isEnabled());
   SetPasswords(view, "x", "x");
   Child<QLineEdit>(view, "txtFileResult")->setText("  ");
   EXPECT_FALSE(action->isEnabled());
+  Child<QLineEdit>(view, "txtFileResult")->setText("\t");
+  EXPECT_TRUE(action->isEnabled());
 }
 
 TEST(FileView, EncryptsRecordsAndCountsThenDecryptsBack) {
@@ -307,6 +314,8 @@ TEST(MessageView, EncryptsToUpperCaseHexCountsAndDecryptsBack) {
   EXPECT_EQ(Child<QPlainTextEdit>(decrypt, "txtMsgResult")->toPlainText(), "Meet at noon \u00e9\u65e5");
   EXPECT_EQ(host.messagesEncrypted, 1);
 
+  SetPasswords(decrypt, " pw\t", " pw");  // only spaces are trimmed
+  EXPECT_FALSE(Child<QPushButton>(decrypt, "btnCreateDigest")->isEnabled());
   SetPasswords(decrypt, "pw", "pw");  // the engine must get " pw" to succeed
   Child<QPushButton>(decrypt, "btnCreateDigest")->click();
   ASSERT_TRUE(WaitFor(decrypt, &frmEncryptMessage::ActionFinished));
