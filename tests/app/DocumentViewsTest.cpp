@@ -51,34 +51,45 @@ class DocumentViewsTest : public ::testing::Test {
   test::ScriptedBoxes boxes_;
 };
 
-TEST_F(DocumentViewsTest, AnEncryptedFileIsRecordedCountedAndReopenedForDecryption) {
+TEST_F(DocumentViewsTest, AnEncryptedFileIsCountedRecordedOnlyWithHistoryOnAndReopenedForDecryption) {
   auto window = Start();
   ASSERT_TRUE(window->IsRunning());
-  window->Settings().SetMaintainHistory(true);
+  ASSERT_FALSE(window->Settings().MaintainHistory());
   test::WriteAll(QDir(dir_.path()).filePath("notes.txt"), "the notes");
+  auto encrypt = [&](const QString& destination) {
+    window->DoNewCryptoFile();
+    EXPECT_EQ(ActiveCaption(*window), "New Encrypted File");
+    auto* view = ActiveView<frmEncryptFile>(*window);
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(test::Find<QTextBrowser>(window.get(), "rchMain")->toPlainText().contains(
+        HelpHeading(kHelpFileEncryption)));
+    test::TypeInto(test::Find<QLineEdit>(view, "txtSrcFile"), QDir(dir_.path()).filePath("notes.txt"));
+    test::TypeInto(test::Find<QLineEdit>(view, "txtFileResult"), QDir(dir_.path()).filePath(destination));
+    test::TypeInto(test::Find<QLineEdit>(view, "txtPWD1"), "pw");
+    test::TypeInto(test::Find<QLineEdit>(view, "txtPWD2"), "pw");
+    QSignalSpy done(view, &frmEncryptFile::ActionFinished);
+    test::Click(test::Find<QPushButton>(view, "btnCreateDigest"));
+    EXPECT_EQ(test::Find<QLabel>(window.get(), "lblGenStatus")->text(), "Encrypting File...");
+    ASSERT_TRUE(done.wait(120000));
+    EXPECT_EQ(test::Find<QLabel>(window.get(), "lblGenStatus")->text(), "Idle");
+    ASSERT_FALSE(boxes_.shown.empty());
+    EXPECT_EQ(boxes_.shown.back().text, "File Encryption is Successful");
+  };
 
-  window->DoNewCryptoFile();
-  EXPECT_EQ(ActiveCaption(*window), "New Encrypted File");
-  auto* view = ActiveView<frmEncryptFile>(*window);
-  ASSERT_NE(view, nullptr);
-  EXPECT_TRUE(test::Find<QTextBrowser>(window.get(), "rchMain")->toPlainText().contains(
-      HelpHeading(kHelpFileEncryption)));
-  test::TypeInto(test::Find<QLineEdit>(view, "txtSrcFile"), QDir(dir_.path()).filePath("notes.txt"));
-  test::TypeInto(test::Find<QLineEdit>(view, "txtFileResult"), QDir(dir_.path()).filePath("notes.vkf"));
-  test::TypeInto(test::Find<QLineEdit>(view, "txtPWD1"), "pw");
-  test::TypeInto(test::Find<QLineEdit>(view, "txtPWD2"), "pw");
-  QSignalSpy done(view, &frmEncryptFile::ActionFinished);
-  test::Click(test::Find<QPushButton>(view, "btnCreateDigest"));
-  EXPECT_EQ(test::Find<QLabel>(window.get(), "lblGenStatus")->text(), "Encrypting File...");
-  ASSERT_TRUE(done.wait(120000));
-  EXPECT_EQ(test::Find<QLabel>(window.get(), "lblGenStatus")->text(), "Idle");
-  ASSERT_FALSE(boxes_.shown.empty());
-  EXPECT_EQ(boxes_.shown.back().text, "File Encryption is Successful");
+  // "Maintain File History" off: counted, but the file is remembered nowhere.
+  encrypt("secret.vkf");
   EXPECT_EQ(window->Settings().FilesEncrypted(), 1);
   EXPECT_EQ(test::Find<QLabel>(window.get(), "lblFilesEnc")->text(), "1");
-
+  EXPECT_FALSE(QFile::exists(QDir(dir_.path()).filePath("recent_files.rss")));
   window->ShowRecentFiles();
   auto* grid = test::Find<QTableWidget>(window.get(), "grdFiles");
+  EXPECT_EQ(grid->rowCount(), 0);
+
+  window->Settings().SetMaintainHistory(true);
+  encrypt("notes.vkf");
+  EXPECT_EQ(window->Settings().FilesEncrypted(), 2);
+  EXPECT_TRUE(QFile::exists(QDir(dir_.path()).filePath("recent_files.rss")));
+  window->ShowRecentFiles();
   ASSERT_EQ(grid->rowCount(), 1);
   EXPECT_EQ(grid->item(0, 0)->text(), "notes.vkf");
   emit grid->cellDoubleClicked(0, 0);
