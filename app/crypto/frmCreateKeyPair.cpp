@@ -13,6 +13,7 @@
 #include "common/Hex.h"
 #include "crypto/CipherOptions.h"
 #include "crypto/OptionButtons.h"
+#include "shell/HelpTexts.h"
 
 namespace vk {
 
@@ -37,6 +38,9 @@ QString Hex(const vkcrypto::Bytes& bytes) { return QString::fromStdString(BytesT
 frmCreateKeyPair::frmCreateKeyPair(CryptoViewHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("frmCreateKeyPair"));
   setWindowTitle(QStringLiteral("Create Key Pair"));
+  // It also opens as a dialog of the message view, outside the document
+  // area, so it carries its help text itself.
+  setProperty(kHelpTextProperty, kHelpCreateKeyPair);
   btnKeySize_ = NewMenuButton("btnKeySize", QStringLiteral("Key Size: Not Selected"), this);
   for (const OptionItem& item : KeySizeItems()) {
     QAction* action = btnKeySize_->menu()->addAction(QString::fromLatin1(item.menuCaption));

@@ -81,7 +81,7 @@ DocumentViewFactories MakeDocumentViewFactories(frmMain& window) {
   factories.newCreateKeyPair = [services](QWidget* oTextBox) -> QWidget* {
     auto* view = new frmCreateKeyPair(*services);
     view->SetCopyKeyToTextBox(qobject_cast<QPlainTextEdit*>(oTextBox));
-    return WithHelp(view, kHelpCreateKeyPair);
+    return view;
   };
   factories.newBugReport = [services]() -> QWidget* { return WithHelp(new frmBugReport(*services), kHelpSupport); };
   return factories;

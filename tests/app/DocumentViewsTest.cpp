@@ -3,6 +3,7 @@
 // and support views, wired to its status line, message boxes, history,
 // counters and information pane.
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -18,11 +19,13 @@
 
 #include "TestSupport.h"
 #include "crypto/frmEncryptFile.h"
+#include "crypto/frmCreateKeyPair.h"
 #include "crypto/frmEncryptMessage.h"
 #include "shell/DocumentViews.h"
 #include "shell/HelpTexts.h"
 #include "shell/frmMain.h"
 #include "stores/StoreViewFactories.h"
+#include "support/SupportRequest.h"
 #include "support/frmBugReport.h"
 
 namespace vk {
@@ -110,6 +113,25 @@ TEST_F(DocumentViewsTest, TheOtherViewsOpenWithTheirCaptionsAndHelpTexts) {
   EXPECT_TRUE(ActiveView<frmEncryptMessage>(*window)->DoingDecrypt());
   EXPECT_TRUE(info->toPlainText().contains(HelpHeading(kHelpMessageEncryption)));
 
+  // "Create Key" of the message view opens the key pair view as a dialog,
+  // which brings its own text; the message view's comes back with it closed.
+  window->DoNewCryptoMsg();
+  auto* message = ActiveView<frmEncryptMessage>(*window);
+  ASSERT_NE(message, nullptr);
+  message->Options().SetSelectedEncAlgo("ALGO_RSA");
+  QString shownInDialog;
+  message->SetDialogRunner([&](QDialog& dialog, frmCreateKeyPair&) {
+    dialog.show();
+    test::ProcessEvents();
+    shownInDialog = info->toPlainText();
+    dialog.close();
+  });
+  test::Click(test::Find<QPushButton>(message, "btnCreateKeyPair"));
+  window->activateWindow();  // as a window manager does when a dialog closes
+  test::ProcessEvents();
+  EXPECT_TRUE(shownInDialog.startsWith(HelpHeading(kHelpCreateKeyPair))) << shownInDialog.toStdString();
+  EXPECT_TRUE(info->toPlainText().startsWith(HelpHeading(kHelpMessageEncryption)));
+
   window->DoNewCreateKeyPair();
   EXPECT_EQ(ActiveCaption(*window), "Create Key Pair");
   EXPECT_TRUE(info->toPlainText().contains(HelpHeading(kHelpCreateKeyPair)));
@@ -120,6 +142,16 @@ TEST_F(DocumentViewsTest, TheOtherViewsOpenWithTheirCaptionsAndHelpTexts) {
   EXPECT_EQ(ActiveCaption(*window), "Support/Suggestions");
   ASSERT_NE(ActiveView<frmBugReport>(*window), nullptr);
   EXPECT_TRUE(info->toPlainText().contains(HelpHeading(kHelpSupport)));
+  // The text describes the two scales in the words of their menus.
+  const QString support = info->toPlainText();
+  for (const auto& [label, items] : {std::pair{"Severity:", SeverityItems()}, {"Criticality:", CriticalityItems()}}) {
+    const QString scale = QStringLiteral("from %1 to %2")
+                              .arg(QString::fromLatin1(items.front().caption), QString::fromLatin1(items.back().caption));
+    const qsizetype start = support.indexOf(QString::fromLatin1(label));
+    ASSERT_GE(start, 0) << label;
+    const QString line = support.mid(start, support.indexOf(QLatin1Char('\n'), start) - start);
+    EXPECT_TRUE(line.contains(scale)) << line.toStdString();
+  }
 
   window->DoNewCryptoFile(false, "/ignored/when/encrypting.txt");
   EXPECT_EQ(ActiveCaption(*window), "New Encrypted File");
