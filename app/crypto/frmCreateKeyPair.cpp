@@ -76,9 +76,12 @@ frmCreateKeyPair::frmCreateKeyPair(CryptoViewHost& host, QWidget* parent) : QWid
 }
 
 frmCreateKeyPair::~frmCreateKeyPair() {
-  // Closed while working: the worker is waited for by the task, but its
-  // report never comes, so the wait cursor is put back here.
-  if (task_.Running()) QApplication::restoreOverrideCursor();
+  // Closed while working: the task stops the creation at its next prime
+  // candidate, and its report never comes, so the cursor and the status
+  // line are put back here.
+  if (!task_.Running()) return;
+  QApplication::restoreOverrideCursor();
+  host_.SetGeneralStatus(QStringLiteral("Idle"));
 }
 
 void frmCreateKeyPair::SetSelectedKeySize(const QString& key) {
@@ -100,7 +103,7 @@ void frmCreateKeyPair::CreateKeyPair() {
   task_.Start(
       [this, bits] {
         cryptMain_.SetMethod(vkcrypto::Method::kRsa);
-        cryptMain_.CreateKeyPair(bits);
+        cryptMain_.CreateKeyPair(bits, [this](uint64_t, uint64_t) { return !task_.CancelRequested(); });
         createdPublic_ = Hex(cryptMain_.PublicKey());
         createdPrivate_ = Hex(cryptMain_.PrivateKey());
       },

@@ -163,8 +163,8 @@ void frmEncryptMessage::CreateKey() {
   } else {
     dialog.exec();
   }
-  // A key pair still being made when the dialog closes is waited for: its
-  // worker uses the view's engine.
+  // Closed: the view forgets the box. A key pair still being made stops
+  // when the view goes with the dialog, at once.
   view->SetCopyKeyToTextBox(nullptr);
 }
 

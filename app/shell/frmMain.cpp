@@ -98,7 +98,12 @@ frmMain::frmMain(QString appFolder, StoreViewFactories stores, PasswordCheck che
   CentreOnScreen();
 }
 
-frmMain::~frmMain() { UnloadResidentViews(); }
+frmMain::~frmMain() {
+  UnloadResidentViews();
+  // A view closed mid-way reports to this window as it goes, so the views
+  // go while the window is still whole.
+  qDeleteAll(dockMain_->subWindowList());
+}
 
 void frmMain::CentreOnScreen() {
   const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QRegularExpression>
@@ -408,6 +409,27 @@ TEST(KeyPairView, CreatesPairsReplacesThemAndOffersNoCopyWithoutATarget) {
   Child<QPushButton>(view, "btnCreate")->click();
   ASSERT_TRUE(WaitFor(view, &frmCreateKeyPair::KeyPairFinished));
   EXPECT_NE(Child<QPlainTextEdit>(view, "txtPublicKey")->toPlainText(), first);
+}
+
+TEST(KeyPairView, ClosingTheDialogMidCreationReturnsAtOnceAndLeavesNothingBehind) {
+  FakeHost host;
+  frmEncryptMessage encrypt(host);
+  encrypt.Options().SetSelectedEncAlgo("ALGO_RSA");
+  encrypt.SetDialogRunner([&](QDialog&, frmCreateKeyPair& keys) {
+    keys.SetSelectedKeySize("KEYSIZE_7128");  // many seconds of work on any machine
+    Child<QPushButton>(keys, "btnCreate")->click();
+    ASSERT_TRUE(keys.Busy());
+  });
+  QElapsedTimer closing;
+  closing.start();
+  Child<QPushButton>(encrypt, "btnCreateKeyPair")->click();
+  // Waiting for the pair took 7 to 15 s here; a stop takes one prime candidate.
+  EXPECT_LT(closing.elapsed(), 3000);
+  QApplication::processEvents();
+  EXPECT_TRUE(Child<QPlainTextEdit>(encrypt, "txtPublicKey")->toPlainText().isEmpty());
+  EXPECT_EQ(host.statuses, (QStringList{"Creating Key Pair...", "Idle"}));
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST(Screenshots, EachViewInBothModes) {
