@@ -133,6 +133,7 @@ TEST_F(ShellTest, AnEmptySettingsFileStartsInOrderShowsTheSummaryAndIsWrittenAtE
   EXPECT_TRUE(InfoText(*window).startsWith(QStringLiteral("Velkor Crypto Now")));
   EXPECT_EQ(Find<QLabel>(window.get(), "lblFilesEnc")->text(), QStringLiteral("None"));
   EXPECT_EQ(Find<QLabel>(window.get(), "lblVer")->text(), QStringLiteral("1.0.1"));
+  EXPECT_EQ(Find<QLabel>(window.get(), "lblDataFolder")->text(), dir_.path());
   window->Settings().SetFilesEncrypted(1);
   EXPECT_EQ(Find<QLabel>(window.get(), "lblFilesEnc")->text(), QStringLiteral("1"));
   window->Settings().SetFilesEncrypted(300000);
