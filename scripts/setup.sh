@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev fonts-dejavu-core xvfb xauth
   libcrypto++-dev libmhash-dev openssl
   libpugixml-dev libexpat1-dev libxml2-dev
+  librsvg2-bin desktop-file-utils dpkg-dev file groff-base
 )
 
 missing=()
