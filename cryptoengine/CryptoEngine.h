@@ -44,8 +44,8 @@ enum class Method { kRijndael, kTwofish, kRsa };
 enum class HashingMethod { kSha2, kHaval };
 
 // Called now and then during long file operations with the bytes done and the
-// total; returning false cancels the operation (kCancelled), leaving no
-// destination file behind.
+// total, and while the key is derived with 0 done; returning false cancels
+// the operation (kCancelled), leaving no destination file behind.
 using Progress = std::function<bool(uint64_t done, uint64_t total)>;
 
 class CryptoEngine {
