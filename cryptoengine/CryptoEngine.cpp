@@ -190,6 +190,17 @@ void CryptoEngine::SetPrivateKey(const Bytes& der) {
   impl_->publicKey = CryptoPP::RSAFunction(*impl_->privateKey);
 }
 
+int CryptoEngine::PublicKeyBits() const noexcept {
+  return impl_->publicKey ? int(impl_->publicKey->GetModulus().BitCount()) : 0;
+}
+
+std::string CryptoEngine::RsaKeyWarning() const {
+  const int bits = PublicKeyBits();
+  if (bits == 0 || bits >= kRsaAdvisedBits) return {};
+  return "a key of " + std::to_string(bits) + " bits is weak: use a key of " + std::to_string(kRsaAdvisedBits) +
+         " bits or more";
+}
+
 Bytes CryptoEngine::EncryptBuffer(const Bytes& plain) {
   if (impl_->method == Method::kRsa) {
     if (!impl_->publicKey) ThrowUsage("no public key set");
