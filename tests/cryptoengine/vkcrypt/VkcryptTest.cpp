@@ -1,10 +1,20 @@
 // vkcrypt as a script uses it: exit codes, messages on standard error, and
 // output the engine and the tool itself read back.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "../TestFolder.h"
 #include "vk/Version.h"
@@ -107,16 +117,185 @@ TEST_F(Vkcrypt, KeyPairLinesEncryptAndDecryptWithRsa) {
   r = Run("encrypt-text --public-key-file " + File("public.txt"), "to the key holder");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.substr(0, 14), "564B0152010080");
+  EXPECT_EQ(r.err, "vkcrypt: warning: a key of 1024 bits is weak: use a key of 2048 bits or more\n");
   r = Run("decrypt-text --private-key-file " + File("private.txt"), r.out);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "to the key holder");
 
-  r = Run("keypair --bits 256");
+  r = Run("keypair --bits 512");
   ASSERT_EQ(r.status, 0);
   testing::WriteFile(File("small.txt"), Text(r.out.substr(8, r.out.find('\n') - 8)));
   r = Run("encrypt-text --public-key-file " + File("small.txt"), "x");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "vkcrypt: key too small to encrypt with\n");
+  EXPECT_EQ(r.err, "vkcrypt: too small to protect a message: use a key of 2048 bits or more\n");
+  EXPECT_EQ(r.out, "");
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// A redirected private key gets the umask's mode, here 0666; --out gives it
+// 0600 whatever the umask, and never overwrites a key.
+TEST_F(Vkcrypt, KeyPairOutWritesAPrivateKeyFileAndThePublicKeyBesideIt) {
+  const mode_t umask = ::umask(0);
+  Result r = Run("keypair --bits 2048 --out " + File("id"));
+  ::umask(umask);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(ModeOf(File("id")), 0600u);
+  EXPECT_EQ(ModeOf(File("id.pub")), 0644u);
+
+  r = Run("encrypt-text --public-key-file " + File("id.pub"), "for the holder");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");  // 2048 bits: no warning
+  r = Run("decrypt-text --private-key-file " + File("id"), r.out);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "for the holder");
+
+  const Bytes key = testing::ReadFile(File("id"));
+  r = Run("keypair --bits 1024 --out " + File("id"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vkcrypt: cannot create '" + File("id") + "': File exists\n");
+  EXPECT_EQ(testing::ReadFile(File("id")), key);
+  EXPECT_NE(Run("keypair --help").out.find("--out FILE    print nothing: write the private key's"), std::string::npos);
+}
+
+// vkcrypt on a pseudo-terminal that is its controlling terminal, as when a
+// person runs it.
+class OnTerminal {
+ public:
+  explicit OnTerminal(std::vector<std::string> args) : args_(std::move(args)) {
+    EXPECT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
+    std::vector<char*> argv = {const_cast<char*>(VKCRYPT_PATH)};
+    for (std::string& arg : args_) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::setsid();
+      ::ioctl(slave_, TIOCSCTTY, 0);
+      ::dup2(slave_, 0);
+      ::dup2(slave_, 1);
+      ::dup2(slave_, 2);
+      ::execv(VKCRYPT_PATH, argv.data());
+      ::_exit(127);
+    }
+  }
+  ~OnTerminal() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      Wait();
+    }
+    ::close(master_);
+    ::close(slave_);
+  }
+
+  // Reads what vkcrypt writes until `text` appears, for at most ten seconds.
+  bool WaitFor(const std::string& text) {
+    std::string seen;
+    for (int i = 0; i < 100 && seen.find(text) == std::string::npos; ++i) {
+      pollfd ready{master_, POLLIN, 0};
+      if (::poll(&ready, 1, 100) != 1) continue;
+      char buffer[256];
+      const ssize_t got = ::read(master_, buffer, sizeof buffer);
+      if (got > 0) seen.append(buffer, size_t(got));
+    }
+    return seen.find(text) != std::string::npos;
+  }
+
+  bool Echoing() const {
+    termios settings{};
+    return ::tcgetattr(slave_, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+  }
+
+  // The soft and hard core file size limits from /proc/PID/limits.
+  std::string CoreLimit() const {
+    std::ifstream limits("/proc/" + std::to_string(pid_) + "/limits");
+    std::string line;
+    while (std::getline(limits, line)) {
+      std::istringstream words(line.substr(std::min(line.size(), std::strlen("Max core file size"))));
+      std::string soft, hard;
+      if (line.rfind("Max core file size", 0) == 0 && words >> soft >> hard) return soft + " " + hard;
+    }
+    return "";
+  }
+
+  // The signal that ended vkcrypt, or -1.
+  int Wait() {
+    int status = 0;
+    const pid_t pid = pid_;
+    pid_ = -1;
+    if (::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+  }
+
+  pid_t Pid() const { return pid_; }
+
+ private:
+  std::vector<std::string> args_;
+  int master_ = -1;
+  int slave_ = -1;
+  pid_t pid_ = -1;
+};
+
+TEST_F(Vkcrypt, ASignalAtThePasswordPromptTurnsEchoBackOnAndNoCoreIsDumped) {
+  testing::WriteFile(File("plain.txt"), Text("x"));
+  for (int signo : {SIGINT, SIGTERM, SIGHUP}) {
+    OnTerminal vkcrypt({"encrypt", File("plain.txt"), File("out.vkf")});
+    ASSERT_TRUE(vkcrypt.WaitFor("Password: "));
+    EXPECT_FALSE(vkcrypt.Echoing());
+    EXPECT_EQ(vkcrypt.CoreLimit(), "0 0");
+    ASSERT_EQ(::kill(vkcrypt.Pid(), signo), 0);
+    EXPECT_EQ(vkcrypt.Wait(), signo);
+    EXPECT_TRUE(vkcrypt.Echoing()) << signo;
+  }
+  EXPECT_FALSE(std::filesystem::exists(File("out.vkf")));
+}
+
+// The input comes through a pipe that the test fills, so that the signal
+// arrives while the first block of clear text is in the output file.
+TEST_F(Vkcrypt, ASignalOrAKillHalfWayThroughADecryptionLeavesNothing) {
+  const Bytes plain = testing::Pattern(8 << 20, 5);
+  Bytes sealed;
+  {
+    CryptoEngine engine;
+    engine.SetSecretKeyFromPassPhrase("pw", 128);
+    engine.SetKdfIterationsForTesting(2);
+    testing::WriteFile(File("plain"), plain);
+    engine.EncryptFile(File("plain"), File("sealed"));
+    sealed = testing::ReadFile(File("sealed"));
+    std::filesystem::remove(File("plain"));
+    std::filesystem::remove(File("sealed"));
+  }
+  testing::WriteFile(File("pw"), Text("pw\n"));
+  ASSERT_EQ(::mkfifo(File("in.vkf").c_str(), 0600), 0);
+  const auto oldPipeHandler = std::signal(SIGPIPE, SIG_IGN);
+  for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+    OnTerminal vkcrypt({"decrypt", "--password-file", File("pw"), File("in.vkf"), File("out.bin")});
+    int fd = -1;
+    for (int i = 0; i < 100 && fd < 0; ++i) {
+      fd = ::open(File("in.vkf").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0) ::usleep(100 * 1000);
+    }
+    ASSERT_GE(fd, 0);
+    ::fcntl(fd, F_SETFL, 0);
+    size_t written = 0;
+    while (written < (5 << 20)) {
+      const ssize_t put = ::write(fd, sealed.data() + written, (5 << 20) - written);
+      if (put <= 0) break;
+      written += size_t(put);
+    }
+    EXPECT_EQ(written, size_t(5 << 20));
+    ASSERT_EQ(::kill(vkcrypt.Pid(), signo), 0);
+    EXPECT_EQ(vkcrypt.Wait(), signo);
+    ::close(fd);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(File(""))) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"in.vkf", "pw"})) << signo;
+  }
+  std::signal(SIGPIPE, oldPipeHandler);
 }
 
 TEST_F(Vkcrypt, StoreCommandsReadWhatTheApplicationWrites) {
