@@ -75,12 +75,17 @@ void UnlistUnfinished(int index) noexcept {
   slot.state.store(UnfinishedFile::kFree);
 }
 
-// ".NAME.vktmp-" and six random letters or digits.
+// The name of a temporary file beside the destination, without the six
+// random letters or digits at its end.
+std::string TemporaryPrefix(const std::string& destination) {
+  return FolderOf(destination) + "/." + NameOf(destination) + ".vktmp-";
+}
+
 std::string TemporaryName(const std::string& destination) {
   static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   uint8_t random[6];
   if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random)) ThrowFile("cannot write", destination, errno);
-  std::string name = FolderOf(destination) + "/." + NameOf(destination) + ".vktmp-";
+  std::string name = TemporaryPrefix(destination);
   for (uint8_t r : random) name += kLetters[r % (sizeof kLetters - 1)];
   return name;
 }
@@ -277,7 +282,7 @@ ReplacingFile::ReplacingFile(const std::string& destination, Temporary temporary
   if (fd_ >= 0) return;
   // No unnamed files here (or the folder is missing, which the named file
   // reports in its own words).
-  std::string pattern = FolderOf(destination) + "/." + NameOf(destination) + ".vktmp-XXXXXX";
+  std::string pattern = TemporaryPrefix(destination) + "XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);
