@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+#include "cryptoengine/ProcessSafety.h"
 #include "settings/DataFolder.h"
 #include "settings/ProgramPassword.h"
 #include "shell/DisplayCheck.h"
@@ -14,6 +15,8 @@
 #include "stores/StoreViewFactories.h"
 
 int main(int argc, char** argv) {
+  // Pass phrases, keys and clear text pass through this process's memory.
+  if (!vkcrypto::DisableCoreDumps()) std::fputs("VelkorCrypto: core dumps could not be turned off\n", stderr);
   if (!vk::DisplayAvailable()) {
     std::fputs(vk::NoDisplayAdvice(argc > 0 ? argv[0] : "VelkorCrypto").c_str(), stderr);
     return 2;
@@ -29,7 +32,7 @@ int main(int argc, char** argv) {
   }
   vk::frmMain window(data.path, vk::MakeStoreViewFactories(), vk::EnginePasswordCheck());
   window.SetDocumentViewFactories(vk::MakeDocumentViewFactories(window));
-  vk::SignalCloser closer([&window] { window.close(); });
+  vk::SignalCloser closer([&window] { window.close(); }, vkcrypto::RemoveUnfinishedFiles);
   window.show();
   return app.exec();
 }

@@ -233,6 +233,14 @@ void frmEncryptMessage::OnFinished(std::exception_ptr error) {
   }
   txtMsgResult_->setPlainText(result_);
   if (!doingDecrypt_) host_.CountMessageEncrypted();
+  // Keys below the advised size still encrypt; the user hears it was weak.
+  if (!doingDecrypt_ && cryptMain_.CurrentMethod() == vkcrypto::Method::kRsa) {
+    const QString warning = QString::fromStdString(cryptMain_.RsaKeyWarning());
+    if (!warning.isEmpty()) {
+      host_.ShowMessage(this, CryptoViewHost::Icon::kWarning, QStringLiteral("Encrypt Message"),
+                        warning.left(1).toUpper() + warning.mid(1) + QStringLiteral("."));
+    }
+  }
   emit ActionFinished(true);
 }
 

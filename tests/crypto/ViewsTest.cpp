@@ -360,6 +360,10 @@ TEST(MessageView, RsaThroughCreateKeyCopyKeyBackAndAPastedPrivateKey) {
   QString sealed = Child<QPlainTextEdit>(encrypt, "txtMsgResult")->toPlainText();
   ASSERT_FALSE(sealed.isEmpty());
   EXPECT_EQ(host.messagesEncrypted, 1);
+  // The view's default key size encrypts, with a warning.
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].icon, CryptoViewHost::Icon::kWarning);
+  EXPECT_EQ(host.messages[0].text, "A key of 1024 bits is weak: use a key of 2048 bits or more.");
 
   frmEncryptMessage decrypt(host);
   decrypt.SetDoingDecrypt(true);
