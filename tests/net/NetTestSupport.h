@@ -4,6 +4,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -73,6 +75,31 @@ class Client : public TcpConnection {
  private:
   EventLog& log_;
 };
+
+// Points c at remoteHost:remotePort through a firewall of that type on
+// 127.0.0.1:firewallPort.
+inline void Through(TcpConnection& c, TFirewallType type, uint16_t firewallPort, std::string_view remoteHost,
+                    int32_t remotePort, std::string_view user = "", std::string_view password = "") {
+  FirewallTunnel& firewall = c.Firewall();
+  firewall.SetType(type);
+  ASSERT_EQ(firewall.SetHost("127.0.0.1"), 0);
+  ASSERT_EQ(firewall.SetPort(firewallPort), 0);
+  ASSERT_EQ(firewall.SetUser(user), 0);
+  ASSERT_EQ(firewall.SetPassword(password), 0);
+  ASSERT_EQ(c.SetRemoteHost(remoteHost), 0);
+  ASSERT_EQ(c.SetRemotePort(remotePort), 0);
+}
+
+inline bool Logged(const EventLog& log, std::string_view start) {
+  for (const std::string& l : log.lines) {
+    if (l.starts_with(start)) return true;
+  }
+  return false;
+}
+
+inline bool Disconnected(const EventLog& log) { return Logged(log, "Disconnected"); }
+// Whether the connection has reported its outcome: made, or failed.
+inline bool ConnectReported(const EventLog& log) { return Logged(log, "Connected "); }
 
 // Serves the queue until done(), for at most about 5 seconds.
 template <typename Done>

@@ -33,13 +33,6 @@ void Target(TcpConnection& c, uint16_t port) {
   ASSERT_EQ(c.SetRemotePort(port), 0);
 }
 
-bool Disconnected(const EventLog& log) {
-  for (const std::string& l : log.lines) {
-    if (l.starts_with("Disconnected")) return true;
-  }
-  return false;
-}
-
 TEST(TcpConnection, EventsAndLinesArriveInOrderAndTheLastPartialLineBeforeTheClose) {
   ScriptedServer server({ScriptedServer::Script().Send("hello\r\nworld\r\npart").Close()});
   EventLog log;
