@@ -14,13 +14,8 @@ namespace rssvane {
 namespace {
 
 using Kind = RSS::DispatchKind;
+using vk_test::Bytes;
 using vk_test::ScriptedServer;
-
-std::string Bytes(std::initializer_list<int> bytes) {
-  std::string out;
-  for (int b : bytes) out += static_cast<char>(b);
-  return out;
-}
 
 TEST(Firewall, PropertiesFollowTheirRules) {
   RSS rss;

@@ -14,14 +14,9 @@
 namespace rssvane {
 namespace {
 
+using vk_test::Bytes;
 using vk_test::ScriptedServer;
 using Lines = std::vector<std::string>;
-
-std::string Bytes(std::initializer_list<int> bytes) {
-  std::string out;
-  for (int b : bytes) out += static_cast<char>(b);
-  return out;
-}
 
 // One request the firewall waits for and its answer.
 struct Exchange {
