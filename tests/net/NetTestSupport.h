@@ -110,18 +110,30 @@ bool PumpUntil(Done done) {
   return waiter.WaitUntil(done) == 0;
 }
 
-// A 127.0.0.1 port where nothing listens.
-inline uint16_t ClosedPort() {
-  int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof a;
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &length);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
+// A 127.0.0.1 port where nothing listens, held bound (not listening) for
+// as long as this lives: connecting to it is refused, and no server of a
+// test running at the same time, nor a client's own ephemeral port, can
+// take it meanwhile.
+class ClosedPort {
+ public:
+  ClosedPort() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    ::bind(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&a), &length);
+    port_ = ntohs(a.sin_port);
+  }
+  ~ClosedPort() { ::close(socket_); }
+  ClosedPort(const ClosedPort&) = delete;
+  ClosedPort& operator=(const ClosedPort&) = delete;
+  uint16_t Port() const { return port_; }
+
+ private:
+  int socket_;
+  uint16_t port_ = 0;
+};
 
 inline size_t OpenDescriptors() {
   size_t n = 0;

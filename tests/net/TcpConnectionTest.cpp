@@ -53,7 +53,8 @@ TEST(TcpConnection, ARefusedConnectionIsReportedThroughConnectedAndLeavesNoSocke
   EventLog log;
   TcpConnection c;
   c.SetEvents(&log);
-  Target(c, ClosedPort());
+  ClosedPort refused;
+  Target(c, refused.Port());
   ASSERT_EQ(c.Connect(), 0);
   ASSERT_TRUE(PumpUntil([&] { return !log.lines.empty(); }));
   PumpMessages(20);
@@ -272,7 +273,8 @@ TEST(TcpConnection, AConnectionDestroyedWhileItsCallWaitsEndsThatWaitInterrupted
 
 TEST(TcpConnection, NoDescriptorOutlivesThousandsOfFailedConnections) {
   ScriptedServer closing({});
-  const uint16_t refused = ClosedPort();
+  const ClosedPort closed;
+  const uint16_t refused = closed.Port();
   const size_t before = OpenDescriptors();
   EventLog log;
   TcpConnection c;

@@ -155,7 +155,8 @@ TEST_F(ThroughProxies, MicrosocksTakesTheRightPasswordOnly) {
 }
 
 TEST_F(ThroughProxies, AFirewallPortWhereNothingListensFailsTheConnection) {
-  EXPECT_EQ(Get(fwSOCKS5, ClosedPort(), "127.0.0.1").events,
+  ClosedPort closed;
+  EXPECT_EQ(Get(fwSOCKS5, closed.Port(), "127.0.0.1").events,
             (Lines{"ConnectionStatus Firewall connection failed. 10061 [10061] Connection refused",
                    "Connected 10061 [10061] Connection refused"}));
 }
