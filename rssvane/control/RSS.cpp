@@ -194,6 +194,63 @@ void RSS::SetTimeout(int16_t seconds) {
   impl_->net.SetTimeoutSeconds(seconds);
 }
 
+// The firewall.
+TFirewallType RSS::FirewallType() const {
+  impl_->Start(kDispFirewallType, Access::kRead);
+  return impl_->net.Firewall().Type();
+}
+
+void RSS::SetFirewallType(int value) {
+  impl_->Start(kDispFirewallType, Access::kWrite);
+  if (value < fwNone || value > fwSOCKS5) {
+    impl_->RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", kDispFirewallType, Access::kWrite);
+  }
+  impl_->net.Firewall().SetType(static_cast<TFirewallType>(value));
+}
+
+std::u16string RSS::FirewallHost() const {
+  impl_->Start(kDispFirewallHost, Access::kRead);
+  return impl_->Wide(impl_->net.Firewall().HostText(), kDispFirewallHost, Access::kRead);
+}
+
+void RSS::SetFirewallHost(std::u16string_view value) {
+  impl_->Start(kDispFirewallHost, Access::kWrite);
+  std::string host = impl_->Narrow(value, kDispFirewallHost, Access::kWrite);
+  impl_->CheckNet(impl_->net.Firewall().SetHost(host), kDispFirewallHost, Access::kWrite);
+}
+
+int32_t RSS::FirewallPort() const {
+  impl_->Start(kDispFirewallPort, Access::kRead);
+  return impl_->net.Firewall().Port();
+}
+
+void RSS::SetFirewallPort(int32_t value) {
+  impl_->Start(kDispFirewallPort, Access::kWrite);
+  impl_->CheckNet(impl_->net.Firewall().SetPort(value), kDispFirewallPort, Access::kWrite);
+}
+
+std::u16string RSS::FirewallUser() const {
+  impl_->Start(kDispFirewallUser, Access::kRead);
+  return impl_->Wide(impl_->net.Firewall().User(), kDispFirewallUser, Access::kRead);
+}
+
+void RSS::SetFirewallUser(std::u16string_view value) {
+  impl_->Start(kDispFirewallUser, Access::kWrite);
+  std::string user = impl_->NarrowWithin(value, FirewallTunnel::kMaxCredentialLength, kDispFirewallUser);
+  impl_->CheckNet(impl_->net.Firewall().SetUser(user), kDispFirewallUser, Access::kWrite);
+}
+
+std::u16string RSS::FirewallPassword() const {
+  impl_->Start(kDispFirewallPassword, Access::kRead);
+  return impl_->Wide(impl_->net.Firewall().Password(), kDispFirewallPassword, Access::kRead);
+}
+
+void RSS::SetFirewallPassword(std::u16string_view value) {
+  impl_->Start(kDispFirewallPassword, Access::kWrite);
+  std::string password = impl_->NarrowWithin(value, FirewallTunnel::kMaxCredentialLength, kDispFirewallPassword);
+  impl_->CheckNet(impl_->net.Firewall().SetPassword(password), kDispFirewallPassword, Access::kWrite);
+}
+
 uint32_t RSS::Advise(_IRSSEvents* sink) { return impl_->events.Advise(sink); }
 uint32_t RSS::Advise(EventDispatch* sink) { return impl_->events.Advise(sink); }
 bool RSS::Unadvise(uint32_t cookie) { return impl_->events.Unadvise(cookie); }

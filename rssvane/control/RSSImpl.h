@@ -94,6 +94,27 @@ struct RSS::Impl {
     return out;
   }
 
+  // A written text of at most limit bytes in the code page, cut after a
+  // whole character so that it still reads back. No character takes less
+  // than one byte, so the first limit units are all that can be kept.
+  std::string NarrowWithin(std::u16string_view text, size_t limit, int32_t dispId) const {
+    auto dropLast = [&text] {
+      const char16_t high = text.size() >= 2 ? text[text.size() - 2] : 0;
+      const bool pair = high >= 0xD800 && high < 0xDC00 && text.back() >= 0xDC00 && text.back() < 0xE000;
+      text.remove_suffix(pair ? 2 : 1);
+    };
+    if (text.size() > limit) {
+      text = text.substr(0, limit + 1);
+      dropLast();
+    }
+    std::string out = Narrow(text, dispId, Access::kWrite);
+    while (out.size() > limit) {
+      dropLast();
+      out = Narrow(text, dispId, Access::kWrite);
+    }
+    return out;
+  }
+
   std::u16string Wide(std::string_view text, int32_t dispId, Access access) const {
     std::u16string out;
     if (text.empty()) return out;

@@ -138,6 +138,22 @@ class RSS {
   int16_t Timeout() const;
   void SetTimeout(int16_t seconds);
 
+  // The firewall the connection goes through, from the next connect on.
+  // FirewallType set also sets FirewallPort: 1080 for SOCKS, 80 otherwise.
+  // FirewallHost is looked up when set and reads back as its dotted address
+  // (empty when there is none). FirewallUser and FirewallPassword keep at
+  // most the 255 bytes a SOCKS field can carry, cut between characters.
+  TFirewallType FirewallType() const;
+  void SetFirewallType(int value);
+  std::u16string FirewallHost() const;
+  void SetFirewallHost(std::u16string_view value);
+  int32_t FirewallPort() const;
+  void SetFirewallPort(int32_t value);
+  std::u16string FirewallUser() const;
+  void SetFirewallUser(std::u16string_view value);
+  std::u16string FirewallPassword() const;
+  void SetFirewallPassword(std::u16string_view value);
+
   // Event sinks, called in the order they were connected. Advise gives the
   // cookie that Unadvise takes (0, connecting nothing, for a null sink); a
   // sink stays the host's and must stay alive while connected. A sink may
