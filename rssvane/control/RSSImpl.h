@@ -6,6 +6,7 @@
 #include "base/CodePage.h"
 #include "base/Codes.h"
 #include "control/EventConnections.h"
+#include "control/LiveObjects.h"
 #include "control/Members.h"
 #include "feed/FeedEngine.h"
 #include "net/TcpConnection.h"
@@ -39,6 +40,7 @@ struct RSS::Impl {
     net.Destroy();
   }
 
+  LiveObject live;
   FeedEngine engine;
   EventConnections events{engine.Text()};
   TcpConnection net;
