@@ -4,9 +4,11 @@
 
 #include <QApplication>
 
+#include "settings/DataFolder.h"
 #include "settings/ProgramPassword.h"
 #include "shell/DisplayCheck.h"
 #include "shell/DocumentViews.h"
+#include "shell/MessageBoxes.h"
 #include "shell/SignalCloser.h"
 #include "shell/frmMain.h"
 #include "stores/StoreViewFactories.h"
@@ -18,8 +20,14 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Velkor Crypto"));
-  vk::frmMain window(QCoreApplication::applicationDirPath(), vk::MakeStoreViewFactories(),
-                     vk::EnginePasswordCheck());
+  QApplication::setDesktopFileName(QStringLiteral("velkorcrypto"));
+  const vk::DataFolder data = vk::PrepareDataFolder(vk::CurrentProgramPlace());
+  if (!data.problem.isEmpty()) {
+    vk::Boxes().Show(nullptr, vk::MessageBoxes::Icon::kCritical, vk::MessageBoxes::Buttons::kOk,
+                     QStringLiteral("Critical Error"), data.problem);
+    return 1;
+  }
+  vk::frmMain window(data.path, vk::MakeStoreViewFactories(), vk::EnginePasswordCheck());
   window.SetDocumentViewFactories(vk::MakeDocumentViewFactories(window));
   vk::SignalCloser closer([&window] { window.close(); });
   window.show();

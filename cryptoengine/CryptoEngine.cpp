@@ -165,8 +165,8 @@ void CryptoEngine::SetKdfIterationsForTesting(uint32_t iterations) {
   impl_->testIterations = iterations;
 }
 
-void CryptoEngine::CreateKeyPair(int bits) {
-  impl_->privateKey = detail::GenerateKeyPair(bits);
+void CryptoEngine::CreateKeyPair(int bits, const Progress& progress) {
+  impl_->privateKey = detail::GenerateKeyPair(bits, progress);
   impl_->publicKey = CryptoPP::RSAFunction(*impl_->privateKey);
 }
 

@@ -65,7 +65,10 @@ class CryptoEngine {
   void SetHashSize(int bits);
 
   // RSA: PKCS #1 DER bytes.
-  void CreateKeyPair(int bits);  // 128 to 7128 bits, public exponent 65537
+  // 128 to 7128 bits, public exponent 65537. Creation has no measure of
+  // progress: it asks progress(0, 0) now and then, and false stops it
+  // (kCancelled) with the keys held before left as they were.
+  void CreateKeyPair(int bits, const Progress& progress = {});
   Bytes PublicKey() const;
   Bytes PrivateKey() const;
   void SetPublicKey(const Bytes& der);

@@ -50,12 +50,12 @@ bool IsOfferedKeySize(int bits) {
   }
 }
 
-CryptoPP::InvertibleRSAFunction GenerateKeyPair(int bits) {
+CryptoPP::InvertibleRSAFunction GenerateKeyPair(int bits, const Progress& progress) {
   if (!IsOfferedKeySize(bits)) {
     throw EngineError(ErrorKind::kUsage, "key size must be 128, 256, 512, 1024, 2048, 3072, 4096, 5120, 6144 or 7128 bits");
   }
   CryptoPP::AutoSeededRandomPool rng;
-  return GenerateRsaKey(rng, bits);
+  return GenerateRsaKey(rng, bits, progress);
 }
 
 Bytes EncodePublicKey(const CryptoPP::RSAFunction& key) {

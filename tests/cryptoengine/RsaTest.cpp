@@ -91,6 +91,23 @@ TEST(KeyPairs, EverySizeLoadsBackAndOpensslAcceptsIt) {
   EXPECT_EQ(KindOf([] { CryptoEngine().CreateKeyPair(1000); }), ErrorKind::kUsage);
 }
 
+TEST(KeyPairs, ACreationStopsWhenAskedAndKeepsTheKeysItHad) {
+  CryptoEngine engine;
+  engine.SetMethod(Method::kRsa);
+  engine.CreateKeyPair(512);
+  const Bytes before = engine.PrivateKey();
+  // Each of the two primes asks at least once, so a stop on the second ask
+  // always comes before the pair is done.
+  int asked = 0;
+  const Progress stopOnSecond = [&](uint64_t done, uint64_t total) {
+    EXPECT_EQ(done + total, 0u);
+    return ++asked < 2;
+  };
+  EXPECT_EQ(KindOf([&] { engine.CreateKeyPair(7128, stopOnSecond); }), ErrorKind::kCancelled);
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(engine.PrivateKey(), before);
+}
+
 TEST(KeyPairs, OpensslKeysLoadAndDecryptOurMessages) {
   testing::TestFolder folder;
   const std::string pem = folder.File("k.pem");
