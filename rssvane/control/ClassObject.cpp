@@ -31,6 +31,10 @@ class RSSObject final : public IRSS {
   uint32_t Advise(EventDispatch* sink) override { return control_.Advise(sink); }
   bool Unadvise(uint32_t cookie) override { return control_.Unadvise(cookie); }
   void SetDesignMode(bool designMode) override { control_.SetDesignMode(designMode); }
+  void Save(PropertyBag& bag) override { control_.Save(bag); }
+  void Load(PropertyBag& bag) override { control_.Load(bag); }
+  std::string SaveContents() override { return control_.SaveContents(); }
+  void LoadContents(std::string_view contents) override { control_.LoadContents(contents); }
 
  private:
   ~RSSObject() = default;

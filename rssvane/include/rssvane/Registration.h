@@ -20,6 +20,7 @@
 #include <vector>
 
 #include <rssvane/Events.h>
+#include <rssvane/PropertyBag.h>
 #include <rssvane/RSS.h>
 #include <rssvane/Variant.h>
 
@@ -84,6 +85,11 @@ class IRSS {
   virtual uint32_t Advise(EventDispatch* sink) = 0;
   virtual bool Unadvise(uint32_t cookie) = 0;
   virtual void SetDesignMode(bool designMode) = 0;
+  // As RSS::Save, RSS::Load, RSS::SaveContents and RSS::LoadContents.
+  virtual void Save(PropertyBag& bag) = 0;
+  virtual void Load(PropertyBag& bag) = 0;
+  virtual std::string SaveContents() = 0;
+  virtual void LoadContents(std::string_view contents) = 0;
 
  protected:
   ~IRSS() = default;
