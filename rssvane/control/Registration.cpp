@@ -39,15 +39,16 @@ bool OwnLibrary(std::string& path, std::string& error) {
     error = "cannot tell which file this library was loaded from";
     return false;
   }
+  // The folder without "." or ".." or links, the name as loaded: the
+  // soname's link keeps working when the library is updated.
   path = info.dli_fname;
-  if (path[0] != '/') {
-    char folder[PATH_MAX];
-    if (!::realpath(FolderOf(path).c_str(), folder)) {
-      error = "cannot find the folder of " + path;
-      return false;
-    }
-    path = std::string(folder) + "/" + path.substr(path.rfind('/') + 1);
+  char folder[PATH_MAX];
+  if (!::realpath(FolderOf(path).c_str(), folder)) {
+    error = "cannot find the folder of " + path;
+    return false;
   }
+  const size_t slash = path.rfind('/');
+  path = std::string(folder) + (folder[1] ? "/" : "") + path.substr(slash == std::string::npos ? 0 : slash + 1);
   void* loaded = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
   if (!loaded) {
     error = path + " is not a shared library loaded by this process: only librssvane.so registers itself";
