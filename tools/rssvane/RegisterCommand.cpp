@@ -1,11 +1,15 @@
 // rssvane register [LIBRARY] and rssvane unregister [LIBRARY]: load the
 // component's shared library and have it write itself into, or take itself
 // out of, the user's class registry. Without LIBRARY the library is looked
-// for as the system's loader finds it, beside this program first.
+// for as the system's loader finds this program's libraries.
 #include <dlfcn.h>
+#include <link.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "Commands.h"
@@ -14,13 +18,34 @@
 
 namespace {
 
+// Where the loader would find soname for this program: LD_LIBRARY_PATH,
+// the program's run path, the system's folders, asked of the loader itself.
+// A plain dlopen searches as its caller, which is not this program when
+// something intercepts dlopen (the sanitizers' runtime does); the system's
+// cache of libraries is left to dlopen.
+std::string LibraryForThisProgram(const std::string& soname) {
+  void* self = ::dlopen(nullptr, RTLD_LAZY);
+  Dl_serinfo size;
+  if (!self || ::dlinfo(self, RTLD_DI_SERINFOSIZE, &size) != 0) return soname;
+  std::unique_ptr<Dl_serinfo, decltype(&std::free)> info(static_cast<Dl_serinfo*>(std::malloc(size.dls_size)),
+                                                         &std::free);
+  if (!info) return soname;
+  *info = size;
+  if (::dlinfo(self, RTLD_DI_SERINFO, info.get()) != 0) return soname;
+  for (unsigned i = 0; i < info->dls_cnt; ++i) {
+    std::string candidate = std::string(info->dls_serpath[i].dls_name) + "/" + soname;
+    if (::access(candidate.c_str(), F_OK) == 0) return candidate;
+  }
+  return soname;
+}
+
 int Run(const std::vector<std::string_view>& args, bool registering) {
   const char* command = registering ? "register" : "unregister";
   if (args.size() > 1) {
     std::fprintf(stderr, "usage: rssvane %s [LIBRARY]\n", command);
     return 2;
   }
-  const std::string library = args.empty() ? std::string(RSSVANE_SONAME) : std::string(args[0]);
+  const std::string library = args.empty() ? LibraryForThisProgram(RSSVANE_SONAME) : std::string(args[0]);
   void* handle = ::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
     std::fprintf(stderr, "rssvane: cannot load %s: %s\n", library.c_str(), ::dlerror());
