@@ -91,6 +91,8 @@ bool SameName(std::u16string_view a, std::u16string_view b) noexcept {
 
 }  // namespace
 
+std::span<const MemberInfo> AllMembers() noexcept { return kMembers; }
+
 const MemberInfo* FindMember(int32_t dispId) noexcept {
   for (const MemberInfo& member : kMembers) {
     if (member.dispId == dispId) return &member;

@@ -2,13 +2,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace rssvane {
 
 // The published members of the control that exist so far, with their DISPIDs
 // and what late-bound access needs to know about each. The HTTP members
-// take their DISPIDs (Accept 1, GetFeed 504, ...) when they come.
+// take their DISPIDs (Accept 1, GetFeed 504, ...) when they come; the hidden
+// TransferTextB has its number already for its help topic.
 enum : int32_t {
   kDispChannelCategory = 3,
   kDispChannelCategoryDomain = 4,
@@ -53,6 +55,7 @@ enum : int32_t {
   kDispTextInputName = 46,
   kDispTextInputTitle = 47,
   kDispTimeout = 48,
+  kDispTransferTextB = 50,
   kDispConfig = 501,
   kDispAddItem = 502,
   kDispAddNamespace = 503,
@@ -82,6 +85,8 @@ struct MemberInfo {
   const char* attribute;
 };
 
+// Every member, in DISPID order.
+std::span<const MemberInfo> AllMembers() noexcept;
 // The member with that DISPID; every DISPID above is in the table.
 const MemberInfo& MemberByDispId(int32_t dispId) noexcept;
 // The member with that name ignoring ASCII case, or null.

@@ -181,7 +181,9 @@ void RSS::SetConnected(bool value) {
   // Events fire from here; a handler may destroy this control.
   std::shared_ptr<Impl> impl = impl_;
   impl->Start(kDispConnected, Access::kWrite);
+  Impl::FiringCall call = impl->StartFiring(kDispConnected, Access::kWrite);
   impl->CheckNet(value ? impl->net.Connect() : impl->net.Disconnect(0), kDispConnected, Access::kWrite);
+  call.Finish();
 }
 
 int16_t RSS::Timeout() const {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include <rssvane/Events.h>
+#include <rssvane/PropertyBag.h>
 #include <rssvane/RSSTypes.h>
 #include <rssvane/Variant.h>
 
@@ -185,6 +186,18 @@ class RSS {
   // A host's designer sets this while the control sits on a form being
   // edited; the properties that need run time then refuse to be read.
   void SetDesignMode(bool designMode);
+
+  // Persistence of the properties a host keeps with its document
+  // (docs/rssvane-control.md): by name in a property bag, or as the bytes
+  // of a "Contents" stream. Loading gives each saved property the value
+  // loaded, or its construction default when there is none, and leaves the
+  // items, namespaces, document text and connection as they are. A value a
+  // property refuses, or a stream cut short, too long or of another layout,
+  // fails the whole load and changes nothing.
+  void Save(PropertyBag& bag);
+  void Load(PropertyBag& bag);
+  std::string SaveContents();
+  void LoadContents(std::string_view contents);
 
  private:
   struct Impl;
