@@ -44,3 +44,19 @@ function(vk_add_benchmark name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
 endfunction()
+
+# vk_install_tool(TARGET NAME)
+# Installs a command-line tool and its manual page, section 1, made at build
+# time from the tool's own --help texts (cmake/ManPage.cmake), so the two
+# never disagree.
+function(vk_install_tool target name)
+  set(page ${CMAKE_CURRENT_BINARY_DIR}/${name}.1)
+  add_custom_command(OUTPUT ${page}
+    COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:${target}> -DNAME=${name} -DOUT=${page}
+            -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+    DEPENDS ${target} ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+    COMMENT "Writing the manual page of ${name}" VERBATIM)
+  add_custom_target(${name}_man ALL DEPENDS ${page})
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()

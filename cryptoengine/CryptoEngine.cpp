@@ -93,7 +93,7 @@ struct CryptoEngine::Impl {
     return header;
   }
 
-  const uint8_t* KeyFor(const PasswordHeader& header) {
+  const uint8_t* KeyFor(const PasswordHeader& header, const detail::DerivationTick& tick = {}) {
     if (!passPhrase) ThrowUsage("no pass phrase set: this was encrypted with a password");
     std::string id;
     id += char(header.hashing == HashingMethod::kHaval ? 'H' : 'S');
@@ -105,14 +105,17 @@ struct CryptoEngine::Impl {
     if (keys.size() >= kMaxCachedKeys) keys.clear();
     CryptoPP::SecByteBlock key(size_t(header.keyBits) / 8);
     detail::Pbkdf2(header.hashing, header.hashBits, PassPhraseText(), header.salt.data(), header.salt.size(),
-                   header.iterations, key.data(), key.size());
+                   header.iterations, key.data(), key.size(), tick);
     return keys.emplace(std::move(id), std::move(key)).first->second.data();
   }
 
   Bytes OpenStreamInMemory(const PasswordHeader& header, const Bytes& sealed) {
     const uint8_t* key = KeyFor(header);
     size_t at = detail::kHeaderSize;
+    // The clear text never outgrows this, so it is never moved and leaves
+    // no copy behind in freed memory.
     Bytes plain;
+    plain.reserve(sealed.size() - detail::kHeaderSize);
     detail::OpenStream(
         header, key,
         [&](uint8_t* buffer, size_t size) {
@@ -165,8 +168,8 @@ void CryptoEngine::SetKdfIterationsForTesting(uint32_t iterations) {
   impl_->testIterations = iterations;
 }
 
-void CryptoEngine::CreateKeyPair(int bits) {
-  impl_->privateKey = detail::GenerateKeyPair(bits);
+void CryptoEngine::CreateKeyPair(int bits, const Progress& progress) {
+  impl_->privateKey = detail::GenerateKeyPair(bits, progress);
   impl_->publicKey = CryptoPP::RSAFunction(*impl_->privateKey);
 }
 
@@ -185,6 +188,17 @@ void CryptoEngine::SetPublicKey(const Bytes& der) { impl_->publicKey = detail::D
 void CryptoEngine::SetPrivateKey(const Bytes& der) {
   impl_->privateKey = detail::DecodePrivateKey(der);
   impl_->publicKey = CryptoPP::RSAFunction(*impl_->privateKey);
+}
+
+int CryptoEngine::PublicKeyBits() const noexcept {
+  return impl_->publicKey ? int(impl_->publicKey->GetModulus().BitCount()) : 0;
+}
+
+std::string CryptoEngine::RsaKeyWarning() const {
+  const int bits = PublicKeyBits();
+  if (bits == 0 || bits >= kRsaAdvisedBits) return {};
+  return "a key of " + std::to_string(bits) + " bits is weak: use a key of " + std::to_string(kRsaAdvisedBits) +
+         " bits or more";
 }
 
 Bytes CryptoEngine::EncryptBuffer(const Bytes& plain) {
@@ -209,10 +223,20 @@ Bytes CryptoEngine::DecryptBuffer(const Bytes& sealed) {
 
 namespace {
 
+[[noreturn]] void ThrowCancelled() { throw EngineError(ErrorKind::kCancelled, "cancelled"); }
+
 detail::StepFn ProgressStep(const Progress& progress, uint64_t total) {
   if (!progress) return {};
   return [&progress, total](uint64_t done) {
-    if (!progress(std::min(done, total), total)) throw EngineError(ErrorKind::kCancelled, "cancelled");
+    if (!progress(std::min(done, total), total)) ThrowCancelled();
+  };
+}
+
+// A derivation at a high count takes seconds: the caller may cancel it too.
+detail::DerivationTick DerivationStep(const Progress& progress, uint64_t total) {
+  if (!progress) return {};
+  return [&progress, total] {
+    if (!progress(0, total)) ThrowCancelled();
   };
 }
 
@@ -221,9 +245,9 @@ detail::StepFn ProgressStep(const Progress& progress, uint64_t total) {
 void CryptoEngine::EncryptFile(const std::string& source, const std::string& destination, const Progress& progress) {
   detail::InputFile input(source);
   const PasswordHeader header = impl_->NewHeader(detail::kKindFile);
-  const uint8_t* key = impl_->KeyFor(header);
   const uint64_t total = input.Size();
-  if (progress && !progress(0, total)) throw EngineError(ErrorKind::kCancelled, "cancelled");
+  const uint8_t* key = impl_->KeyFor(header, DerivationStep(progress, total));
+  if (progress && !progress(0, total)) ThrowCancelled();
   detail::ReplacingFile output(destination);
   detail::SealStream(
       header, key, [&](uint8_t* buffer, size_t size) { return input.Read(buffer, size); },
@@ -240,9 +264,9 @@ void CryptoEngine::DecryptFile(const std::string& source, const std::string& des
     throw EngineError(ErrorKind::kUnsupportedFormat, "'" + source + "' holds an encrypted message, not a file");
   }
   const PasswordHeader header = detail::ParseHeader(head.data(), got);
-  const uint8_t* key = impl_->KeyFor(header);
   const uint64_t total = input.Size();
-  if (progress && !progress(0, total)) throw EngineError(ErrorKind::kCancelled, "cancelled");
+  const uint8_t* key = impl_->KeyFor(header, DerivationStep(progress, total));
+  if (progress && !progress(0, total)) ThrowCancelled();
   detail::ReplacingFile output(destination);
   detail::OpenStream(
       header, key, [&](uint8_t* buffer, size_t size) { return input.Read(buffer, size); },

@@ -24,7 +24,7 @@ using Bytes = std::vector<uint8_t>;
 enum class ErrorKind {
   kWrongPasswordOrDamaged,  // authentication failed: wrong password, changed, cut or appended data
   kUnsupportedFormat,       // not our format, or a version we do not know
-  kKeyTooSmall,             // an RSA key too small to encrypt with
+  kKeyTooSmall,             // an RSA key too small to encrypt with (fewer than kRsaMinimumBits)
   kBadKey,                  // key bytes that are not a key of the expected kind
   kFile,                    // a file that cannot be opened, read, written or renamed (message has path and reason)
   kCancelled,               // the caller's progress callback asked to stop
@@ -43,9 +43,15 @@ class EngineError : public std::runtime_error {
 enum class Method { kRijndael, kTwofish, kRsa };
 enum class HashingMethod { kSha2, kHaval };
 
+// RSA keys of fewer bits cannot encrypt; keys of fewer than kRsaAdvisedBits
+// encrypt, and the caller shows RsaKeyWarning. Key creation offers smaller
+// sizes all the same, and messages to them still decrypt.
+inline constexpr int kRsaMinimumBits = 1024;
+inline constexpr int kRsaAdvisedBits = 2048;
+
 // Called now and then during long file operations with the bytes done and the
-// total; returning false cancels the operation (kCancelled), leaving no
-// destination file behind.
+// total, and while the key is derived with 0 done; returning false cancels
+// the operation (kCancelled), leaving no destination file behind.
 using Progress = std::function<bool(uint64_t done, uint64_t total)>;
 
 class CryptoEngine {
@@ -65,11 +71,19 @@ class CryptoEngine {
   void SetHashSize(int bits);
 
   // RSA: PKCS #1 DER bytes.
-  void CreateKeyPair(int bits);  // 128 to 7128 bits, public exponent 65537
+  // 128 to 7128 bits, public exponent 65537. Creation has no measure of
+  // progress: it asks progress(0, 0) now and then, and false stops it
+  // (kCancelled) with the keys held before left as they were.
+  void CreateKeyPair(int bits, const Progress& progress = {});
   Bytes PublicKey() const;
   Bytes PrivateKey() const;
   void SetPublicKey(const Bytes& der);
   void SetPrivateKey(const Bytes& der);
+  // The size of the public key's modulus in bits; 0 when none is set.
+  int PublicKeyBits() const noexcept;
+  // What to tell the user who encrypts to the public key, or empty text when
+  // it is large enough.
+  std::string RsaKeyWarning() const;
 
   // The whole data in one call. With RSA current, encryption uses the public
   // key and decryption the private key.

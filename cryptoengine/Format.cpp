@@ -110,7 +110,13 @@ PasswordHeader ParseHeader(const uint8_t* data, size_t size) {
   header.hashBits = data[7] * 8;
   if (!IsValidHashChoice(header.hashing, header.hashBits)) ThrowDamaged();
   header.iterations = uint32_t(data[8]) << 24 | uint32_t(data[9]) << 16 | uint32_t(data[10]) << 8 | data[11];
-  if (header.iterations == 0 || header.iterations > kMaxIterations) ThrowDamaged();
+  if (header.iterations == 0) ThrowDamaged();
+  if (header.iterations > kMaxIterations) {
+    throw EngineError(ErrorKind::kUnsupportedFormat,
+                      "the key derivation asks for " + std::to_string(header.iterations) +
+                          " iterations, more than the " + std::to_string(kMaxIterations) +
+                          " this program allows: the data is damaged or made to stall its reader");
+  }
   std::copy(data + 12, data + 28, header.salt.begin());
   std::copy(data + 28, data + 44, header.nonce.begin());
   return header;

@@ -25,7 +25,9 @@ inline constexpr size_t kNonceSize = 16;
 inline constexpr size_t kHeaderSize = 44;
 inline constexpr size_t kTagSize = 16;
 inline constexpr size_t kChunkSize = 65536;
-inline constexpr uint32_t kMaxIterations = 100'000'000;
+// Ten times the most the engine writes (1,300,000): the count is read before
+// anything is authenticated, so a reader refuses to spend more on a header.
+inline constexpr uint32_t kMaxIterations = 13'000'000;
 
 struct PasswordHeader {
   uint8_t kind = kKindMessage;
@@ -47,7 +49,8 @@ HeaderBytes EncodeHeader(const PasswordHeader& header);
 uint8_t ReadKind(const uint8_t* data, size_t size);
 
 // Parses a full header of kind M or F (the magic and version already known
-// good or checked again here); a field outside its table is damage.
+// good or checked again here); a field outside its table is damage, and an
+// iteration count above kMaxIterations kUnsupportedFormat.
 PasswordHeader ParseHeader(const uint8_t* data, size_t size);
 
 // Message form: header, ciphertext, tag.

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "cryptoengine/CryptoEngine.h"
@@ -18,8 +19,14 @@ bool IsValidHashChoice(HashingMethod hashing, int hashBits);
 // The plain digest of data; used by the tests against published vectors.
 Bytes Digest(HashingMethod hashing, int hashBits, const uint8_t* data, size_t size);
 
-// PBKDF2 (RFC 8018) with HMAC over the chosen hash, written into out.
+// Called every kTickIterations iterations of a derivation; throwing from it
+// stops the derivation, which is how a caller cancels one.
+using DerivationTick = std::function<void()>;
+inline constexpr uint32_t kTickIterations = 8192;
+
+// PBKDF2 (RFC 8018) with HMAC over the chosen hash, written into out. No
+// copy of the password or of the HMAC pads is left in memory afterwards.
 void Pbkdf2(HashingMethod hashing, int hashBits, std::string_view password, const uint8_t* salt, size_t saltSize,
-            uint32_t iterations, uint8_t* out, size_t outSize);
+            uint32_t iterations, uint8_t* out, size_t outSize, const DerivationTick& tick = {});
 
 }  // namespace vkcrypto::detail

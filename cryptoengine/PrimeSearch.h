@@ -5,8 +5,13 @@
 
 #include <cryptopp/rsa.h>
 
+#include "cryptoengine/CryptoEngine.h"
+
 namespace vkcrypto::detail {
 
-CryptoPP::InvertibleRSAFunction GenerateRsaKey(CryptoPP::RandomNumberGenerator& rng, int bits);
+// progress(0, 0) is asked before every prime candidate is tested (a few
+// milliseconds apart at the largest sizes); false stops with kCancelled.
+CryptoPP::InvertibleRSAFunction GenerateRsaKey(CryptoPP::RandomNumberGenerator& rng, int bits,
+                                               const Progress& progress);
 
 }  // namespace vkcrypto::detail

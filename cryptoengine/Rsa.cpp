@@ -25,13 +25,16 @@ constexpr size_t kRsaHeadSize = 7;
   throw EngineError(ErrorKind::kWrongPasswordOrDamaged, "wrong key or damaged data");
 }
 
-// The wrapping a modulus of this many bytes can carry: OAEP with SHA-256
-// around a 256-bit key needs 98 bytes, OAEP with SHA-1 around a 128-bit key
-// 58; below that nothing sound fits.
-uint8_t WrapFor(size_t modulusBytes) {
-  if (modulusBytes >= 2 * 32 + 2 + 32) return kWrapSha256Aes256;
-  if (modulusBytes >= 2 * 20 + 2 + 16) return kWrapSha1Aes128;
-  throw EngineError(ErrorKind::kKeyTooSmall, "key too small to encrypt with");
+// Keys below kRsaMinimumBits are factored with public tools in hours to
+// days, so no message is sealed to one; its content key is wrapped with OAEP
+// over SHA-256 (MGF1-SHA256), which needs 98 bytes of the 128 there are. The
+// SHA-1 wrapping of a 128-bit key that 512-bit keys once got is still read.
+uint8_t WrapFor(const CryptoPP::Integer& modulus) {
+  if (modulus.BitCount() < unsigned(kRsaMinimumBits)) {
+    throw EngineError(ErrorKind::kKeyTooSmall, "too small to protect a message: use a key of " +
+                                                   std::to_string(kRsaAdvisedBits) + " bits or more");
+  }
+  return kWrapSha256Aes256;
 }
 
 void CheckSize(const CryptoPP::Integer& modulus) {
@@ -50,12 +53,12 @@ bool IsOfferedKeySize(int bits) {
   }
 }
 
-CryptoPP::InvertibleRSAFunction GenerateKeyPair(int bits) {
+CryptoPP::InvertibleRSAFunction GenerateKeyPair(int bits, const Progress& progress) {
   if (!IsOfferedKeySize(bits)) {
     throw EngineError(ErrorKind::kUsage, "key size must be 128, 256, 512, 1024, 2048, 3072, 4096, 5120, 6144 or 7128 bits");
   }
   CryptoPP::AutoSeededRandomPool rng;
-  return GenerateRsaKey(rng, bits);
+  return GenerateRsaKey(rng, bits, progress);
 }
 
 Bytes EncodePublicKey(const CryptoPP::RSAFunction& key) {
@@ -121,9 +124,9 @@ CryptoPP::InvertibleRSAFunction DecodePrivateKey(const Bytes& der) {
 }
 
 Bytes RsaSeal(const CryptoPP::RSAFunction& key, const Bytes& plain) {
+  const uint8_t wrap = WrapFor(key.GetModulus());
   const size_t modulusBytes = key.GetModulus().ByteCount();
-  const uint8_t wrap = WrapFor(modulusBytes);
-  const size_t contentKeySize = wrap == kWrapSha256Aes256 ? 32 : 16;
+  constexpr size_t contentKeySize = 32;
   CryptoPP::AutoSeededRandomPool rng;
   CryptoPP::SecByteBlock contentKey(contentKeySize);
   rng.GenerateBlock(contentKey.data(), contentKey.size());
@@ -136,13 +139,8 @@ Bytes RsaSeal(const CryptoPP::RSAFunction& key, const Bytes& plain) {
   out[4] = wrap;
   out[5] = uint8_t(modulusBytes >> 8);
   out[6] = uint8_t(modulusBytes);
-  if (wrap == kWrapSha256Aes256) {
-    CryptoPP::RSAES<CryptoPP::OAEP<CryptoPP::SHA256>>::Encryptor encryptor(key);
-    encryptor.Encrypt(rng, contentKey.data(), contentKey.size(), out.data() + kRsaHeadSize);
-  } else {
-    CryptoPP::RSAES<CryptoPP::OAEP<CryptoPP::SHA1>>::Encryptor encryptor(key);
-    encryptor.Encrypt(rng, contentKey.data(), contentKey.size(), out.data() + kRsaHeadSize);
-  }
+  CryptoPP::RSAES<CryptoPP::OAEP<CryptoPP::SHA256>>::Encryptor encryptor(key);
+  encryptor.Encrypt(rng, contentKey.data(), contentKey.size(), out.data() + kRsaHeadSize);
   const size_t headSize = kRsaHeadSize + modulusBytes;
   CryptoPP::GCM<CryptoPP::AES>::Encryption gcm;
   const std::array<uint8_t, 12> iv{};  // the content key is used once

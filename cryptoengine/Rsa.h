@@ -15,7 +15,7 @@ inline constexpr int kMaxKeyBits = 16384;
 // One of the ten sizes the key pair view offers (128 to 7128 bits).
 bool IsOfferedKeySize(int bits);
 
-CryptoPP::InvertibleRSAFunction GenerateKeyPair(int bits);
+CryptoPP::InvertibleRSAFunction GenerateKeyPair(int bits, const Progress& progress);
 
 Bytes EncodePublicKey(const CryptoPP::RSAFunction& key);
 Bytes EncodePrivateKey(const CryptoPP::InvertibleRSAFunction& key);

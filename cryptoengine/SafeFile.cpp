@@ -1,10 +1,13 @@
 #include "cryptoengine/SafeFile.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "cryptoengine/CryptoEngine.h"
+#include "cryptoengine/ProcessSafety.h"
 
 namespace vkcrypto::detail {
 namespace {
@@ -33,6 +37,57 @@ std::string FolderOf(const std::string& path) {
 std::string NameOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The named temporary files that exist right now, readable from a signal
+// handler: no locks, no allocation. A slot's version changes whenever its
+// path may change, so the handler removes a path only when it copied it
+// whole from a slot that stayed live meanwhile.
+struct UnfinishedFile {
+  enum : int { kFree, kChanging, kLive };
+  std::atomic<int> state{kFree};
+  std::atomic<unsigned> version{0};
+  char path[PATH_MAX];
+};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<unsigned>::is_always_lock_free);
+UnfinishedFile g_unfinished[64];
+
+// Returns the slot, or -1 when all are taken (the file then stays unlisted).
+int ListUnfinished(const std::string& path) noexcept {
+  if (path.size() >= PATH_MAX) return -1;
+  for (int i = 0; i < int(std::size(g_unfinished)); ++i) {
+    UnfinishedFile& slot = g_unfinished[i];
+    int expected = UnfinishedFile::kFree;
+    if (!slot.state.compare_exchange_strong(expected, UnfinishedFile::kChanging)) continue;
+    std::memcpy(slot.path, path.c_str(), path.size() + 1);
+    slot.version.fetch_add(1);
+    slot.state.store(UnfinishedFile::kLive);
+    return i;
+  }
+  return -1;
+}
+
+void UnlistUnfinished(int index) noexcept {
+  if (index < 0) return;
+  UnfinishedFile& slot = g_unfinished[index];
+  slot.state.store(UnfinishedFile::kChanging);
+  slot.version.fetch_add(1);
+  slot.state.store(UnfinishedFile::kFree);
+}
+
+// The name of a temporary file beside the destination, without the six
+// random letters or digits at its end.
+std::string TemporaryPrefix(const std::string& destination) {
+  return FolderOf(destination) + "/." + NameOf(destination) + ".vktmp-";
+}
+
+std::string TemporaryName(const std::string& destination) {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  uint8_t random[6];
+  if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random)) ThrowFile("cannot write", destination, errno);
+  std::string name = TemporaryPrefix(destination);
+  for (uint8_t r : random) name += kLetters[r % (sizeof kLetters - 1)];
+  return name;
 }
 
 }  // namespace
@@ -219,17 +274,21 @@ class BlockWriter {
   std::thread thread_;
 };
 
-ReplacingFile::ReplacingFile(const std::string& destination) : destination_(destination) {
+ReplacingFile::ReplacingFile(const std::string& destination, Temporary temporary) : destination_(destination) {
   if (destination.empty() || destination.back() == '/') ThrowFile("cannot write", destination, EISDIR);
-  std::string pattern = FolderOf(destination) + "/." + NameOf(destination) + ".vktmp-XXXXXX";
+  if (temporary == Temporary::kUnnamedWherePossible) {
+    fd_ = ::open(FolderOf(destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  }
+  if (fd_ >= 0) return;
+  // No unnamed files here (or the folder is missing, which the named file
+  // reports in its own words).
+  std::string pattern = TemporaryPrefix(destination) + "XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd_ < 0) ThrowFile("cannot create a file in", FolderOf(destination), errno);
   temporary_.assign(name.data());
-  // A file that is replaced keeps its permissions; a new one is private.
-  struct stat info {};
-  if (::stat(destination.c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::fchmod(fd_, info.st_mode & 07777);
+  listed_ = ListUnfinished(temporary_);
 }
 
 ReplacingFile::~ReplacingFile() {
@@ -237,6 +296,7 @@ ReplacingFile::~ReplacingFile() {
   writer_.reset();
   if (fd_ >= 0) ::close(fd_);
   if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+  UnlistUnfinished(listed_);
 }
 
 void ReplacingFile::Write(const uint8_t* data, size_t size) {
@@ -259,14 +319,44 @@ void ReplacingFile::SubmitBlock() {
   filled_ = 0;
 }
 
+// A replaced file passes on its permission bits only: a setuid or setgid
+// bit on a file of new content would hand its privileges to whatever that
+// content is.
+void ReplacingFile::TakePermissions() {
+  struct stat info {};
+  if (::stat(destination_.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  if (::fchmod(fd_, info.st_mode & 0777) != 0) ThrowFile("cannot set the permissions of", destination_, errno);
+}
+
+// Gives the finished file a temporary name, which the rename then moves over
+// the destination: a link cannot replace a file.
+void ReplacingFile::LinkUnnamed() {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  for (int attempt = 0;; ++attempt) {
+    std::string name = TemporaryName(destination_);
+    // The empty path needs privileges on older systems, /proc does not.
+    if (::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0 ||
+        ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      temporary_ = std::move(name);
+      listed_ = ListUnfinished(temporary_);
+      return;
+    }
+    if (errno != EEXIST || attempt == 100) ThrowFile("cannot replace", destination_, errno);
+  }
+}
+
 void ReplacingFile::Commit() {
   if (writer_) writer_->Finish(block_, filled_);
+  TakePermissions();
   if (::fsync(fd_) != 0) ThrowFile("cannot write", destination_, errno);
+  if (temporary_.empty()) LinkUnnamed();
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) ThrowFile("cannot write", destination_, errno);
   if (::rename(temporary_.c_str(), destination_.c_str()) != 0) ThrowFile("cannot replace", destination_, errno);
   committed_ = true;
+  UnlistUnfinished(listed_);
+  listed_ = -1;
   const int folder = ::open(FolderOf(destination_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
     ::fsync(folder);
@@ -275,3 +365,19 @@ void ReplacingFile::Commit() {
 }
 
 }  // namespace vkcrypto::detail
+
+namespace vkcrypto {
+
+void RemoveUnfinishedFiles() noexcept {
+  using detail::UnfinishedFile;
+  for (UnfinishedFile& slot : detail::g_unfinished) {
+    if (slot.state.load() != UnfinishedFile::kLive) continue;
+    const unsigned version = slot.version.load();
+    char path[PATH_MAX];
+    std::memcpy(path, slot.path, sizeof path);
+    path[PATH_MAX - 1] = '\0';
+    if (slot.state.load() == UnfinishedFile::kLive && slot.version.load() == version) ::unlink(path);
+  }
+}
+
+}  // namespace vkcrypto

@@ -34,6 +34,14 @@ class BlockWriter;
 // Commit is never reached the temporary file is removed and the destination
 // is untouched. The destination may be the file being read.
 //
+// The temporary file has no name until Commit where the file system allows
+// it (O_TMPFILE), so a process killed half-way leaves nothing behind, not
+// even under SIGKILL. Elsewhere it is named ".NAME.vktmp-XXXXXX", readable
+// by its owner only until Commit, and listed for RemoveUnfinishedFiles
+// (cryptoengine/ProcessSafety.h). The new file takes a replaced file's
+// permission bits, never its setuid, setgid or sticky bit; a new file is
+// readable by its owner only.
+//
 // Data is gathered in blocks of kBlockSize. A file that fills a block is
 // written by a second thread while the caller fills the next one, straight
 // to the disk where the file system allows it: the flush before the rename
@@ -44,7 +52,10 @@ class ReplacingFile {
  public:
   static constexpr size_t kBlockSize = size_t(4) << 20;
 
-  explicit ReplacingFile(const std::string& destination);
+  // kNamed skips the unnamed file, as on a file system without one.
+  enum class Temporary { kUnnamedWherePossible, kNamed };
+
+  explicit ReplacingFile(const std::string& destination, Temporary temporary = Temporary::kUnnamedWherePossible);
   ~ReplacingFile();
   ReplacingFile(const ReplacingFile&) = delete;
   ReplacingFile& operator=(const ReplacingFile&) = delete;
@@ -54,10 +65,13 @@ class ReplacingFile {
 
  private:
   void SubmitBlock();
+  void TakePermissions();
+  void LinkUnnamed();
 
   int fd_ = -1;
   std::string destination_;
-  std::string temporary_;
+  std::string temporary_;  // empty while the file has no name
+  int listed_ = -1;        // its place in the list of unfinished files
   std::unique_ptr<BlockWriter> writer_;
   uint8_t* block_ = nullptr;  // the block being filled, kBlockSize bytes
   size_t filled_ = 0;

@@ -13,6 +13,8 @@ packages=(
   # Real servers the network tests start on 127.0.0.1 (tests/servers/);
   # the -bin packages hold the programs without a system service.
   nginx apache2-bin tinyproxy-bin dante-server microsocks
+  # Installing: icons, the menu entry check, the package and man pages.
+  librsvg2-bin desktop-file-utils dpkg-dev file groff-base
 )
 
 missing=()

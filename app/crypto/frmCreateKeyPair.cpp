@@ -13,6 +13,7 @@
 #include "common/Hex.h"
 #include "crypto/CipherOptions.h"
 #include "crypto/OptionButtons.h"
+#include "shell/HelpTexts.h"
 
 namespace vk {
 
@@ -37,6 +38,9 @@ QString Hex(const vkcrypto::Bytes& bytes) { return QString::fromStdString(BytesT
 frmCreateKeyPair::frmCreateKeyPair(CryptoViewHost& host, QWidget* parent) : QWidget(parent), host_(host) {
   setObjectName(QStringLiteral("frmCreateKeyPair"));
   setWindowTitle(QStringLiteral("Create Key Pair"));
+  // It also opens as a dialog of the message view, outside the document
+  // area, so it carries its help text itself.
+  setProperty(kHelpTextProperty, kHelpCreateKeyPair);
   btnKeySize_ = NewMenuButton("btnKeySize", QStringLiteral("Key Size: Not Selected"), this);
   for (const OptionItem& item : KeySizeItems()) {
     QAction* action = btnKeySize_->menu()->addAction(QString::fromLatin1(item.menuCaption));
@@ -72,9 +76,12 @@ frmCreateKeyPair::frmCreateKeyPair(CryptoViewHost& host, QWidget* parent) : QWid
 }
 
 frmCreateKeyPair::~frmCreateKeyPair() {
-  // Closed while working: the worker is waited for by the task, but its
-  // report never comes, so the wait cursor is put back here.
-  if (task_.Running()) QApplication::restoreOverrideCursor();
+  // Closed while working: the task stops the creation at its next prime
+  // candidate, and its report never comes, so the cursor and the status
+  // line are put back here.
+  if (!task_.Running()) return;
+  QApplication::restoreOverrideCursor();
+  host_.SetGeneralStatus(QStringLiteral("Idle"));
 }
 
 void frmCreateKeyPair::SetSelectedKeySize(const QString& key) {
@@ -96,7 +103,7 @@ void frmCreateKeyPair::CreateKeyPair() {
   task_.Start(
       [this, bits] {
         cryptMain_.SetMethod(vkcrypto::Method::kRsa);
-        cryptMain_.CreateKeyPair(bits);
+        cryptMain_.CreateKeyPair(bits, [this](uint64_t, uint64_t) { return !task_.CancelRequested(); });
         createdPublic_ = Hex(cryptMain_.PublicKey());
         createdPrivate_ = Hex(cryptMain_.PrivateKey());
       },

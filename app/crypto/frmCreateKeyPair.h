@@ -46,13 +46,15 @@ class frmCreateKeyPair : public QWidget {
 
   CryptoViewHost& host_;
   vkcrypto::CryptoEngine cryptMain_;
-  BackgroundTask task_;
   QString selectedKeySize_;
   int keySizeBits_ = 0;
   QPointer<QPlainTextEdit> copyKeyToTextBox_;
   // Filled by the worker, read once it has finished.
   QString createdPublic_;
   QString createdPrivate_;
+  // After everything its worker touches: a view closed mid-creation stops
+  // the worker here, before the engine and the results go.
+  BackgroundTask task_;
 
   QToolButton* btnKeySize_;
   QPushButton* btnCreate_;

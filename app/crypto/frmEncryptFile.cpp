@@ -11,6 +11,7 @@
 
 #include "crypto/FileDialogs.h"
 #include "crypto/FilePaths.h"
+#include "settings/ProgramPassword.h"
 
 namespace vk {
 
@@ -118,10 +119,10 @@ void frmEncryptFile::SetDefaultDestination() {
 
 void frmEncryptFile::UpdateEnabled() {
   if (task_.Running()) return;
-  QString password = txtPWD1_->text().trimmed();
-  btnCreateDigest_->setEnabled(!txtSrcFile_->text().trimmed().isEmpty() &&
-                               !txtFileResult_->text().trimmed().isEmpty() && !password.isEmpty() &&
-                               password == txtPWD2_->text().trimmed());
+  QString password = TrimSpaces(txtPWD1_->text());
+  btnCreateDigest_->setEnabled(!TrimSpaces(txtSrcFile_->text()).isEmpty() &&
+                               !TrimSpaces(txtFileResult_->text()).isEmpty() && !password.isEmpty() &&
+                               password == TrimSpaces(txtPWD2_->text()));
 }
 
 void frmEncryptFile::SetRunning(bool running) {

@@ -17,6 +17,7 @@
 #include "common/Hex.h"
 #include "crypto/FileDialogs.h"
 #include "crypto/frmCreateKeyPair.h"
+#include "settings/ProgramPassword.h"
 
 namespace vk {
 
@@ -138,11 +139,11 @@ void frmEncryptMessage::OnAlgorithmChanged(const QString&) { UpdateEnabled(); }
 void frmEncryptMessage::UpdateEnabled() {
   if (task_.Running()) return;
   if (RsaMode()) {
-    btnCreateDigest_->setEnabled(!txtPublicKey_->toPlainText().trimmed().isEmpty());
+    btnCreateDigest_->setEnabled(!TrimSpaces(txtPublicKey_->toPlainText()).isEmpty());
     return;
   }
-  QString password = txtPWD1_->text().trimmed();
-  btnCreateDigest_->setEnabled(!password.isEmpty() && password == txtPWD2_->text().trimmed());
+  QString password = TrimSpaces(txtPWD1_->text());
+  btnCreateDigest_->setEnabled(!password.isEmpty() && password == TrimSpaces(txtPWD2_->text()));
 }
 
 void frmEncryptMessage::CreateKey() {
@@ -162,8 +163,8 @@ void frmEncryptMessage::CreateKey() {
   } else {
     dialog.exec();
   }
-  // A key pair still being made when the dialog closes is waited for: its
-  // worker uses the view's engine.
+  // Closed: the view forgets the box. A key pair still being made stops
+  // when the view goes with the dialog, at once.
   view->SetCopyKeyToTextBox(nullptr);
 }
 
@@ -232,6 +233,14 @@ void frmEncryptMessage::OnFinished(std::exception_ptr error) {
   }
   txtMsgResult_->setPlainText(result_);
   if (!doingDecrypt_) host_.CountMessageEncrypted();
+  // Keys below the advised size still encrypt; the user hears it was weak.
+  if (!doingDecrypt_ && cryptMain_.CurrentMethod() == vkcrypto::Method::kRsa) {
+    const QString warning = QString::fromStdString(cryptMain_.RsaKeyWarning());
+    if (!warning.isEmpty()) {
+      host_.ShowMessage(this, CryptoViewHost::Icon::kWarning, QStringLiteral("Encrypt Message"),
+                        warning.left(1).toUpper() + warning.mid(1) + QStringLiteral("."));
+    }
+  }
   emit ActionFinished(true);
 }
 

@@ -56,10 +56,12 @@ class frmEncryptMessage : public QWidget {
 
   CryptoViewHost& host_;
   vkcrypto::CryptoEngine cryptMain_;
-  BackgroundTask task_;
   bool doingDecrypt_ = false;
   DialogRunner dialogRunner_;
   QString result_;  // written by the worker, shown once it has finished
+  // After everything its worker touches, so that a view closed mid-way
+  // waits for the worker before the engine and the result go.
+  BackgroundTask task_;
 
   QGroupBox* fraMsgSrc_;
   QPlainTextEdit* txtSrcMsg_;

@@ -51,6 +51,8 @@ class AppSettings {
   // view's); without one the file is treated as unreadable.
   void SetStoreCipher(StoreCipher* cipher) { cipher_ = cipher; }
   QString FilePath() const;
+  // The folder of settings.dat and the two stores.
+  const QString& Folder() const { return appFolder_; }
 
   // 0: the file is missing (the user has been told; the caller ends the
   // program); 1: loaded; 2: loaded, and a new installation identifier made.

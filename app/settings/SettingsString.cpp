@@ -71,8 +71,10 @@ bool ParseSettingsBoolean(std::string_view text, bool& value) {
 }
 
 std::string FormatSettingsNumber(double value) {
-  char text[64];
-  auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  // Fixed notation: the shortest form would write 100000 as "1e+05". The
+  // widest finite double in fixed notation needs fewer than 400 characters.
+  char text[400];
+  auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
   if (ec != std::errc()) return "0";
   return std::string(text, end);
 }

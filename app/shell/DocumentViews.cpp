@@ -38,6 +38,8 @@ class ShellServices : public QObject, public CryptoViewHost, public SupportHost 
   }
 
   void AddToRecentFiles(const QString& fileName, const QString& folder, const QString& fileType) override {
+    // The user's choice: without "Maintain File History" nothing is kept.
+    if (!window_.Settings().MaintainHistory()) return;
     if (RecentFilesView* recent = window_.RecentFiles()) recent->AddToRecentFiles(fileName, folder, fileType);
   }
 
@@ -79,7 +81,7 @@ DocumentViewFactories MakeDocumentViewFactories(frmMain& window) {
   factories.newCreateKeyPair = [services](QWidget* oTextBox) -> QWidget* {
     auto* view = new frmCreateKeyPair(*services);
     view->SetCopyKeyToTextBox(qobject_cast<QPlainTextEdit*>(oTextBox));
-    return WithHelp(view, kHelpCreateKeyPair);
+    return view;
   };
   factories.newBugReport = [services]() -> QWidget* { return WithHelp(new frmBugReport(*services), kHelpSupport); };
   return factories;

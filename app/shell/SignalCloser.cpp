@@ -19,9 +19,13 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 volatile std::sig_atomic_t g_received = 0;
+void (*volatile g_lastWords)() = nullptr;
 
 extern "C" void OnTerminationSignal(int signo) {
-  if (g_received > 0) _exit(128 + signo);
+  if (g_received > 0) {
+    if (g_lastWords) g_lastWords();
+    _exit(128 + signo);
+  }
   g_received = g_received + 1;
   const char byte = static_cast<char>(signo);
   ssize_t written = write(g_pipe[1], &byte, 1);
@@ -30,8 +34,9 @@ extern "C" void OnTerminationSignal(int signo) {
 
 }  // namespace
 
-SignalCloser::SignalCloser(std::function<void()> closeProgram, QObject* parent)
+SignalCloser::SignalCloser(std::function<void()> closeProgram, void (*lastWords)(), QObject* parent)
     : QObject(parent), closeProgram_(std::move(closeProgram)) {
+  g_lastWords = lastWords;
   if (g_pipe[0] < 0 && pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
   notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &SignalCloser::Readable);
@@ -41,12 +46,15 @@ SignalCloser::SignalCloser(std::function<void()> closeProgram, QObject* parent)
   action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
 }
 
 SignalCloser::~SignalCloser() {
   signal(SIGTERM, SIG_DFL);
   signal(SIGINT, SIG_DFL);
+  signal(SIGHUP, SIG_DFL);
   g_received = 0;
+  g_lastWords = nullptr;
 }
 
 int SignalCloser::Received() { return g_received; }

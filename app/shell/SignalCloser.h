@@ -1,8 +1,9 @@
 #pragma once
 
-// A session's end (SIGTERM) or a terminal's Ctrl+C (SIGINT) closes the
-// program as its close box would, so the settings are written back; a second
-// signal ends it at once.
+// A session's end (SIGTERM), a terminal's Ctrl+C (SIGINT) or its hang-up
+// (SIGHUP) closes the program as its close box would, so the settings are
+// written back and work under way is cancelled and cleaned up; a second
+// signal ends it at once, after its last words.
 
 #include <functional>
 
@@ -16,7 +17,9 @@ class SignalCloser : public QObject {
   Q_OBJECT
  public:
   // closeProgram runs on the user-interface thread for the first signal.
-  explicit SignalCloser(std::function<void()> closeProgram, QObject* parent = nullptr);
+  // lastWords, if given, runs in the signal handler before a second signal
+  // ends the program, so it may only do what a handler may.
+  explicit SignalCloser(std::function<void()> closeProgram, void (*lastWords)() = nullptr, QObject* parent = nullptr);
   ~SignalCloser() override;
 
   // The number of signals received so far.

@@ -37,8 +37,9 @@ struct StoreViewFactories {
   std::function<PasswordsView*(const QString& appFolder, AppSettings& settings)> passwords;
 };
 
-// The views of which any number may be open; each issue that brings one
-// registers its maker here. Without a maker the procedure opens nothing.
+// The makers of the views of which any number may be open (file, message,
+// key pair, support request); the program sets them in DocumentViews.cpp.
+// Without a maker its dispatch procedure opens nothing.
 struct DocumentViewFactories {
   std::function<QWidget*(bool bDecrypting, const QString& sFileName)> newCryptoFile;
   std::function<QWidget*(bool bDecrypting)> newCryptoMsg;

@@ -1,6 +1,9 @@
 #include "shell/frmMain.h"
 
+#include <algorithm>
+
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDockWidget>
@@ -15,6 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <QWindow>
 
 #include "settings/frmOptions.h"
 #include "shell/HelpTexts.h"
@@ -54,10 +58,12 @@ frmMain::frmMain(QString appFolder, StoreViewFactories stores, PasswordCheck che
   dockMain_->setDocumentMode(true);
   setCentralWidget(dockMain_);
   connect(dockMain_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
-    if (!window || !window->widget() || !info_) return;
-    const QVariant id = window->widget()->property(kHelpTextProperty);
-    if (id.isValid()) info_->ShowHelp(id.toInt());
+    if (window) ShowHelpOf(window->widget());
   });
+  // A view may also open in a dialog of its own (the key pair view of the
+  // message view): its text shows while that dialog is active, and the
+  // active document's again when this window is.
+  connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &frmMain::ShowHelpOfActiveWindow);
 
   dockwinTasks_ = new QDockWidget(QStringLiteral("Tasks"), this);
   dockwinTasks_->setObjectName(QStringLiteral("dockwinTasks"));
@@ -92,7 +98,12 @@ frmMain::frmMain(QString appFolder, StoreViewFactories stores, PasswordCheck che
   CentreOnScreen();
 }
 
-frmMain::~frmMain() { UnloadResidentViews(); }
+frmMain::~frmMain() {
+  UnloadResidentViews();
+  // A view closed mid-way reports to this window as it goes, so the views
+  // go while the window is still whole.
+  qDeleteAll(dockMain_->subWindowList());
+}
 
 void frmMain::CentreOnScreen() {
   const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
@@ -171,6 +182,25 @@ void frmMain::OnActivate() {
 }
 
 void frmMain::SetGeneralStatus(const QString& sValue) { lblGenStatus_->setText(sValue); }
+
+void frmMain::ShowHelpOf(const QWidget* view) {
+  if (!view || !info_) return;
+  const QVariant id = view->property(kHelpTextProperty);
+  if (id.isValid()) info_->ShowHelp(id.toInt());
+}
+
+void frmMain::ShowHelpOfActiveWindow() {
+  const QWidget* active = QApplication::activeWindow();
+  if (!active) return;
+  if (active == this) {
+    if (const QMdiSubWindow* document = dockMain_->activeSubWindow()) ShowHelpOf(document->widget());
+    return;
+  }
+  const QList<QWidget*> inside = active->findChildren<QWidget*>();
+  const auto view = std::find_if(inside.begin(), inside.end(),
+                                 [](const QWidget* w) { return w->property(kHelpTextProperty).isValid(); });
+  if (view != inside.end()) ShowHelpOf(*view);
+}
 
 QMdiSubWindow* frmMain::FindDocument(const QString& key) const {
   if (key.isEmpty()) return nullptr;

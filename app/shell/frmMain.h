@@ -67,6 +67,9 @@ class frmMain : public QMainWindow, public TaskDispatch {
   void ShowResident(const QString& key, const QString& caption, QWidget* view);
   void UnloadResidentViews();
   void ShowInfoClicked();
+  // The information pane follows the view, or the dialog, the user works in.
+  void ShowHelpOf(const QWidget* view);
+  void ShowHelpOfActiveWindow();
 
   QString appFolder_;
   StoreViewFactories stores_;

@@ -1,5 +1,6 @@
 #include "shell/frmVelkorCryptoNow.h"
 
+#include <QDir>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -37,6 +38,9 @@ frmVelkorCryptoNow::frmVelkorCryptoNow(const AppSettings& settings, QWidget* par
                                    fraVersionInfo));
   versionLayout->addRow(QStringLiteral("Copyright:"),
                         ValueLabel("lblCopyright", QString::fromUtf8(kLegalNotice), fraVersionInfo));
+  // Beside the program in a portable copy, in the user's data folder once installed.
+  versionLayout->addRow(QStringLiteral("Data Folder:"),
+                        ValueLabel("lblDataFolder", QDir::toNativeSeparators(settings.Folder()), fraVersionInfo));
 
   auto* fraGenStatus = new QGroupBox(QStringLiteral("General Statistics"), this);
   fraGenStatus->setObjectName(QStringLiteral("fraGenStatus"));

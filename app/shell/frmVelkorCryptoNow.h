@@ -1,6 +1,7 @@
 #pragma once
 
-// The usage summary: version, legal notice and the three counters.
+// The usage summary: version, legal notice, the folder of the program's
+// files and the three counters.
 
 #include <QWidget>
 

@@ -34,7 +34,8 @@ bool TooCostly(const uint8_t* data, size_t size) {
     return false;
   }
   const uint32_t iterations = uint32_t(data[8]) << 24 | uint32_t(data[9]) << 16 | uint32_t(data[10]) << 8 | data[11];
-  return iterations > kMaxFuzzIterations;
+  // Counts above the engine's cap are refused before any derivation.
+  return iterations > kMaxFuzzIterations && iterations <= vkcrypto::detail::kMaxIterations;
 }
 
 vkcrypto::CryptoEngine& SeedEngine() {

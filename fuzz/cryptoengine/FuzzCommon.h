@@ -14,7 +14,8 @@ namespace vkfuzz {
 inline constexpr const char* kPassword = "password";
 inline constexpr uint32_t kMaxFuzzIterations = 1000;
 
-// True when data is password-encrypted with a count above the guard.
+// True when data is password-encrypted with a count above the guard that
+// the engine would still derive with.
 bool TooCostly(const uint8_t* data, size_t size);
 
 // An engine keyed with kPassword and the 512-bit private key of the seeds.

@@ -15,7 +15,6 @@ struct Result {
   std::string sent;
   rssvane::FirewallStep::Outcome outcome{};
   std::string text;
-  bool disconnect = false;
   std::string leftover;
 };
 
@@ -32,7 +31,6 @@ Result Run(const rssvane::FirewallSettings& settings, std::string_view reply, co
     r.sent += step.send;
     r.outcome = step.outcome;
     r.text = step.errorText;
-    r.disconnect = step.disconnect;
     r.leftover += step.leftover;
     if (step.outcome == rssvane::FirewallStep::Outcome::kFailed && step.code != 118) std::abort();
   };
@@ -50,8 +48,7 @@ Result Run(const rssvane::FirewallSettings& settings, std::string_view reply, co
 }
 
 bool Same(const Result& a, const Result& b) {
-  return a.sent == b.sent && a.outcome == b.outcome && a.text == b.text && a.disconnect == b.disconnect &&
-         a.leftover == b.leftover;
+  return a.sent == b.sent && a.outcome == b.outcome && a.text == b.text && a.leftover == b.leftover;
 }
 
 }  // namespace

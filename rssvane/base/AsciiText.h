@@ -22,6 +22,14 @@ constexpr bool IsControlByte(char c) noexcept {
   return b < 32 || b == 127;
 }
 
+// The value of a hexadecimal digit of either case, or -1.
+constexpr int HexDigitValue(char c) noexcept {
+  if (c >= '0' && c <= '9') return c - '0';
+  c = AsciiLower(c);
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
 constexpr bool HasControlByte(std::string_view text) noexcept {
   for (char c : text) {
     if (IsControlByte(c)) return true;

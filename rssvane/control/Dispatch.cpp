@@ -131,6 +131,26 @@ Variant RSS::Invoke(int32_t dispId, DispatchKind kind, const std::vector<Variant
       if (get) return Timeout();
       SetTimeout(int16(0));
       return {};
+    case kDispFirewallType:
+      if (get) return static_cast<int32_t>(FirewallType());
+      SetFirewallType(int32(0));
+      return {};
+    case kDispFirewallHost:
+      if (get) return FirewallHost();
+      SetFirewallHost(text(0));
+      return {};
+    case kDispFirewallPort:
+      if (get) return FirewallPort();
+      SetFirewallPort(int32(0));
+      return {};
+    case kDispFirewallUser:
+      if (get) return FirewallUser();
+      SetFirewallUser(text(0));
+      return {};
+    case kDispFirewallPassword:
+      if (get) return FirewallPassword();
+      SetFirewallPassword(text(0));
+      return {};
     case kDispConfig: return Config(text(0));
     case kDispAddItem: AddItem(text(0), text(1), text(2)); return {};
     case kDispAddNamespace: AddNamespace(text(0), text(1)); return {};

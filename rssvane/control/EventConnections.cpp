@@ -1,6 +1,7 @@
 #include "control/EventConnections.h"
 
 #include <algorithm>
+#include <new>
 #include <tuple>
 #include <type_traits>
 
@@ -85,9 +86,13 @@ bool EventConnections::ToWide(const std::string& narrow, std::u16string& wide) c
   return narrow.empty() || NarrowToWide(narrow, text_.CodePage(), wide);
 }
 
+// What a handler left that cannot come back leaves the argument as it was.
 void EventConnections::ToNarrow(const std::u16string& wide, std::string& narrow) const {
-  std::string converted;
-  if (WideToNarrow(wide, text_.CodePage(), converted)) narrow = std::move(converted);
+  try {
+    std::string converted;
+    if (WideToNarrow(wide, text_.CodePage(), converted)) narrow = std::move(converted);
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 template <typename... Args>
@@ -129,9 +134,22 @@ void EventConnections::Fire(int32_t dispId, void (_IRSSEvents::*handler)(Wide&..
       to = from;
     }
   };
-  bool converted = std::apply([&](auto&... w) { return (convert(narrow, w) && ...); }, wide);
-  if (!converted) return;
-  std::apply([&](auto&... w) { Deliver(dispId, handler, w...); }, wide);
+  // Error reports a failure that the control raises anyway.
+  auto undelivered = [&] {
+    if (!undelivered_ && dispId != kEventError) undelivered_ = FindEvent(dispId);
+  };
+  bool converted = false;
+  try {
+    converted = std::apply([&](auto&... w) { return (convert(narrow, w) && ...); }, wide);
+  } catch (const std::bad_alloc&) {
+  }
+  if (!converted) return undelivered();
+  try {
+    std::apply([&](auto&... w) { Deliver(dispId, handler, w...); }, wide);
+  } catch (const std::bad_alloc&) {
+    // The sinks' copies of the arguments, or a sink itself, ran out.
+    return undelivered();
+  }
   std::apply([&](auto&... w) { (back(w, narrow), ...); }, wide);
 }
 

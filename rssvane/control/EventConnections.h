@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "feed/TextSettings.h"
@@ -14,7 +15,9 @@ namespace rssvane {
 // and the firing of every event to them with the host's wide text (in the
 // control's CodePage) and arguments by reference. What the sinks leave in
 // an argument goes back to the network layer that fired it. An event whose
-// text cannot be converted is not delivered.
+// text cannot be converted (the memory for it is lacking) is not delivered;
+// the control reports the first such event of the kinds that carry text
+// from a peer or the connection (every one but Error) when it next can.
 class EventConnections final : public ComponentEvents {
  public:
   explicit EventConnections(const TextSettings& text) noexcept : text_(text) {}
@@ -24,6 +27,10 @@ class EventConnections final : public ComponentEvents {
   uint32_t Advise(EventDispatch* sink);
   bool Unadvise(uint32_t cookie) noexcept;
   void Clear() noexcept { connections_.clear(); }
+
+  // The first event not delivered since the last take, or null.
+  bool HasUndelivered() const noexcept { return undelivered_ != nullptr; }
+  const EventInfo* TakeUndelivered() noexcept { return std::exchange(undelivered_, nullptr); }
 
   void FireConnected(int16_t& statusCode, std::string& description) override;
   void FireConnectionStatus(std::string& connectionEvent, int16_t& statusCode, std::string& description) override;
@@ -55,6 +62,7 @@ class EventConnections final : public ComponentEvents {
 
   const TextSettings& text_;
   std::vector<Connection> connections_;
+  const EventInfo* undelivered_ = nullptr;
   uint32_t nextCookie_ = 1;
 };
 

@@ -41,6 +41,11 @@ constexpr MemberInfo kMembers[] = {
     Text(kDispChannelTitle, u"ChannelTitle", Section::kChannel, channel_field::kTitle),
     Text(kDispChannelWebMaster, u"ChannelWebMaster", Section::kChannel, channel_field::kWebMaster),
     Property(kDispConnected, u"Connected", 0, false, kRuntime),
+    Property(kDispFirewallHost, u"FirewallHost", 0, false, false),
+    Property(kDispFirewallPassword, u"FirewallPassword", 0, false, false),
+    Property(kDispFirewallPort, u"FirewallPort", 0, false, false),
+    Property(kDispFirewallType, u"FirewallType", 0, false, false),
+    Property(kDispFirewallUser, u"FirewallUser", 0, false, false),
     Property(kDispFollowRedirects, u"FollowRedirects", 0, false, false),
     Property(kDispIdle, u"Idle", 0, true, false),
     Text(kDispImageLink, u"ImageLink", Section::kImage, image_field::kLink),
@@ -92,6 +97,8 @@ bool SameName(std::u16string_view a, std::u16string_view b) noexcept {
 }
 
 }  // namespace
+
+std::span<const MemberInfo> AllMembers() noexcept { return kMembers; }
 
 const MemberInfo* FindMember(int32_t dispId) noexcept {
   for (const MemberInfo& member : kMembers) {

@@ -2,12 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace rssvane {
 
 // The published members of the control that exist so far, with their DISPIDs
-// and what late-bound access needs to know about each.
+// and what late-bound access needs to know about each. The hidden
+// TransferTextB has its number already for its help topic.
 enum : int32_t {
   kDispAccept = 1,
   kDispAuthScheme = 2,
@@ -24,6 +26,11 @@ enum : int32_t {
   kDispChannelTitle = 13,
   kDispChannelWebMaster = 14,
   kDispConnected = 15,
+  kDispFirewallHost = 16,
+  kDispFirewallPassword = 17,
+  kDispFirewallPort = 18,
+  kDispFirewallType = 19,
+  kDispFirewallUser = 20,
   kDispFollowRedirects = 21,
   kDispIdle = 22,
   kDispImageLink = 23,
@@ -53,6 +60,7 @@ enum : int32_t {
   kDispTextInputTitle = 47,
   kDispTimeout = 48,
   kDispUser = 49,
+  kDispTransferTextB = 50,
   kDispConfig = 501,
   kDispAddItem = 502,
   kDispAddNamespace = 503,
@@ -83,6 +91,8 @@ struct MemberInfo {
   const char* attribute;
 };
 
+// Every member, in DISPID order.
+std::span<const MemberInfo> AllMembers() noexcept;
 // The member with that DISPID; every DISPID above is in the table.
 const MemberInfo& MemberByDispId(int32_t dispId) noexcept;
 // The member with that name ignoring ASCII case, or null.

@@ -181,7 +181,9 @@ void RSS::SetConnected(bool value) {
   // Events fire from here; a handler may destroy this control.
   std::shared_ptr<Impl> impl = impl_;
   impl->Start(kDispConnected, Access::kWrite);
+  Impl::FiringCall call = impl->StartFiring(kDispConnected, Access::kWrite);
   impl->CheckNet(value ? impl->net.Connect() : impl->net.Disconnect(0), kDispConnected, Access::kWrite);
+  call.Finish();
 }
 
 int16_t RSS::Timeout() const {
@@ -192,6 +194,63 @@ int16_t RSS::Timeout() const {
 void RSS::SetTimeout(int16_t seconds) {
   impl_->Start(kDispTimeout, Access::kWrite);
   impl_->net.SetTimeoutSeconds(seconds);
+}
+
+// The firewall.
+TFirewallType RSS::FirewallType() const {
+  impl_->Start(kDispFirewallType, Access::kRead);
+  return impl_->net.Firewall().Type();
+}
+
+void RSS::SetFirewallType(int value) {
+  impl_->Start(kDispFirewallType, Access::kWrite);
+  if (value < fwNone || value > fwSOCKS5) {
+    impl_->RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", kDispFirewallType, Access::kWrite);
+  }
+  impl_->net.Firewall().SetType(static_cast<TFirewallType>(value));
+}
+
+std::u16string RSS::FirewallHost() const {
+  impl_->Start(kDispFirewallHost, Access::kRead);
+  return impl_->Wide(impl_->net.Firewall().HostText(), kDispFirewallHost, Access::kRead);
+}
+
+void RSS::SetFirewallHost(std::u16string_view value) {
+  impl_->Start(kDispFirewallHost, Access::kWrite);
+  std::string host = impl_->Narrow(value, kDispFirewallHost, Access::kWrite);
+  impl_->CheckNet(impl_->net.Firewall().SetHost(host), kDispFirewallHost, Access::kWrite);
+}
+
+int32_t RSS::FirewallPort() const {
+  impl_->Start(kDispFirewallPort, Access::kRead);
+  return impl_->net.Firewall().Port();
+}
+
+void RSS::SetFirewallPort(int32_t value) {
+  impl_->Start(kDispFirewallPort, Access::kWrite);
+  impl_->CheckNet(impl_->net.Firewall().SetPort(value), kDispFirewallPort, Access::kWrite);
+}
+
+std::u16string RSS::FirewallUser() const {
+  impl_->Start(kDispFirewallUser, Access::kRead);
+  return impl_->Wide(impl_->net.Firewall().User(), kDispFirewallUser, Access::kRead);
+}
+
+void RSS::SetFirewallUser(std::u16string_view value) {
+  impl_->Start(kDispFirewallUser, Access::kWrite);
+  std::string user = impl_->NarrowWithin(value, FirewallTunnel::kMaxCredentialLength, kDispFirewallUser);
+  impl_->CheckNet(impl_->net.Firewall().SetUser(user), kDispFirewallUser, Access::kWrite);
+}
+
+std::u16string RSS::FirewallPassword() const {
+  impl_->Start(kDispFirewallPassword, Access::kRead);
+  return impl_->Wide(impl_->net.Firewall().Password(), kDispFirewallPassword, Access::kRead);
+}
+
+void RSS::SetFirewallPassword(std::u16string_view value) {
+  impl_->Start(kDispFirewallPassword, Access::kWrite);
+  std::string password = impl_->NarrowWithin(value, FirewallTunnel::kMaxCredentialLength, kDispFirewallPassword);
+  impl_->CheckNet(impl_->net.Firewall().SetPassword(password), kDispFirewallPassword, Access::kWrite);
 }
 
 // HTTP.

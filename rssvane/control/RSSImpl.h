@@ -6,6 +6,7 @@
 #include "base/CodePage.h"
 #include "base/Codes.h"
 #include "control/EventConnections.h"
+#include "control/LiveObjects.h"
 #include "control/Members.h"
 #include "feed/FeedEngine.h"
 #include "http/HttpClient.h"
@@ -41,19 +42,22 @@ struct RSS::Impl {
     net.Destroy();
   }
 
+  LiveObject live;
   FeedEngine engine;
   EventConnections events{engine.Text()};
   HttpClient net;
   bool designMode = false;
+  // Calls under way that fire events while they run (FiringCall).
+  int firingCalls = 0;
 
   // Property reads carry no help reference; writes and methods point at
-  // their topic in the help file.
+  // their topic in the help file (the hidden TransferTextB at one of its own).
   [[noreturn]] void Raise(uint32_t hresult, std::u16string description, int32_t dispId, Access access) const {
     std::u16string helpFile;
     uint32_t context = 0;
     if (access == Access::kWrite) {
       helpFile = kHelpFile;
-      context = 25900 + static_cast<uint32_t>(dispId);
+      context = dispId == kDispTransferTextB ? 35911 : 25900 + static_cast<uint32_t>(dispId);
     } else if (access == Access::kCall) {
       helpFile = kHelpFile;
       context = 45900 + static_cast<uint32_t>(dispId - 500);
@@ -96,6 +100,27 @@ struct RSS::Impl {
     return out;
   }
 
+  // A written text of at most limit bytes in the code page, cut after a
+  // whole character so that it still reads back. No character takes less
+  // than one byte, so the first limit units are all that can be kept.
+  std::string NarrowWithin(std::u16string_view text, size_t limit, int32_t dispId) const {
+    auto dropLast = [&text] {
+      const char16_t high = text.size() >= 2 ? text[text.size() - 2] : 0;
+      const bool pair = high >= 0xD800 && high < 0xDC00 && text.back() >= 0xDC00 && text.back() < 0xE000;
+      text.remove_suffix(pair ? 2 : 1);
+    };
+    if (text.size() > limit) {
+      text = text.substr(0, limit + 1);
+      dropLast();
+    }
+    std::string out = Narrow(text, dispId, Access::kWrite);
+    while (out.size() > limit) {
+      dropLast();
+      out = Narrow(text, dispId, Access::kWrite);
+    }
+    return out;
+  }
+
   std::u16string Wide(std::string_view text, int32_t dispId, Access access) const {
     std::u16string out;
     if (text.empty()) return out;
@@ -103,7 +128,18 @@ struct RSS::Impl {
     return out;
   }
 
+  [[noreturn]] void RaiseUndelivered(const EventInfo& event, int32_t dispId, Access access) const {
+    Raise(kHrOutOfMemory, u"Out of memory while firing " + std::u16string(event.name) + u".", dispId, access);
+  }
+
+  // An event that could not be delivered while no call of the control was
+  // under way (the host was serving the queue) fails the next call, before
+  // it does anything. Calls made from inside an event leave it to the call
+  // that fired the event.
   void Begin(const MemberInfo& member, Access access) {
+    if (firingCalls == 0) {
+      if (const EventInfo* undelivered = events.TakeUndelivered()) RaiseUndelivered(*undelivered, member.dispId, access);
+    }
     engine.ClearError();
     if (access == Access::kRead && member.runtimeOnly && designMode) {
       RaiseInterface(kHrRuntimeOnly, u"Property is runtime only (no supported in design time).", member.dispId, access);
@@ -170,6 +206,45 @@ struct RSS::Impl {
     Begin(member, access);
     return member;
   }
+
+  // Brackets a member that fires events while it runs. An event that it could
+  // not deliver makes the member fail with "Out of memory while firing NAME."
+  // once its work is done (Finish); a member that fails on its own raises its
+  // own error instead. A call made inside another's event owns only what
+  // fails after it started.
+  class FiringCall {
+   public:
+    FiringCall(Impl& impl, int32_t dispId, Access access) noexcept
+        : impl_(impl), dispId_(dispId), access_(access), owns_(!impl.events.HasUndelivered()) {
+      ++impl_.firingCalls;
+    }
+    ~FiringCall() {
+      if (!finished_) {
+        --impl_.firingCalls;
+        if (owns_) impl_.events.TakeUndelivered();
+      }
+    }
+    FiringCall(const FiringCall&) = delete;
+    FiringCall& operator=(const FiringCall&) = delete;
+
+    void Finish() {
+      finished_ = true;
+      --impl_.firingCalls;
+      if (!owns_) return;
+      if (const EventInfo* undelivered = impl_.events.TakeUndelivered()) {
+        impl_.RaiseUndelivered(*undelivered, dispId_, access_);
+      }
+    }
+
+   private:
+    Impl& impl_;
+    int32_t dispId_;
+    Access access_;
+    bool owns_;
+    bool finished_ = false;
+  };
+
+  FiringCall StartFiring(int32_t dispId, Access access) noexcept { return FiringCall(*this, dispId, access); }
 };
 
 // The engine behind a control, for the tools and tests built with the library.

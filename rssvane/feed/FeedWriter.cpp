@@ -4,13 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <string>
 
 #include "base/Codes.h"
+#include "base/FileWrite.h"
 
 namespace rssvane {
 
@@ -106,43 +105,6 @@ bool PutSection(Output& out, const FeedContainer& container, unsigned v, bool al
   if (!PutFields(out, container, v, allowNonRss, kIndent6)) return false;
   out.Put(close);
   return true;
-}
-
-bool WriteAll(int fd, std::string_view text) noexcept {
-  const char* p = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// Opens a new file next to target that no one else uses; -1 when the folder
-// does not let us.
-int CreateTemporaryBeside(const std::string& target, std::string& tempPath) {
-  static std::atomic<unsigned> serial{0};
-  size_t slash = target.rfind('/');
-  std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = folder + "." + base + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
-    int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
 }
 
 // Writes text over the file itself. A regular file is flushed to the disk
@@ -292,13 +254,7 @@ int FeedWriter::WriteFile(FeedState& feed, const char* path) noexcept {
       if (existed) return WriteInPlace(feed, target, text, true);
       return feed.Fail(kErrFileOpen, "Can't open file for writing.");
     }
-    // Make the rename itself durable; a folder that cannot be synced has
-    // still received the complete file.
-    int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-      (void)::fsync(dir);
-      ::close(dir);
-    }
+    SyncFolderOf(target);
   } catch (const std::bad_alloc&) {
     return feed.Fail(kErrOutOfMemory);
   }

@@ -149,7 +149,7 @@ void FirewallNegotiator::ReadTunnelReply(FirewallStep& step) {
   std::string_view header = std::string_view(reply_).substr(0, end);
   if (TunnelGranted(header)) return Complete(step, end);
   while (header.ends_with('\n') || header.ends_with('\r')) header.remove_suffix(1);
-  Fail(step, std::string(header), false);
+  Fail(step, std::string(header));
 }
 
 void FirewallNegotiator::ReadSocks4Reply(FirewallStep& step) {
@@ -249,12 +249,11 @@ void FirewallNegotiator::Complete(FirewallStep& step, size_t replyLength) {
   reply_.clear();
 }
 
-void FirewallNegotiator::Fail(FirewallStep& step, std::string text, bool disconnect) {
+void FirewallNegotiator::Fail(FirewallStep& step, std::string text) {
   negotiating_ = false;
   step.outcome = FirewallStep::Outcome::kFailed;
   step.code = kErrFirewall;
   step.errorText = std::move(text);
-  step.disconnect = disconnect;
   reply_.clear();
 }
 

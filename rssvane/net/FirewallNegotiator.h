@@ -31,11 +31,10 @@ struct FirewallStep {
   Outcome outcome = Outcome::kNegotiating;
   std::string send;  // send these bytes first (not waiting for the negotiation)
   // kFailed: code 118 and text for the Error event and on connected; the
-  // connection is closed when disconnect says so (every failure except a
-  // tunnel the proxy refused, which stays open).
+  // connection is then closed, since nothing it carries could reach the
+  // remote host.
   int code = 0;
   std::string errorText;
-  bool disconnect = false;
   // kCompleted: the bytes that followed the reply, the first of the tunnelled
   // stream, for the line buffer; the line terminator goes after them when
   // leftoverEndedByTerminator.
@@ -55,7 +54,7 @@ inline constexpr size_t kMaxTunnelReplyBytes = 16 * 1024;
 // when the firewall closes. Act on each step: send its bytes, then on
 // kCompleted report the connection complete and put the leftover into the
 // line buffer, on kFailed fire Error with code and text, report the
-// connection failed and close it when asked. Nothing in a step refers to the
+// connection failed and close it. Nothing in a step refers to the
 // negotiator, so a step stays valid after the next call.
 class FirewallNegotiator {
  public:
@@ -81,7 +80,7 @@ class FirewallNegotiator {
   bool SendSocks5Request(FirewallStep& step);
   bool Resolve(std::array<uint8_t, 4>& address, FirewallStep& step);
   void Complete(FirewallStep& step, size_t replyLength);
-  void Fail(FirewallStep& step, std::string text, bool disconnect = true);
+  void Fail(FirewallStep& step, std::string text);
 
   TFirewallType type_ = fwNone;
   std::string remoteHost_;

@@ -1,21 +1,136 @@
 #include "net/FirewallTunnel.h"
 
+#include <array>
+#include <cstring>
+
+#include "base/Codes.h"
+#include "net/NetCodes.h"
 #include "net/TcpConnection.h"
 
 namespace rssvane {
 
-void FirewallTunnel::ConnectCompleted(int error) {
-  negotiating_ = false;
-  owner_.OnConnected(error);
+void FirewallTunnel::SetType(TFirewallType type) noexcept {
+  type_ = type;
+  port_ = type == fwSOCKS4 || type == fwSOCKS5 ? 1080 : 80;
 }
 
-void FirewallTunnel::Received(std::string_view bytes) { owner_.AppendReceived(bytes); }
+int FirewallTunnel::SetHost(std::string_view host) noexcept {
+  owner_.ClearError();
+  return owner_.ResolveHost(host, address_);
+}
+
+std::string FirewallTunnel::HostText() const {
+  if (address_ == 0) return {};
+  std::array<uint8_t, 4> bytes;
+  std::memcpy(bytes.data(), &address_, bytes.size());
+  return std::to_string(bytes[0]) + '.' + std::to_string(bytes[1]) + '.' + std::to_string(bytes[2]) + '.' +
+         std::to_string(bytes[3]);
+}
+
+int FirewallTunnel::SetPort(int32_t port) noexcept {
+  owner_.ClearError();
+  // A larger number would reach another port once cut to 16 bits.
+  if (port < 0 || port > 65535) return owner_.Fail(kErrPortInvalid, "FirewallPort must be a service port number up to 65535.");
+  port_ = port;
+  return 0;
+}
+
+int FirewallTunnel::SetUser(std::string_view user) noexcept {
+  owner_.ClearError();
+  int rc = user_.Assign(user.substr(0, kMaxCredentialLength));
+  return rc ? owner_.Fail(rc, "Out of memory.") : 0;
+}
+
+int FirewallTunnel::SetPassword(std::string_view password) noexcept {
+  owner_.ClearError();
+  int rc = password_.Assign(password.substr(0, kMaxCredentialLength));
+  return rc ? owner_.Fail(rc, "Out of memory.") : 0;
+}
+
+void FirewallTunnel::Connecting() noexcept {
+  connectionType_ = type_;
+  state_ = State::kIdle;
+}
+
+void FirewallTunnel::ConnectCompleted(int error) {
+  if (error != 0) {
+    state_ = State::kIdle;
+    Report("Firewall connection failed.", error);
+    owner_.OnConnected(error);
+    return;
+  }
+  const uint32_t connection = owner_.connection_;
+  state_ = State::kNegotiating;
+  Report("Firewall connection complete.", 0);
+  if (!Still(connection)) return;
+  // SOCKS4, and SOCKS5 for a name without "*", send the remote host's
+  // address; an empty name has none.
+  FirewallResolver resolve = [this](std::string_view host, std::array<uint8_t, 4>& address) {
+    uint32_t found = 0;
+    if (int rc = owner_.ResolveHost(host, found)) return rc;
+    if (found == 0) return static_cast<int>(kWsaHostNotFound);
+    std::memcpy(address.data(), &found, address.size());
+    return 0;
+  };
+  Act(negotiator_.Start({connectionType_, owner_.RemoteHost(), owner_.RemotePort(), User(), Password(), resolve}));
+}
+
+bool FirewallTunnel::Received(std::string_view bytes) { return Act(negotiator_.Data(bytes, false)); }
+
+void FirewallTunnel::FirewallClosed() {
+  if (Negotiating()) Act(negotiator_.Closed());
+}
 
 void FirewallTunnel::Disconnected(int error) {
-  negotiating_ = false;
+  state_ = State::kIdle;
+  Report("Firewall host disconnected.", error);
   owner_.OnDisconnected(error);
 }
 
-bool FirewallTunnel::Ready() const noexcept { return owner_.connected_ && !negotiating_; }
+bool FirewallTunnel::Ready() const noexcept { return owner_.connected_ && state_ == State::kOpen; }
+
+bool FirewallTunnel::Act(const FirewallStep& step) {
+  const uint32_t connection = owner_.connection_;
+  if (!step.send.empty()) {
+    // A few hundred bytes into a fresh socket: anything short of all of
+    // them is a broken connection.
+    if (int rc = owner_.Send(step.send.data(), step.send.size(), false)) {
+      Refuse(kErrFirewall, "The firewall request could not be sent: " + DescriptionForCode(rc, {}));
+      return false;
+    }
+  }
+  switch (step.outcome) {
+    case FirewallStep::Outcome::kNegotiating: return false;
+    case FirewallStep::Outcome::kFailed: Refuse(step.code, step.errorText); return false;
+    case FirewallStep::Outcome::kCompleted: break;
+  }
+  // The first bytes of the stream may have come with the reply. They came
+  // in one receive into the line buffer's free space, so they fit.
+  if (!owner_.AppendReceived(step.leftover)) {
+    Refuse(kErrFirewall, "The bytes after the firewall's reply do not fit into the line buffer.");
+    return false;
+  }
+  state_ = State::kOpen;
+  owner_.OnConnected(0);
+  return Still(connection) && state_ == State::kOpen;
+}
+
+void FirewallTunnel::Refuse(int code, std::string_view text) {
+  const uint32_t connection = owner_.connection_;
+  state_ = State::kRefused;
+  owner_.Fail(code, text);
+  owner_.OnError(code, text);
+  if (!Still(connection)) return;
+  owner_.OnConnected(code);
+  if (Still(connection)) owner_.Disconnect(0);
+}
+
+void FirewallTunnel::Report(std::string_view status, int code) {
+  if (connectionType_ != fwNone) owner_.FireConnectionStatus(status, code);
+}
+
+bool FirewallTunnel::Still(uint32_t connection) const noexcept {
+  return owner_.connection_ == connection && owner_.socket_ != kInvalidSocket && !owner_.closePending_;
+}
 
 }  // namespace rssvane

@@ -43,6 +43,11 @@ int TcpConnection::SetRemoteHost(std::string_view host) {
     return Fail(kErrRemoteHostBusy, "You cannot change the RemoteHost at this time. A connection is in progress.");
   }
   if (remoteHost_.Assign(host) != 0) return Fail(kErrOutOfMemory, "Out of memory.");
+  resolveAtConnect_ = tunnel_.Type() != fwNone;
+  if (resolveAtConnect_) {
+    remoteAddress_ = 0;
+    return 0;
+  }
   return ResolveHost(host, remoteAddress_);
 }
 
@@ -65,19 +70,32 @@ int TcpConnection::Connect() {
   }
   closePending_ = false;
   buffer_.Clear();
-  if (remoteAddress_ == 0) return Fail(kErrAddressZero, "The RemoteHost address is invalid (0.0.0.0).");
-  if (remotePort_ == 0) {
-    return Fail(kErrPortInvalid, "RemotePort can't be zero. Please specify a valid service port number.");
+  const bool viaFirewall = tunnel_.Type() != fwNone;
+  // A host set while a firewall was, which is gone now.
+  if (!viaFirewall && resolveAtConnect_) {
+    if (int rc = ResolveHost(remoteHost_.View(), remoteAddress_)) return rc;
+    resolveAtConnect_ = false;
+  }
+  const uint32_t address = viaFirewall ? tunnel_.Address() : remoteAddress_;
+  const int32_t port = viaFirewall ? tunnel_.Port() : remotePort_;
+  if (address == 0) {
+    return Fail(kErrAddressZero, viaFirewall ? "The FirewallHost address is invalid (0.0.0.0)."
+                                             : "The RemoteHost address is invalid (0.0.0.0).");
+  }
+  if (port == 0) {
+    return Fail(kErrPortInvalid, viaFirewall ? "The FirewallPort is invalid (0)."
+                                             : "RemotePort can't be zero. Please specify a valid service port number.");
   }
   connected_ = false;
   ++connection_;
+  tunnel_.Connecting();
   const SocketEntryTable& api = Sockets();
   Socket s = api.socket(AF_INET, SOCK_STREAM, 0);
   if (s == kInvalidSocket) return FailSocket(api.WSAGetLastError());
   socket_ = s;
   if (api.bind(s, 0, 0) != 0 || ApplyOptions() != 0 ||
       api.WSAAsyncSelect(s, Window(), kSocketNotify, kFdRead | kFdWrite | kFdConnect | kFdClose) != 0 ||
-      (api.connect(s, remoteAddress_, HostToNetwork16(static_cast<uint16_t>(remotePort_))) != 0 &&
+      (api.connect(s, address, HostToNetwork16(static_cast<uint16_t>(port))) != 0 &&
        api.WSAGetLastError() != kWsaWouldBlock)) {
     int code = api.WSAGetLastError();
     Reset();
@@ -120,7 +138,8 @@ int TcpConnection::Disconnect(int32_t code) {
 
 int TcpConnection::FinishDisconnect(int32_t code) {
   closePending_ = false;
-  if (acceptData_) {
+  // Nothing a firewall still negotiating sends is for the layers above.
+  if (acceptData_ && !tunnel_.Negotiating()) {
     reading_ = true;
     ReadPass(1);
     reading_ = false;
@@ -264,7 +283,10 @@ int TcpConnection::ReadPass(int mode) {
   const SocketEntryTable& api = Sockets();
   std::string_view line;
   for (;;) {
-    if (socket_ == kInvalidSocket || (!acceptData_ && !tunnel_.Negotiating()) || InterruptRequested()) return 0;
+    if (socket_ == kInvalidSocket || tunnel_.Refused() || (!acceptData_ && !tunnel_.Negotiating()) ||
+        InterruptRequested()) {
+      return 0;
+    }
     while (buffer_.TakeLine(line)) {
       if (!Deliver(line, true)) return 0;
     }
@@ -279,11 +301,19 @@ int TcpConnection::ReadPass(int mode) {
     if (n < 0) {
       int code = api.WSAGetLastError();
       if (!IsQuietReceiveError(code)) OnError(code, "socket error in recv: " + std::to_string(code));
+      if (code != kWsaWouldBlock) tunnel_.FirewallClosed();
       return code;
     }
-    if (n > 0 && tunnel_.Negotiating()) {
+    if (tunnel_.Negotiating()) {
+      if (n == 0) {
+        tunnel_.FirewallClosed();
+        return 0;
+      }
       NoteActivity();
-      tunnel_.Received({space.data(), static_cast<size_t>(n)});
+      // The pass goes on while the reply is incomplete, and once it is
+      // complete to deliver the first bytes of the stream that came with it
+      // (the tunnel put them into the line buffer).
+      if (tunnel_.Received({space.data(), static_cast<size_t>(n)}) || tunnel_.Negotiating()) continue;
       return 0;
     }
     buffer_.Commit(static_cast<size_t>(n));

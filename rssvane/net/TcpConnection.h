@@ -30,6 +30,8 @@ class TcpConnection : public SocketObject {
 
   // Resolved at once; refused with 101 while a socket exists. A name that
   // does not resolve leaves no address, so connecting fails with 102.
+  // Through a firewall the name is not looked up here: the connection goes
+  // to the firewall host, and the tunnel names the remote host to it.
   int SetRemoteHost(std::string_view host);
   std::string_view RemoteHost() const noexcept { return remoteHost_.View(); }
   // 0 to 65535; refused with 100 while a socket exists.
@@ -44,6 +46,11 @@ class TcpConnection : public SocketObject {
   int Disconnect(int32_t code);
   // Connected and out of the firewall negotiation.
   bool Connected() const noexcept { return tunnel_.Ready(); }
+  // The firewall settings: FirewallType, FirewallHost, FirewallPort,
+  // FirewallUser and FirewallPassword. A change applies from the next
+  // connect on.
+  FirewallTunnel& Firewall() noexcept { return tunnel_; }
+  const FirewallTunnel& Firewall() const noexcept { return tunnel_; }
 
   // Sends what the socket takes now: 0 when all of it, 10035 when only
   // LastSendCount bytes, 10057 when not connected (requireReady: not out of
@@ -119,6 +126,7 @@ class TcpConnection : public SocketObject {
   Socket socket_ = kInvalidSocket;
   uint32_t remoteAddress_ = 0;
   GrowString remoteHost_;
+  bool resolveAtConnect_ = false;  // set through a firewall, and not looked up yet
   int32_t remotePort_ = 0;
   uint32_t lastSendCount_ = 0;
   uint32_t connection_ = 0;  // counts connects, to tell connections apart

@@ -78,12 +78,13 @@ TEST(SettingsString, AWrittenStringReadsBackToEveryField) {
   f.EnableNewsFeed = false;
   f.FilesEncrypted = 123456789;
   f.MaintainHistory = true;
-  f.MessagesEncrypted = 42;
+  f.MessagesEncrypted = 100000;  // round numbers in the shortest notation would read "1e+05"
   f.ProgramPWD = "$v1$c2FsdA$aGFzaA";
-  f.TotalPasswords = 2000;
+  f.TotalPasswords = 9007199254740992;  // 2^53, the last count a double holds exactly
   f.UseProgPWD = true;
   const std::string text = BuildSettingsString(f);
-  EXPECT_EQ(text, "{00000000-0000-4000-8000-000000000001}|-1|0|123456789||-1|42|$v1$c2FsdA$aGFzaA|2000|-1|");
+  EXPECT_EQ(text, "{00000000-0000-4000-8000-000000000001}|-1|0|123456789||-1|100000|$v1$c2FsdA$aGFzaA|"
+                  "9007199254740992|-1|");
   SettingsFields g;
   ParseSettingsString(text, g);
   EXPECT_EQ(BuildSettingsString(g), text);

@@ -133,8 +133,11 @@ TEST_F(ShellTest, AnEmptySettingsFileStartsInOrderShowsTheSummaryAndIsWrittenAtE
   EXPECT_TRUE(InfoText(*window).startsWith(QStringLiteral("Velkor Crypto Now")));
   EXPECT_EQ(Find<QLabel>(window.get(), "lblFilesEnc")->text(), QStringLiteral("None"));
   EXPECT_EQ(Find<QLabel>(window.get(), "lblVer")->text(), QStringLiteral("1.0.1"));
+  EXPECT_EQ(Find<QLabel>(window.get(), "lblDataFolder")->text(), dir_.path());
   window->Settings().SetFilesEncrypted(1);
   EXPECT_EQ(Find<QLabel>(window.get(), "lblFilesEnc")->text(), QStringLiteral("1"));
+  window->Settings().SetFilesEncrypted(300000);
+  EXPECT_EQ(Find<QLabel>(window.get(), "lblFilesEnc")->text(), QStringLiteral("300000"));
 
   // Activating the window again repeats nothing.
   window->OnActivate();
@@ -145,7 +148,7 @@ TEST_F(ShellTest, AnEmptySettingsFileStartsInOrderShowsTheSummaryAndIsWrittenAtE
 
   const QString guid = window->Settings().AppGUID();
   window->close();
-  EXPECT_EQ(ReadSettings(), guid.toLatin1() + "|0|0|1||0|0||0|0|");
+  EXPECT_EQ(ReadSettings(), guid.toLatin1() + "|0|0|300000||0|0||0|0|");
 }
 
 TEST_F(ShellTest, TheLoginLetsInOnlyTheRightPasswordAndCancelEndsTheProgram) {
@@ -211,7 +214,7 @@ TEST_F(ShellTest, TheTaskPaneDispatchesEveryItemAndResidentViewsOpenOnce) {
   EXPECT_EQ(ActiveCaption(*window), QStringLiteral("Decrypt Message"));
   click("CREATE_KEY_PAIR");
   EXPECT_EQ(ActiveCaption(*window), QStringLiteral("Create Key Pair"));
-  click("VELKOR_CRYPTO_SUPPORT");  // no support view in this program yet: nothing opens
+  click("VELKOR_CRYPTO_SUPPORT");  // this window was given no support view maker: nothing opens
   EXPECT_EQ(ActiveCaption(*window), QStringLiteral("Create Key Pair"));
 
   window->DoNewCryptoFile(true, QStringLiteral("/home/u/a.vkf"));

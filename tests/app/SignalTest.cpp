@@ -1,12 +1,16 @@
-// SIGTERM and SIGINT close the program as its close box does; a second
-// signal ends it at once; without a display the program says what to do.
+// SIGTERM, SIGINT and SIGHUP close the program as its close box does; a
+// second signal ends it at once, after its last words; without a display the
+// program says what to do; a running program dumps no core.
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -54,6 +58,37 @@ TEST(SignalsDeathTest, ASecondSignalEndsTheProgramAtOnce) {
       ::testing::ExitedWithCode(128 + SIGINT), "");
 }
 
+// The last words stand for the removal of unfinished files: a file made in
+// the handler shows that they ran.
+const char* g_marker = nullptr;
+void LeaveMarker() {
+  const int fd = ::open(g_marker, O_WRONLY | O_CREAT, 0600);
+  if (fd >= 0) ::close(fd);
+}
+
+TEST(SignalsDeathTest, AHangUpClosesTooAndASecondSignalSaysItsLastWords) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The child runs this body again from the start: the parent's folder
+  // reaches it through the environment.
+  QTemporaryDir dir;
+  if (std::getenv("VK_TEST_LAST_WORDS") == nullptr) {
+    ::setenv("VK_TEST_LAST_WORDS", QFile::encodeName(dir.filePath(QStringLiteral("last-words"))).constData(), 1);
+  }
+  const QByteArray marker = std::getenv("VK_TEST_LAST_WORDS");
+  g_marker = marker.constData();
+  EXPECT_EXIT(
+      {
+        SignalCloser closer([] {}, LeaveMarker);
+        raise(SIGHUP);
+        if (SignalCloser::Received() != 1) std::_Exit(1);
+        raise(SIGHUP);
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(128 + SIGHUP), "");
+  ::unsetenv("VK_TEST_LAST_WORDS");
+  EXPECT_TRUE(QFileInfo::exists(QString::fromLocal8Bit(marker)));
+}
+
 TEST(Program, WithoutADisplayItSaysHowToRunUnderXvfbAndTheBuildShipsSettings) {
   const QString program = QStringLiteral(VK_TEST_PROGRAM);
   EXPECT_TRUE(QFileInfo::exists(QFileInfo(program).dir().filePath(QStringLiteral("settings.dat"))));
@@ -88,6 +123,9 @@ TEST(Program, SigtermEndsARunningProgramCleanlyWithItsSettingsWritten) {
   // Start-up has no outward sign; give it ample time even on a busy machine.
   process.waitForFinished(4000);
   ASSERT_EQ(process.state(), QProcess::Running);
+  QFile limits(QStringLiteral("/proc/%1/limits").arg(process.processId()));
+  ASSERT_TRUE(limits.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("Max core file size +0 +0 ")).match(limits.readAll()).hasMatch());
   ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
   ASSERT_TRUE(process.waitForFinished(30000));
   EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
 #include <vector>
 
 #include "ControlTestSupport.h"
+#include "control/Members.h"
 #include "rssvane/RSS.h"
 
 namespace rssvane {
@@ -67,6 +70,46 @@ TEST(Dispatch, LateBoundFailuresCarryTheirNumbers) {
   EXPECT_EQ(write.description, u"Invalid item index.");
   EXPECT_EQ(RaisedBy([&] { rss.Invoke(u"RSSVersion", Kind::kPropertyPut, {Variant(int32_t{4})}); }).hresult,
             0x800A017Cu);
+}
+
+// Over every member the control has: the reads that need run time refuse at
+// design time (with no help reference, as reads have none), all others work
+// there, and every write and call names its own help topic.
+TEST(Dispatch, EveryMemberRefusesAtDesignTimeExactlyTheRuntimeReadsAndNamesItsHelpTopic) {
+  const std::set<std::u16string_view> runtimeOnly = {
+      u"ChannelCategoryDomain", u"Connected", u"ItemAuthor", u"ItemCategory", u"ItemCategoryDomain",
+      u"ItemComments", u"ItemCount", u"ItemDescription", u"ItemGuid", u"ItemLink", u"ItemPubDate",
+      u"ItemSource", u"ItemSourceURL", u"ItemTitle", u"NamespaceCount", u"NamespacePrefixes", u"Namespaces",
+      u"RSSData", u"TransferTextB"};
+  RSS rss;
+  rss.AddItem(u"t", u"d", u"l");
+  rss.AddNamespace(u"p", u"urn:p");
+  rss.SetDesignMode(true);
+  for (const MemberInfo& member : AllMembers()) {
+    SCOPED_TRACE(Utf8(std::u16string(member.name)));
+    if (member.isMethod) {
+      std::vector<Variant> tooMany(member.parameters + 1u, Variant(u"1"));
+      Raised call = RaisedBy([&] { rss.Invoke(member.dispId, Kind::kMethod, tooMany); });
+      EXPECT_EQ(call.number, 450);
+      EXPECT_EQ(call.helpFile, u"kestrix.chm");
+      EXPECT_EQ(call.helpContext, 45900u + static_cast<uint32_t>(member.dispId - 500));
+      continue;
+    }
+    const std::vector<Variant> index(member.parameters, Variant(int16_t{1}));
+    if (runtimeOnly.count(member.name)) {
+      Raised read = RaisedBy([&] { rss.Invoke(member.dispId, Kind::kPropertyGet, index); });
+      EXPECT_EQ(read.hresult, 0x800A018Au);
+      EXPECT_EQ(read.description, u"Property is runtime only (no supported in design time).");
+      EXPECT_EQ(read.helpFile, u"");
+      EXPECT_EQ(read.helpContext, 0u);
+    } else {
+      EXPECT_NO_THROW(rss.Invoke(member.dispId, Kind::kPropertyGet, index));
+    }
+    Raised write = RaisedBy([&] { rss.Invoke(member.dispId, Kind::kPropertyPut, {}); });
+    EXPECT_EQ(write.helpFile, u"kestrix.chm");
+    EXPECT_EQ(write.helpContext,
+              member.dispId == kDispTransferTextB ? 35911u : 25900u + static_cast<uint32_t>(member.dispId));
+  }
 }
 
 TEST(Variant, CoercesArgumentsAsAnAutomationHostDoes) {

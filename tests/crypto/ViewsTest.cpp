@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QRegularExpression>
@@ -154,9 +155,16 @@ TEST(FileView, TheActionNeedsBothPathsAndMatchingPasswordsAfterTrimming) {
   EXPECT_FALSE(action->isEnabled());
   SetPasswords(view, "   ", "   ");
   EXPECT_FALSE(action->isEnabled());
+  // Spaces only are trimmed: a tab is part of what was typed.
+  SetPasswords(view, "secret\t", "secret");
+  EXPECT_FALSE(action->isEnabled());
+  SetPasswords(view, "\t", "\t");
+  EXPECT_TRUE(action->isEnabled());
   SetPasswords(view, "x", "x");
   Child<QLineEdit>(view, "txtFileResult")->setText("  ");
   EXPECT_FALSE(action->isEnabled());
+  Child<QLineEdit>(view, "txtFileResult")->setText("\t");
+  EXPECT_TRUE(action->isEnabled());
 }
 
 TEST(FileView, EncryptsRecordsAndCountsThenDecryptsBack) {
@@ -307,6 +315,8 @@ TEST(MessageView, EncryptsToUpperCaseHexCountsAndDecryptsBack) {
   EXPECT_EQ(Child<QPlainTextEdit>(decrypt, "txtMsgResult")->toPlainText(), "Meet at noon \u00e9\u65e5");
   EXPECT_EQ(host.messagesEncrypted, 1);
 
+  SetPasswords(decrypt, " pw\t", " pw");  // only spaces are trimmed
+  EXPECT_FALSE(Child<QPushButton>(decrypt, "btnCreateDigest")->isEnabled());
   SetPasswords(decrypt, "pw", "pw");  // the engine must get " pw" to succeed
   Child<QPushButton>(decrypt, "btnCreateDigest")->click();
   ASSERT_TRUE(WaitFor(decrypt, &frmEncryptMessage::ActionFinished));
@@ -350,6 +360,10 @@ TEST(MessageView, RsaThroughCreateKeyCopyKeyBackAndAPastedPrivateKey) {
   QString sealed = Child<QPlainTextEdit>(encrypt, "txtMsgResult")->toPlainText();
   ASSERT_FALSE(sealed.isEmpty());
   EXPECT_EQ(host.messagesEncrypted, 1);
+  // The view's default key size encrypts, with a warning.
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].icon, CryptoViewHost::Icon::kWarning);
+  EXPECT_EQ(host.messages[0].text, "A key of 1024 bits is weak: use a key of 2048 bits or more.");
 
   frmEncryptMessage decrypt(host);
   decrypt.SetDoingDecrypt(true);
@@ -399,6 +413,27 @@ TEST(KeyPairView, CreatesPairsReplacesThemAndOffersNoCopyWithoutATarget) {
   Child<QPushButton>(view, "btnCreate")->click();
   ASSERT_TRUE(WaitFor(view, &frmCreateKeyPair::KeyPairFinished));
   EXPECT_NE(Child<QPlainTextEdit>(view, "txtPublicKey")->toPlainText(), first);
+}
+
+TEST(KeyPairView, ClosingTheDialogMidCreationReturnsAtOnceAndLeavesNothingBehind) {
+  FakeHost host;
+  frmEncryptMessage encrypt(host);
+  encrypt.Options().SetSelectedEncAlgo("ALGO_RSA");
+  encrypt.SetDialogRunner([&](QDialog&, frmCreateKeyPair& keys) {
+    keys.SetSelectedKeySize("KEYSIZE_7128");  // many seconds of work on any machine
+    Child<QPushButton>(keys, "btnCreate")->click();
+    ASSERT_TRUE(keys.Busy());
+  });
+  QElapsedTimer closing;
+  closing.start();
+  Child<QPushButton>(encrypt, "btnCreateKeyPair")->click();
+  // Waiting for the pair took 7 to 15 s here; a stop takes one prime candidate.
+  EXPECT_LT(closing.elapsed(), 3000);
+  QApplication::processEvents();
+  EXPECT_TRUE(Child<QPlainTextEdit>(encrypt, "txtPublicKey")->toPlainText().isEmpty());
+  EXPECT_EQ(host.statuses, (QStringList{"Creating Key Pair...", "Idle"}));
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST(Screenshots, EachViewInBothModes) {

@@ -8,6 +8,7 @@
 
 #include "TestFolder.h"
 #include "cryptoengine/Format.h"
+#include "cryptoengine/Kdf.h"
 #include "cryptoengine/SafeFile.h"
 #include "vk/Version.h"
 
@@ -214,6 +215,34 @@ TEST(Files, ProgressReportsAndCancelLeavesNothing) {
   seen = 0;
   EXPECT_THROW(engine.EncryptFile(folder.File("big"), folder.File("other.vkf"), cancelAtThird), EngineError);
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"big", "big.vkf"}));
+}
+
+// A derivation at a high count takes seconds and may come from a file's
+// header: the progress callback hears from it, and can stop it.
+TEST(Files, TheKeyDerivationReportsProgressAndCanBeCancelled) {
+  testing::TestFolder folder;
+  testing::WriteFile(folder.File("plain"), Text("some text"));
+  CryptoEngine writer;
+  SetUpEngine(writer, {Method::kRijndael, 128, HashingMethod::kHaval, 128}, "pw");
+  writer.SetKdfIterationsForTesting(4 * detail::kTickIterations + 1);
+  int atStart = 0;
+  writer.EncryptFile(folder.File("plain"), folder.File("sealed.vkf"), [&](uint64_t done, uint64_t total) {
+    atStart += done == 0 && total == 9;
+    return true;
+  });
+  EXPECT_EQ(atStart, 4 + 1);  // four during the derivation, one before the data
+
+  CryptoEngine reader;
+  reader.SetSecretKeyFromPassPhrase("pw", 128);
+  int calls = 0;
+  try {
+    reader.DecryptFile(folder.File("sealed.vkf"), folder.File("back"), [&](uint64_t, uint64_t) { return ++calls < 2; });
+    ADD_FAILURE() << "not cancelled";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.Kind(), ErrorKind::kCancelled);
+  }
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"plain", "sealed.vkf"}));
 }
 
 TEST(Files, UnopenableFilesNameThePathAndTheReason) {

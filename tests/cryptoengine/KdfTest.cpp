@@ -4,7 +4,9 @@
 #include <cryptopp/sha.h>
 #include <gtest/gtest.h>
 #include <mhash.h>
+#include <pthread.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "TestFolder.h"
@@ -111,6 +113,39 @@ TEST(Pbkdf2, HavalFirstBlockIsMhashHmac) {
   // The documented vector of the derivation over HAVAL (docs/engine-format.md).
   EXPECT_EQ(Pbkdf2Hex(HashingMethod::kHaval, 128, "password", "salt", 2, 32),
             "E0D8A8DE9E506A7FC15EDFF7EF588B6A70D556165458B56FEB7C870592E9E1F7");
+}
+
+// The derivation runs on a stack the test owns, which is searched afterwards
+// for the password and for the two HMAC pads made from it.
+TEST(Pbkdf2, LeavesNoCopyOfThePasswordOnTheStack) {
+  static const std::string password = "correct horse battery staple";
+  for (const auto& [hashing, bits] : {std::pair(HashingMethod::kHaval, 256), std::pair(HashingMethod::kHaval, 128),
+                                      std::pair(HashingMethod::kSha2, 160), std::pair(HashingMethod::kSha2, 512)}) {
+    static HashingMethod runHashing;
+    static int runBits;
+    runHashing = hashing;
+    runBits = bits;
+    std::vector<uint8_t> stack(1 << 20, 0);
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstack(&attributes, stack.data(), stack.size());
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, &attributes,
+                             [](void*) -> void* {
+                               uint8_t key[32];
+                               detail::Pbkdf2(runHashing, runBits, password, reinterpret_cast<const uint8_t*>("salt"),
+                                              4, 3, key, sizeof key);
+                               return nullptr;
+                             },
+                             nullptr),
+              0);
+    pthread_join(thread, nullptr);
+    for (uint8_t mask : {0x00, 0x36, 0x5c}) {
+      std::string form = password.substr(0, 12);
+      for (char& c : form) c = char(c ^ mask);
+      EXPECT_EQ(std::search(stack.begin(), stack.end(), form.begin(), form.end()), stack.end()) << bits << "/" << int(mask);
+    }
+  }
 }
 
 TEST(Pbkdf2, DefaultCountsFollowCurrentGuidance) {

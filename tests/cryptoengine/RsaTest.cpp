@@ -67,28 +67,49 @@ TEST(KeyPairs, EverySizeLoadsBackAndOpensslAcceptsIt) {
     EXPECT_EQ(RunCommand("openssl rsa -inform DER -check -noout -in " + priv), "RSA key ok\n") << bits;
     EXPECT_EQ(RunCommand("openssl rsa -inform DER -in " + priv + " -noout -modulus"), modulus) << bits;
 
-    if (bits >= 512) {
-      CryptoEngine sender;
-      sender.SetMethod(Method::kRsa);
-      sender.SetPublicKey(publicKey);
+    CryptoEngine sender;
+    sender.SetMethod(Method::kRsa);
+    sender.SetPublicKey(publicKey);
+    EXPECT_EQ(sender.PublicKeyBits(), bits);
+    if (bits >= 1024) {
       for (const Bytes& message : {Bytes(), Text("x"), Bytes(100000, 0xA5)}) {
         const Bytes sealed = sender.EncryptBuffer(message);
         ASSERT_EQ(sealed.size(), 7 + size_t(bits + 7) / 8 + message.size() + 16) << bits;
-        EXPECT_EQ(sealed[4], bits >= 1024 ? 1 : 2) << bits;
+        EXPECT_EQ(sealed[4], 1) << bits;
         EXPECT_EQ(loaded.DecryptBuffer(sealed), message) << bits;
       }
-    } else {
-      try {
-        engine.EncryptBuffer(Text("x"));
-        ADD_FAILURE() << bits << ": encrypted";
-      } catch (const EngineError& e) {
-        EXPECT_EQ(e.Kind(), ErrorKind::kKeyTooSmall);
-        EXPECT_STREQ(e.what(), "key too small to encrypt with");
-      }
+      EXPECT_EQ(sender.RsaKeyWarning(),
+                bits < 2048 ? "a key of 1024 bits is weak: use a key of 2048 bits or more" : "")
+          << bits;
+      continue;
+    }
+    try {
+      sender.EncryptBuffer(Text("x"));
+      ADD_FAILURE() << bits << ": encrypted";
+    } catch (const EngineError& e) {
+      EXPECT_EQ(e.Kind(), ErrorKind::kKeyTooSmall);
+      EXPECT_STREQ(e.what(), "too small to protect a message: use a key of 2048 bits or more");
     }
   }
   EXPECT_EQ(KindOf([] { CryptoEngine().CreateKeyPair(7168); }), ErrorKind::kUsage);
   EXPECT_EQ(KindOf([] { CryptoEngine().CreateKeyPair(1000); }), ErrorKind::kUsage);
+}
+
+TEST(KeyPairs, ACreationStopsWhenAskedAndKeepsTheKeysItHad) {
+  CryptoEngine engine;
+  engine.SetMethod(Method::kRsa);
+  engine.CreateKeyPair(512);
+  const Bytes before = engine.PrivateKey();
+  // Each of the two primes asks at least once, so a stop on the second ask
+  // always comes before the pair is done.
+  int asked = 0;
+  const Progress stopOnSecond = [&](uint64_t done, uint64_t total) {
+    EXPECT_EQ(done + total, 0u);
+    return ++asked < 2;
+  };
+  EXPECT_EQ(KindOf([&] { engine.CreateKeyPair(7128, stopOnSecond); }), ErrorKind::kCancelled);
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(engine.PrivateKey(), before);
 }
 
 TEST(KeyPairs, OpensslKeysLoadAndDecryptOurMessages) {

@@ -5,12 +5,19 @@
 #include "cryptoengine/SafeFile.h"
 
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstddef>
 
 #include "TestFolder.h"
+#include "cryptoengine/ProcessSafety.h"
 
 namespace vkcrypto {
 namespace {
@@ -18,6 +25,85 @@ namespace {
 using detail::ReplacingFile;
 using testing::Pattern;
 using testing::TestFolder;
+
+mode_t ModeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// A process killed before Commit leaves nothing: the file being written has
+// no name. What replaces a setuid program is not setuid; a new file is private.
+TEST(ReplacingFile, TheTemporaryFileHasNoNameAndOnlyPermissionBitsPassOn) {
+  TestFolder disk(TestFolder::Place::kDisk);
+  TestFolder memory;
+  for (const TestFolder* folder : {&disk, &memory}) {
+    const std::string path = folder->File("program");
+    testing::WriteFile(path, testing::Text("old"));
+    ASSERT_EQ(::chmod(path.c_str(), 06755), 0);
+    ReplacingFile file(path);
+    const Bytes data = Pattern(ReplacingFile::kBlockSize + 5, 1);  // a block is on disk before Commit
+    file.Write(data.data(), data.size());
+    EXPECT_EQ(folder->Names(), std::vector<std::string>{"program"}) << path;
+    file.Commit();
+    EXPECT_EQ(ModeOf(path), 0755u) << path;
+    ReplacingFile(folder->File("new")).Commit();
+    EXPECT_EQ(ModeOf(folder->File("new")), 0600u) << path;
+  }
+}
+
+// Where a file system has no unnamed files: the named one is private until
+// Commit, and the clean-up a signal handler calls removes it.
+TEST(ReplacingFile, ANamedTemporaryIsPrivateAndRemovedByTheSignalCleanUp) {
+  TestFolder folder;
+  const std::string path = folder.File("plain.txt");
+  testing::WriteFile(path, testing::Text("old"));
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+  {
+    ReplacingFile file(path, ReplacingFile::Temporary::kNamed);
+    file.Write(reinterpret_cast<const uint8_t*>("new"), 3);
+    const std::vector<std::string> names = folder.Names();
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0].rfind(".plain.txt.vktmp-", 0), 0u) << names[0];
+    EXPECT_EQ(ModeOf(folder.File(names[0])), 0600u);
+    RemoveUnfinishedFiles();
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"plain.txt"});
+  }
+  EXPECT_EQ(testing::ReadFile(path), testing::Text("old"));
+}
+
+// Replaces path with fchmod refused by a seccomp filter and exits with 3
+// when that fails with the reason and leaves the old file.
+[[noreturn]] void ReplaceWithoutFchmod(const std::string& path) {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_fchmod, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+    std::_Exit(2);
+  }
+  try {
+    ReplacingFile file(path);
+    file.Write(reinterpret_cast<const uint8_t*>("new"), 3);
+    file.Commit();
+  } catch (const EngineError& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    std::_Exit(testing::ReadFile(path) == testing::Text("old") && e.Kind() == ErrorKind::kFile ? 3 : 4);
+  }
+  std::_Exit(5);
+}
+
+TEST(ReplacingFileDeathTest, AFailedChangeOfPermissionsIsReported) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  TestFolder folder;
+  const std::string path = folder.File("kept");
+  testing::WriteFile(path, testing::Text("old"));
+  EXPECT_EXIT(ReplaceWithoutFchmod(path), ::testing::ExitedWithCode(3),
+              "cannot set the permissions of '.*/kept': Operation not permitted");
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"kept"});
+}
 
 TEST(ReplacingFile, BlocksAndTheTailArriveWhateverTheSizesOfTheWrites) {
   // On the disk: blocks are written around the page cache where the file

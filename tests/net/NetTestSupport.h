@@ -4,6 +4,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -74,6 +76,31 @@ class Client : public TcpConnection {
   EventLog& log_;
 };
 
+// Points c at remoteHost:remotePort through a firewall of that type on
+// 127.0.0.1:firewallPort.
+inline void Through(TcpConnection& c, TFirewallType type, uint16_t firewallPort, std::string_view remoteHost,
+                    int32_t remotePort, std::string_view user = "", std::string_view password = "") {
+  FirewallTunnel& firewall = c.Firewall();
+  firewall.SetType(type);
+  ASSERT_EQ(firewall.SetHost("127.0.0.1"), 0);
+  ASSERT_EQ(firewall.SetPort(firewallPort), 0);
+  ASSERT_EQ(firewall.SetUser(user), 0);
+  ASSERT_EQ(firewall.SetPassword(password), 0);
+  ASSERT_EQ(c.SetRemoteHost(remoteHost), 0);
+  ASSERT_EQ(c.SetRemotePort(remotePort), 0);
+}
+
+inline bool Logged(const EventLog& log, std::string_view start) {
+  for (const std::string& l : log.lines) {
+    if (l.starts_with(start)) return true;
+  }
+  return false;
+}
+
+inline bool Disconnected(const EventLog& log) { return Logged(log, "Disconnected"); }
+// Whether the connection has reported its outcome: made, or failed.
+inline bool ConnectReported(const EventLog& log) { return Logged(log, "Connected "); }
+
 // Serves the queue until done(), for at most about 5 seconds.
 template <typename Done>
 bool PumpUntil(Done done) {
@@ -83,18 +110,30 @@ bool PumpUntil(Done done) {
   return waiter.WaitUntil(done) == 0;
 }
 
-// A 127.0.0.1 port where nothing listens.
-inline uint16_t ClosedPort() {
-  int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof a;
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &length);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
+// A 127.0.0.1 port where nothing listens, held bound (not listening) for
+// as long as this lives: connecting to it is refused, and no server of a
+// test running at the same time, nor a client's own ephemeral port, can
+// take it meanwhile.
+class ClosedPort {
+ public:
+  ClosedPort() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    ::bind(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&a), &length);
+    port_ = ntohs(a.sin_port);
+  }
+  ~ClosedPort() { ::close(socket_); }
+  ClosedPort(const ClosedPort&) = delete;
+  ClosedPort& operator=(const ClosedPort&) = delete;
+  uint16_t Port() const { return port_; }
+
+ private:
+  int socket_;
+  uint16_t port_ = 0;
+};
 
 inline size_t OpenDescriptors() {
   size_t n = 0;

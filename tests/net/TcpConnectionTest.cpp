@@ -33,13 +33,6 @@ void Target(TcpConnection& c, uint16_t port) {
   ASSERT_EQ(c.SetRemotePort(port), 0);
 }
 
-bool Disconnected(const EventLog& log) {
-  for (const std::string& l : log.lines) {
-    if (l.starts_with("Disconnected")) return true;
-  }
-  return false;
-}
-
 TEST(TcpConnection, EventsAndLinesArriveInOrderAndTheLastPartialLineBeforeTheClose) {
   ScriptedServer server({ScriptedServer::Script().Send("hello\r\nworld\r\npart").Close()});
   EventLog log;
@@ -60,7 +53,8 @@ TEST(TcpConnection, ARefusedConnectionIsReportedThroughConnectedAndLeavesNoSocke
   EventLog log;
   TcpConnection c;
   c.SetEvents(&log);
-  Target(c, ClosedPort());
+  ClosedPort refused;
+  Target(c, refused.Port());
   ASSERT_EQ(c.Connect(), 0);
   ASSERT_TRUE(PumpUntil([&] { return !log.lines.empty(); }));
   PumpMessages(20);
@@ -279,7 +273,8 @@ TEST(TcpConnection, AConnectionDestroyedWhileItsCallWaitsEndsThatWaitInterrupted
 
 TEST(TcpConnection, NoDescriptorOutlivesThousandsOfFailedConnections) {
   ScriptedServer closing({});
-  const uint16_t refused = ClosedPort();
+  const ClosedPort closed;
+  const uint16_t refused = closed.Port();
   const size_t before = OpenDescriptors();
   EventLog log;
   TcpConnection c;

@@ -4,12 +4,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace vk_test {
+
+// Bytes given by their values, for the binary protocols a script speaks.
+inline std::string Bytes(std::initializer_list<int> values) {
+  std::string out;
+  for (int v : values) out += static_cast<char>(v);
+  return out;
+}
 
 // A TCP server on 127.0.0.1 (an ephemeral port) for network tests that need
 // exact bytes or a misbehaving peer. It accepts connections one after the

@@ -1,8 +1,15 @@
 // vkcrypt: the encryption engine on the command line, for scripts and for
 // the people who want it without a window.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
@@ -13,6 +20,7 @@
 #include "Terminal.h"
 #include "common/Hex.h"
 #include "cryptoengine/CryptoEngine.h"
+#include "cryptoengine/ProcessSafety.h"
 #include "vk/Version.h"
 
 namespace vkcrypt {
@@ -35,7 +43,8 @@ const char kCipherOptions[] =
     "                                 haval: 128, 160, 192, 224, 256 (default 128)\n";
 const char kPasswordOption[] =
     "  --password-file FILE           the password is the first line of FILE (\"-\": of standard\n"
-    "                                 input); without it the password is asked for on the terminal\n";
+    "                                 input), taken byte for byte (write it in UTF-8); without it\n"
+    "                                 the password is asked for on the terminal\n";
 
 struct CommandHelp {
   const char* synopsis;
@@ -65,7 +74,9 @@ const std::map<std::string, CommandHelp>& Help() {
                     "Options:\n") +
             kCipherOptions + kPasswordOption +
             "  --public-key-file FILE         encrypt with RSA for the holder of the private key;\n"
-            "                                 FILE holds the public key as hexadecimal text\n"}},
+            "                                 FILE holds the public key as hexadecimal text. Keys of\n"
+            "                                 fewer than 1024 bits are refused, and a warning is\n"
+            "                                 written for keys of fewer than 2048 bits\n"}},
       {"decrypt-text",
        {"decrypt-text [--password-file FILE] | decrypt-text --private-key-file FILE",
         std::string("Decrypts the hexadecimal text on standard input and writes the message.\n\n"
@@ -74,12 +85,16 @@ const std::map<std::string, CommandHelp>& Help() {
             "  --private-key-file FILE        decrypt an RSA message; FILE holds the private key\n"
             "                                 as hexadecimal text\n"}},
       {"keypair",
-       {"keypair --bits N",
+       {"keypair --bits N [--out FILE]",
         "Creates a random RSA key pair (public exponent 65537) and prints two lines,\n"
         "\"public: HEX\" and \"private: HEX\", the keys as PKCS #1 DER bytes in hexadecimal.\n\n"
         "Options:\n"
-        "  --bits N    128, 256, 512, 1024, 2048, 3072, 4096, 5120, 6144 or 7128\n"
-        "              (keys below 512 bits cannot encrypt)\n"}},
+        "  --bits N      128, 256, 512, 1024, 2048, 3072, 4096, 5120, 6144 or 7128\n"
+        "                (keys below 1024 bits cannot encrypt; 2048 or more is advised)\n"
+        "  --out FILE    print nothing: write the private key's hexadecimal text to FILE,\n"
+        "                readable by its owner only (mode 0600), and the public key's to\n"
+        "                FILE.pub; neither may exist already. Prefer this to redirecting\n"
+        "                the output, which gives the private key the umask's mode\n"}},
       {"store-decrypt",
        {"store-decrypt FILE",
         "Prints the clear text of a file written with the store key, such as settings.dat.\n\n"
@@ -216,31 +231,40 @@ CipherChoice ParseCipher(const Arguments& args) {
 }
 
 // In the order the views make the calls.
-void SetUpCipher(CryptoEngine& engine, const CipherChoice& choice, const std::string& password) {
+void SetUpCipher(CryptoEngine& engine, const CipherChoice& choice, std::string_view password) {
   engine.SetMethod(choice.method);
   engine.SetSecretKeyFromPassPhrase(password, choice.strength);
   engine.SetHashingMethod(choice.hashing);
   engine.SetHashSize(choice.hashSize);
 }
 
-std::string Password(const Arguments& args, bool encrypting) {
+Secret Password(const Arguments& args, bool encrypting) {
   const auto file = Option(args, "--password-file");
-  std::string password = file ? ReadPasswordFile(*file) : AskPassword(encrypting);
-  if (password.empty()) throw Failure("the password is empty");
+  Secret password = file ? ReadPasswordFile(*file) : AskPassword(encrypting);
+  if (password.Empty()) throw Failure("the password is empty");
   return password;
 }
 
+// Bytes handed to or taken from the engine, wiped once done with: keys and
+// clear text.
+struct WipedBytes {
+  Bytes bytes;
+  ~WipedBytes() {
+    if (!bytes.empty()) ::explicit_bzero(bytes.data(), bytes.size());
+  }
+};
+
 // Hexadecimal text as the views show it; white space between digits is
 // allowed, anything else is not.
-Bytes StrictHex(const std::string& text, const std::string& what) {
-  std::string digits;
+WipedBytes StrictHex(std::string_view text, const std::string& what) {
+  Secret digits(text.size());
   for (char c : text) {
     if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
     if (!std::isxdigit(static_cast<unsigned char>(c))) throw Failure(what + " is not hexadecimal text");
-    digits += c;
+    digits.Append(std::string_view(&c, 1));
   }
-  if (digits.size() % 2 != 0) throw Failure(what + " has an odd number of hexadecimal digits");
-  return vk::HexToBytes(digits);
+  if (digits.Size() % 2 != 0) throw Failure(what + " has an odd number of hexadecimal digits");
+  return {vk::HexToBytes(digits.View())};
 }
 
 void WriteOut(const Bytes& bytes) {
@@ -263,7 +287,7 @@ int Encrypt(const std::vector<std::string>& words) {
   NeedPositional(args, 2);
   const CipherChoice choice = ParseCipher(args);
   CryptoEngine engine;
-  SetUpCipher(engine, choice, Password(args, true));
+  SetUpCipher(engine, choice, Password(args, true).View());
   ProgressBar bar("encrypting");
   engine.EncryptFile(args.positional[0], args.positional[1], std::ref(bar));
   return kOk;
@@ -274,7 +298,7 @@ int Decrypt(const std::vector<std::string>& words) {
   if (args.help) return -1;
   NeedPositional(args, 2);
   CryptoEngine engine;
-  engine.SetSecretKeyFromPassPhrase(Password(args, false), 128);
+  engine.SetSecretKeyFromPassPhrase(Password(args, false).View(), 128);
   ProgressBar bar("decrypting");
   engine.DecryptFile(args.positional[0], args.positional[1], std::ref(bar));
   return kOk;
@@ -289,15 +313,21 @@ int EncryptText(const std::vector<std::string>& words) {
   CryptoEngine engine;
   if (const auto keyFile = Option(args, "--public-key-file")) {
     if (args.options.size() != 1) throw UsageError("--public-key-file takes no other option");
-    const Bytes key = StrictHex(ReadTextFile(*keyFile), "the key file '" + *keyFile + "'");
     engine.SetMethod(Method::kRsa);
-    engine.SetPublicKey(key);
+    engine.SetPublicKey(StrictHex(ReadTextFile(*keyFile).View(), "the key file '" + *keyFile + "'").bytes);
   } else {
     const CipherChoice choice = ParseCipher(args);
-    SetUpCipher(engine, choice, Password(args, true));
+    SetUpCipher(engine, choice, Password(args, true).View());
   }
-  const std::string message = ReadStandardInput();
-  const std::string hex = vk::BytesToHex(engine.EncryptBuffer(Bytes(message.begin(), message.end())));
+  WipedBytes message;
+  {
+    const Secret text = ReadStandardInput();
+    message.bytes.assign(text.View().begin(), text.View().end());
+  }
+  const std::string hex = vk::BytesToHex(engine.EncryptBuffer(message.bytes));
+  if (const std::string warning = engine.RsaKeyWarning(); !warning.empty()) {
+    std::fprintf(stderr, "vkcrypt: warning: %s\n", warning.c_str());
+  }
   std::printf("%s\n", hex.c_str());
   return kOk;
 }
@@ -310,16 +340,41 @@ int DecryptText(const std::vector<std::string>& words) {
   if (const auto keyFile = Option(args, "--private-key-file")) {
     if (args.options.size() != 1) throw UsageError("--private-key-file takes no other option");
     engine.SetMethod(Method::kRsa);
-    engine.SetPrivateKey(StrictHex(ReadTextFile(*keyFile), "the key file '" + *keyFile + "'"));
+    engine.SetPrivateKey(StrictHex(ReadTextFile(*keyFile).View(), "the key file '" + *keyFile + "'").bytes);
   } else {
-    engine.SetSecretKeyFromPassPhrase(Password(args, false), 128);
+    engine.SetSecretKeyFromPassPhrase(Password(args, false).View(), 128);
   }
-  WriteOut(engine.DecryptBuffer(StrictHex(ReadStandardInput(), "the input")));
+  const WipedBytes plain{engine.DecryptBuffer(StrictHex(ReadStandardInput().View(), "the input").bytes)};
+  WriteOut(plain.bytes);
   return kOk;
 }
 
+// Creates path holding the line and a line break, with the mode, never
+// replacing a file.
+void WriteNewFile(const std::string& path, std::string_view line, mode_t mode) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+  if (fd < 0) throw Failure("cannot create '" + path + "': " + std::strerror(errno));
+  bool good = true;
+  for (std::string_view piece : {line, std::string_view("\n")}) {
+    while (good && !piece.empty()) {
+      const ssize_t put = ::write(fd, piece.data(), piece.size());
+      if (put < 0 && errno == EINTR) continue;
+      good = put > 0;
+      if (good) piece.remove_prefix(size_t(put));
+    }
+  }
+  // The umask may have taken bits away and a folder's default access list
+  // added some: the file gets exactly this mode.
+  good = good && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  const int error = errno;
+  if (::close(fd) != 0 || !good) {
+    ::unlink(path.c_str());
+    throw Failure("cannot write '" + path + "': " + std::strerror(good ? errno : error));
+  }
+}
+
 int KeyPair(const std::vector<std::string>& words) {
-  const Arguments args = Parse(words, {"--bits"});
+  const Arguments args = Parse(words, {"--bits", "--out"});
   if (args.help) return -1;
   NeedPositional(args, 0);
   const auto bits = Option(args, "--bits");
@@ -329,11 +384,25 @@ int KeyPair(const std::vector<std::string>& words) {
   if (std::find(std::begin(kSizes), std::end(kSizes), size) == std::end(kSizes)) {
     throw UsageError("--bits must be 128, 256, 512, 1024, 2048, 3072, 4096, 5120, 6144 or 7128");
   }
+  const auto out = Option(args, "--out");
+  if (out && out->empty()) throw UsageError("--out needs a file name");
   CryptoEngine engine;
   engine.SetMethod(Method::kRsa);
   engine.CreateKeyPair(size);
-  std::printf("public: %s\nprivate: %s\n", vk::BytesToHex(engine.PublicKey()).c_str(),
-              vk::BytesToHex(engine.PrivateKey()).c_str());
+  const std::string publicHex = vk::BytesToHex(engine.PublicKey());
+  std::string privateHex = vk::BytesToHex(WipedBytes{engine.PrivateKey()}.bytes);
+  try {
+    if (out) {
+      WriteNewFile(*out, privateHex, 0600);
+      WriteNewFile(*out + ".pub", publicHex, 0644);
+    } else {
+      std::printf("public: %s\nprivate: %s\n", publicHex.c_str(), privateHex.c_str());
+    }
+  } catch (...) {
+    ::explicit_bzero(privateHex.data(), privateHex.size());
+    throw;
+  }
+  ::explicit_bzero(privateHex.data(), privateHex.size());
   return kOk;
 }
 
@@ -351,7 +420,7 @@ int StoreDecrypt(const std::vector<std::string>& words) {
   NeedPositional(args, 1);
   CryptoEngine engine;
   SetUpStoreKey(engine);
-  WriteOut(engine.ReadBufferFromFile(args.positional[0]));
+  WriteOut(WipedBytes{engine.ReadBufferFromFile(args.positional[0])}.bytes);
   std::fputc('\n', stdout);
   return kOk;
 }
@@ -363,7 +432,7 @@ int StoreField(const std::vector<std::string>& words) {
   CryptoEngine engine;
   SetUpStoreKey(engine);
   for (const std::string& field : args.positional) {
-    WriteOut(engine.DecryptBuffer(StrictHex(field, "the field '" + field + "'")));
+    WriteOut(WipedBytes{engine.DecryptBuffer(StrictHex(field, "the field '" + field + "'").bytes)}.bytes);
     std::fputc('\n', stdout);
   }
   return kOk;
@@ -416,4 +485,10 @@ int Run(int argc, char** argv) {
 }  // namespace
 }  // namespace vkcrypt
 
-int main(int argc, char** argv) { return vkcrypt::Run(argc, argv); }
+int main(int argc, char** argv) {
+  // The password typed on the terminal is converted from its character set.
+  std::setlocale(LC_CTYPE, "");
+  if (!vkcrypto::DisableCoreDumps()) std::fputs("vkcrypt: warning: core dumps could not be turned off\n", stderr);
+  vkcrypt::EndCleanlyOnSignals();
+  return vkcrypt::Run(argc, argv);
+}

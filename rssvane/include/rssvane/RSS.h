@@ -19,6 +19,7 @@
 #include <vector>
 
 #include <rssvane/Events.h>
+#include <rssvane/PropertyBag.h>
 #include <rssvane/RSSTypes.h>
 #include <rssvane/Variant.h>
 
@@ -138,6 +139,22 @@ class RSS {
   int16_t Timeout() const;
   void SetTimeout(int16_t seconds);
 
+  // The firewall the connection goes through, from the next connect on.
+  // FirewallType set also sets FirewallPort: 1080 for SOCKS, 80 otherwise.
+  // FirewallHost is looked up when set and reads back as its dotted address
+  // (empty when there is none). FirewallUser and FirewallPassword keep at
+  // most the 255 bytes a SOCKS field can carry, cut between characters.
+  TFirewallType FirewallType() const;
+  void SetFirewallType(int value);
+  std::u16string FirewallHost() const;
+  void SetFirewallHost(std::u16string_view value);
+  int32_t FirewallPort() const;
+  void SetFirewallPort(int32_t value);
+  std::u16string FirewallUser() const;
+  void SetFirewallUser(std::u16string_view value);
+  std::u16string FirewallPassword() const;
+  void SetFirewallPassword(std::u16string_view value);
+
   // HTTP: the request's Accept header, the server's credentials (User and
   // Password, also taken from a URL's user information) and how they are
   // sent, and which redirects are followed. Idle is true when no network
@@ -189,6 +206,18 @@ class RSS {
   // A host's designer sets this while the control sits on a form being
   // edited; the properties that need run time then refuse to be read.
   void SetDesignMode(bool designMode);
+
+  // Persistence of the properties a host keeps with its document
+  // (docs/rssvane-control.md): by name in a property bag, or as the bytes
+  // of a "Contents" stream. Loading gives each saved property the value
+  // loaded, or its construction default when there is none, and leaves the
+  // items, namespaces, document text and connection as they are. A value a
+  // property refuses, or a stream cut short, too long or of another layout,
+  // fails the whole load and changes nothing.
+  void Save(PropertyBag& bag);
+  void Load(PropertyBag& bag);
+  std::string SaveContents();
+  void LoadContents(std::string_view contents);
 
  private:
   struct Impl;

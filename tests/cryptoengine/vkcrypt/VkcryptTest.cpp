@@ -1,10 +1,20 @@
 // vkcrypt as a script uses it: exit codes, messages on standard error, and
 // output the engine and the tool itself read back.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <regex>
+#include <utility>
 
 #include "../TestFolder.h"
 #include "vk/Version.h"
@@ -107,16 +117,118 @@ TEST_F(Vkcrypt, KeyPairLinesEncryptAndDecryptWithRsa) {
   r = Run("encrypt-text --public-key-file " + File("public.txt"), "to the key holder");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.substr(0, 14), "564B0152010080");
+  EXPECT_EQ(r.err, "vkcrypt: warning: a key of 1024 bits is weak: use a key of 2048 bits or more\n");
   r = Run("decrypt-text --private-key-file " + File("private.txt"), r.out);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "to the key holder");
 
-  r = Run("keypair --bits 256");
+  r = Run("keypair --bits 512");
   ASSERT_EQ(r.status, 0);
   testing::WriteFile(File("small.txt"), Text(r.out.substr(8, r.out.find('\n') - 8)));
   r = Run("encrypt-text --public-key-file " + File("small.txt"), "x");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "vkcrypt: key too small to encrypt with\n");
+  EXPECT_EQ(r.err, "vkcrypt: too small to protect a message: use a key of 2048 bits or more\n");
+  EXPECT_EQ(r.out, "");
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// A redirected private key gets the umask's mode, here 0666; --out gives it
+// 0600 whatever the umask, and never overwrites a key.
+TEST_F(Vkcrypt, KeyPairOutWritesAPrivateKeyFileAndThePublicKeyBesideIt) {
+  const mode_t umask = ::umask(0);
+  Result r = Run("keypair --bits 2048 --out " + File("id"));
+  ::umask(umask);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(ModeOf(File("id")), 0600u);
+  EXPECT_EQ(ModeOf(File("id.pub")), 0644u);
+  r = Run("encrypt-text --public-key-file " + File("id.pub"), "for the holder");
+  EXPECT_EQ(r.err, "");  // 2048 bits: no warning
+  EXPECT_EQ(Run("decrypt-text --private-key-file " + File("id"), r.out).out, "for the holder");
+
+  const Bytes key = testing::ReadFile(File("id"));
+  r = Run("keypair --bits 1024 --out " + File("id"));
+  EXPECT_EQ(r.err, "vkcrypt: cannot create '" + File("id") + "': File exists\n");
+  EXPECT_EQ(testing::ReadFile(File("id")), key);
+  EXPECT_NE(Run("keypair --help").out.find("--out FILE    print nothing: write the private key's"), std::string::npos);
+}
+
+// vkcrypt on a pseudo-terminal that is its controlling terminal, as when a
+// person runs it.
+class OnTerminal {
+ public:
+  explicit OnTerminal(std::vector<std::string> args) : args_(std::move(args)) {
+    EXPECT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
+    std::vector<char*> argv = {const_cast<char*>(VKCRYPT_PATH)};
+    for (std::string& arg : args_) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::setsid();
+      ::ioctl(slave_, TIOCSCTTY, 0);
+      ::execv(VKCRYPT_PATH, argv.data());
+      ::_exit(127);
+    }
+  }
+  ~OnTerminal() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      Wait();
+    }
+    ::close(master_);
+    ::close(slave_);
+  }
+
+  // Reads what vkcrypt writes until `text` appears, for at most ten seconds.
+  bool WaitFor(const std::string& text) {
+    std::string seen;
+    for (int i = 0; i < 100 && seen.find(text) == std::string::npos; ++i) {
+      pollfd ready{master_, POLLIN, 0};
+      char buffer[256];
+      const ssize_t got = ::poll(&ready, 1, 100) == 1 ? ::read(master_, buffer, sizeof buffer) : 0;
+      if (got > 0) seen.append(buffer, size_t(got));
+    }
+    return seen.find(text) != std::string::npos;
+  }
+
+  bool Echoing() const {
+    termios settings{};
+    return ::tcgetattr(slave_, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+  }
+
+  // The signal that ended vkcrypt, or -1.
+  int Wait() {
+    int status = 0;
+    const pid_t pid = std::exchange(pid_, -1);
+    return ::waitpid(pid, &status, 0) == pid && WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+  }
+
+  pid_t Pid() const { return pid_; }
+
+ private:
+  std::vector<std::string> args_;
+  int master_ = -1;
+  int slave_ = -1;
+  pid_t pid_ = -1;
+};
+
+TEST_F(Vkcrypt, ASignalAtThePasswordPromptTurnsEchoBackOnAndNoCoreIsDumped) {
+  testing::WriteFile(File("plain.txt"), Text("x"));
+  for (int signo : {SIGINT, SIGTERM, SIGHUP}) {
+    OnTerminal vkcrypt({"encrypt", File("plain.txt"), File("out.vkf")});
+    ASSERT_TRUE(vkcrypt.WaitFor("Password: "));
+    EXPECT_FALSE(vkcrypt.Echoing());
+    std::ifstream limits("/proc/" + std::to_string(vkcrypt.Pid()) + "/limits");
+    const std::string text((std::istreambuf_iterator<char>(limits)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(std::regex_search(text, std::regex("Max core file size +0 +0 "))) << text;
+    ASSERT_EQ(::kill(vkcrypt.Pid(), signo), 0);
+    EXPECT_EQ(vkcrypt.Wait(), signo);
+    EXPECT_TRUE(vkcrypt.Echoing()) << signo;
+  }
 }
 
 TEST_F(Vkcrypt, StoreCommandsReadWhatTheApplicationWrites) {
