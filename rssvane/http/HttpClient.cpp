@@ -98,12 +98,16 @@ int HttpClient::SetAccept(std::string_view accept) {
   return 0;
 }
 
-int HttpClient::ComputeProxyAuthorizationValue(std::string_view user, std::string_view password) {
+int HttpClient::SetProxyCredential(bool isUser, std::string_view text) {
+  std::string_view user = isUser ? text : std::string_view(proxyUser_);
+  std::string_view password = isUser ? std::string_view(proxyPassword_) : text;
   std::string value;
   std::string errorText;
   if (int rc = ComputeProxyAuthorization(user, password, value, errorText)) return Fail(rc, errorText);
-  proxyUser_ = user;
-  proxyPassword_ = password;
+  // The proxy's credentials are the firewall's too, a host sets them once.
+  FirewallTunnel& firewall = Firewall();
+  if (int rc = isUser ? firewall.SetUser(text) : firewall.SetPassword(text)) return rc;
+  (isUser ? proxyUser_ : proxyPassword_) = text;
   proxyAuthorization_ = std::move(value);
   return 0;
 }
@@ -434,11 +438,10 @@ bool HttpClient::Settings::Configure(const ConfigSetting& setting, ConfigResult&
     }
     return true;
   };
-  auto credential = [&](bool user) {
+  auto credential = [&](bool isUser) {
     if (!setting.isSet) {
-      result.value = user ? o.proxyUser_ : o.proxyPassword_;
-    } else if (int rc = o.ComputeProxyAuthorizationValue(user ? setting.value : std::string_view(o.proxyUser_),
-                                                         user ? std::string_view(o.proxyPassword_) : setting.value)) {
+      result.value = isUser ? o.proxyUser_ : o.proxyPassword_;
+    } else if (int rc = o.SetProxyCredential(isUser, setting.value)) {
       result.code = rc;
       result.message = o.LastErrorText();
     }

@@ -72,7 +72,8 @@ class HttpClient : public TcpConnection, private ResponseListener {
 
   // HTTPVersion, UserAgent, MaxTransferredData, KeepAlive, ProxyServer,
   // ProxyPort, ProxyUser, ProxyPassword, ProxyAuthorization and
-  // IfModifiedSince. A Reset of the feed makes HTTPVersion "1.0".
+  // IfModifiedSince. ProxyUser and ProxyPassword also set FirewallUser and
+  // FirewallPassword. A Reset of the feed makes HTTPVersion "1.0".
   ConfigLayer& HttpSettings() noexcept { return settings_; }
 
  protected:
@@ -111,7 +112,9 @@ class HttpClient : public TcpConnection, private ResponseListener {
   int FollowRedirect(const Evaluation& evaluation);
   // Both, with the Authorization value they give.
   int SetCredentials(std::string_view user, std::string_view password);
-  int ComputeProxyAuthorizationValue(std::string_view user, std::string_view password);
+  // ProxyUser (isUser) or ProxyPassword, which are FirewallUser and
+  // FirewallPassword too, with the ProxyAuthorization value they give.
+  int SetProxyCredential(bool isUser, std::string_view text);
   void ServeQueuedNotifications();
 
   UrlTarget target_;

@@ -56,6 +56,11 @@ TEST(HttpMembers, ValuesRangesAndDefaults) {
   EXPECT_EQ(split.number, 20152);
   EXPECT_EQ(split.description, u"Invalid User: it holds a control character.");
   EXPECT_EQ(rss.User(), u"alice");
+  rss.Config(u"ProxyUser=gate");
+  rss.Config(u"ProxyPassword=keeper");
+  EXPECT_EQ(rss.FirewallUser(), u"gate") << "the proxy's credentials are the firewall's";
+  EXPECT_EQ(rss.FirewallPassword(), u"keeper");
+  EXPECT_EQ(rss.Config(u"ProxyAuthorization"), u"Basic Z2F0ZTprZWVwZXI=");
 
   // The control's own network defaults, and what Reset restores.
   EXPECT_EQ(rss.Config(u"HTTPVersion"), u"1.1");

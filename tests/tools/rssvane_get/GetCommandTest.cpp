@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "Nginx.h"
+#include "Proxies.h"
 #include "ScriptedServer.h"
 
 namespace {
@@ -79,6 +81,27 @@ TEST(RssvaneGet, FollowsRedirectsAndPrintsEventsAsTheScriptHostDoes) {
             std::string::npos)
       << run.err;
   EXPECT_EQ(run.err.find("rssvane:"), std::string::npos);
+}
+
+TEST(RssvaneGet, GoesThroughAFirewallOfEachKind) {
+  vk::test::Nginx origin;
+  origin.WriteDocument("feed.xml", "<rss/>");
+  vk::test::Microsocks socks({"alice", "wonderland"});
+  vk::test::Tinyproxy tunnel;
+  const std::string url = origin.Url("/feed.xml");
+  const std::string socksAt = "127.0.0.1:" + std::to_string(socks.Port());
+  for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+           {"--firewall", "socks5://alice:wonderland@" + socksAt, url},
+           {"--firewall", "socks5://" + socksAt, "--proxy-user", "alice", "--proxy-password", "wonderland", url},
+           {"--firewall", "tunnel://127.0.0.1:" + std::to_string(tunnel.Port()), url}}) {
+    Outcome run = Get(words);
+    EXPECT_EQ(run.exitCode, 0) << words[1] << ": " << run.err;
+    EXPECT_EQ(run.out, "<rss/>");
+  }
+  EXPECT_EQ(origin.WaitForAccessLog(3).size(), 3u);
+  Outcome refused = Get({"--firewall", "socks5://alice:wrong@" + socksAt, url});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_TRUE(refused.err.starts_with("rssvane: error 20119: ")) << refused.err;
 }
 
 TEST(RssvaneGet, FailuresAndWrongUsageHaveTheirExitStatus) {
