@@ -362,8 +362,10 @@ void RSS::GetURL(std::u16string_view url) {
   std::shared_ptr<Impl> impl = impl_;
   impl->Start(kDispGetURL, Access::kCall);
   std::string narrow = impl->Narrow(url, kDispGetURL, Access::kCall);
+  Impl::FiringCall call = impl->StartFiring(kDispGetURL, Access::kCall);
   impl->CheckNet(impl->net.Request(narrow, HttpAction::kGet), kDispGetURL, Access::kCall);
   impl->Check(impl->engine.SetDocumentText(impl->net.TransferredData()), kDispGetURL, Access::kCall);
+  call.Finish();
 }
 
 void RSS::SetProperty(std::u16string_view propertyName, std::u16string_view propertyValue) {
