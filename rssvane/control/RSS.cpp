@@ -158,9 +158,7 @@ TRSSVersion RSS::RSSVersion() const {
 }
 void RSS::SetRSSVersion(int value) {
   impl_->Start(kDispRSSVersion, Access::kWrite);
-  if (value < rssVersionUndefined || value > rssVersion200) {
-    impl_->RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", kDispRSSVersion, Access::kWrite);
-  }
+  impl_->CheckRange(value, rssVersionUndefined, rssVersion200, kDispRSSVersion);
   impl_->Check(impl_->engine.Feed().SetVersion(value), kDispRSSVersion, Access::kWrite);
 }
 
@@ -204,9 +202,7 @@ TFirewallType RSS::FirewallType() const {
 
 void RSS::SetFirewallType(int value) {
   impl_->Start(kDispFirewallType, Access::kWrite);
-  if (value < fwNone || value > fwSOCKS5) {
-    impl_->RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", kDispFirewallType, Access::kWrite);
-  }
+  impl_->CheckRange(value, fwNone, fwSOCKS5, kDispFirewallType);
   impl_->net.Firewall().SetType(static_cast<TFirewallType>(value));
 }
 
@@ -272,9 +268,7 @@ TAuthScheme RSS::AuthScheme() const {
 
 void RSS::SetAuthScheme(int value) {
   impl_->Start(kDispAuthScheme, Access::kWrite);
-  if (value < authBasic || value > authDigest) {
-    impl_->RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", kDispAuthScheme, Access::kWrite);
-  }
+  impl_->CheckRange(value, authBasic, authDigest, kDispAuthScheme);
   impl_->net.SetAuthScheme(static_cast<TAuthScheme>(value));
 }
 
@@ -285,9 +279,7 @@ TFollowRedirects RSS::FollowRedirects() const {
 
 void RSS::SetFollowRedirects(int value) {
   impl_->Start(kDispFollowRedirects, Access::kWrite);
-  if (value < frNever || value > frSameScheme) {
-    impl_->RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", kDispFollowRedirects, Access::kWrite);
-  }
+  impl_->CheckRange(value, frNever, frSameScheme, kDispFollowRedirects);
   impl_->net.SetFollowRedirects(static_cast<TFollowRedirects>(value));
 }
 

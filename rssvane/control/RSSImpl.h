@@ -86,6 +86,13 @@ struct RSS::Impl {
     Raise(failure.hresult, std::move(description), dispId, access);
   }
 
+  // An enumerated property refuses a value outside its enumeration.
+  void CheckRange(int value, int low, int high, int32_t dispId) const {
+    if (value < low || value > high) {
+      RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", dispId, Access::kWrite);
+    }
+  }
+
   void Check(int code, int32_t dispId, Access access) const {
     if (code != 0) RaiseEngine(code, dispId, access);
   }
