@@ -31,7 +31,7 @@ std::string Url(const ScriptedServer& server, std::string_view path = "/") {
   return "http://127.0.0.1:" + Port(server.Port()) + std::string(path);
 }
 
-TEST(HttpClient, PlainGetSendsTheDesignsRequestTextAndFiresEveryEventInOrder) {
+TEST(HttpClient, PlainGetSendsTheExactRequestTextAndFiresEveryEventInOrder) {
   ScriptedServer server({Answering("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nSet-Cookie: a=1; path=/; secure\r\n\r\nhello")});
   TestClient client;
   std::string pieceSeen;
