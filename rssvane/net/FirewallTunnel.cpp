@@ -105,13 +105,15 @@ bool FirewallTunnel::Act(const FirewallStep& step) {
     case FirewallStep::Outcome::kCompleted: break;
   }
   // The first bytes of the stream may have come with the reply. They came
-  // in one receive into the line buffer's free space, so they fit.
+  // in one receive into the line buffer's free space, so they fit there;
+  // TLS takes at least as many.
   if (!owner_.AppendReceived(step.leftover)) {
     Refuse(kErrFirewall, "The bytes after the firewall's reply do not fit into the line buffer.");
     return false;
   }
   state_ = State::kOpen;
-  owner_.OnConnected(0);
+  // With TLS the connection is made once its handshake is done.
+  owner_.tls_.TunnelOpen();
   return Still(connection) && state_ == State::kOpen;
 }
 

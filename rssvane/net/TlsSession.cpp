@@ -16,10 +16,12 @@ namespace rssvane {
 
 namespace {
 
-// What one receive may bring in, and room for the records the session
+// What one receive may bring in (as much as the largest line buffer, so
+// that what came with a firewall's reply always fits), and room for the
+// records the session
 // writes before the driver sends them: two whole records, so that a Write
 // into an empty buffer never has to wait.
-constexpr size_t kIncomingBytes = 32 * 1024;
+constexpr size_t kIncomingBytes = 64 * 1024;
 constexpr size_t kOutgoingBytes = 2 * (16384 + 2048 + 5);
 
 // The oldest error OpenSSL queued on this thread, as its reason text, and an
