@@ -43,7 +43,7 @@ int TcpConnection::SetRemoteHost(std::string_view host) {
     return Fail(kErrRemoteHostBusy, "You cannot change the RemoteHost at this time. A connection is in progress.");
   }
   if (remoteHost_.Assign(host) != 0) return Fail(kErrOutOfMemory, "Out of memory.");
-  resolveAtConnect_ = tunnel_.Type() != fwNone;
+  resolveAtConnect_ = tunnel_.Routed();
   if (resolveAtConnect_) {
     remoteAddress_ = 0;
     return 0;
@@ -70,14 +70,14 @@ int TcpConnection::Connect() {
   }
   closePending_ = false;
   buffer_.Clear();
-  const bool viaFirewall = tunnel_.Type() != fwNone;
+  const bool viaFirewall = tunnel_.Routed();
   // A host set while a firewall was, which is gone now.
   if (!viaFirewall && resolveAtConnect_) {
     if (int rc = ResolveHost(remoteHost_.View(), remoteAddress_)) return rc;
     resolveAtConnect_ = false;
   }
-  const uint32_t address = viaFirewall ? tunnel_.Address() : remoteAddress_;
-  const int32_t port = viaFirewall ? tunnel_.Port() : remotePort_;
+  const uint32_t address = viaFirewall ? tunnel_.RouteAddress() : remoteAddress_;
+  const int32_t port = viaFirewall ? tunnel_.RoutePort() : remotePort_;
   if (address == 0) {
     return Fail(kErrAddressZero, viaFirewall ? "The FirewallHost address is invalid (0.0.0.0)."
                                              : "The RemoteHost address is invalid (0.0.0.0).");

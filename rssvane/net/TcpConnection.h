@@ -32,8 +32,9 @@ class TcpConnection : public SocketObject {
 
   // Resolved at once; refused with 101 while a socket exists. A name that
   // does not resolve leaves no address, so connecting fails with 102.
-  // Through a firewall the name is not looked up here: the connection goes
-  // to the firewall host, and the tunnel names the remote host to it.
+  // Through a firewall (or a proxy, FirewallTunnel::SetProxy) the name is
+  // not looked up here: the connection goes to the firewall host, and the
+  // tunnel names the remote host to it.
   int SetRemoteHost(std::string_view host);
   std::string_view RemoteHost() const noexcept { return remoteHost_.View(); }
   // 0 to 65535; refused with 100 while a socket exists.

@@ -153,6 +153,32 @@ TEST_F(TlsConnection, ATrustedServerIsReachedDirectlyAndThroughEachKindOfFirewal
   for (const auto& request : log) EXPECT_EQ(request.scheme, "https");
 }
 
+TEST_F(TlsConnection, AProxyTunnelsWithItsOwnAuthorizationWhateverFirewallIsSet) {
+  auto nginx = Serving(ca_->Localhost());
+  Tinyproxy proxy({.basicAuth = vk::test::Account{"carol", "tunnel"}});
+  EventLog log;
+  Fetcher c(log);
+  c.SetLineTerminator("");
+  c.UseTls(true, "localhost");
+  ASSERT_EQ(Config(c, "TlsCaFile=" + ca_->CaCertificate()), 0);
+  // A SOCKS firewall nobody listens on, with credentials of its own: the
+  // proxy takes its place for these connections.
+  ClosedPort nowhere;
+  Through(c, fwSOCKS5, nowhere.Port(), "localhost", nginx->TlsPort(), "dave", "s0cks");
+  ASSERT_EQ(c.Firewall().SetProxy("127.0.0.1", proxy.Port(), "Basic Y2Fyb2w6dHVubmVs"), 0);
+  ASSERT_EQ(c.Connect(), 0);
+  ASSERT_TRUE(PumpUntil([&] { return ConnectReported(log); }));
+  const std::string request = "GET /doc.bin HTTP/1.0\r\nHost: localhost\r\n\r\n";
+  ASSERT_EQ(c.SendAll(request.data(), request.size()), 0) << c.LastErrorText() << proxy.Log();
+  ASSERT_TRUE(PumpUntil([&] { return c.SocketHandle() == kInvalidSocket; }));
+  EXPECT_TRUE(c.received.ends_with("\r\n\r\n" + document_)) << c.received.substr(0, 200);
+  EXPECT_EQ(proxy.Requests(), (std::vector<std::string>{"CONNECT localhost:" + std::to_string(nginx->TlsPort()) +
+                                                        " HTTP/1.0"}));
+  EXPECT_EQ(c.Firewall().Type(), fwSOCKS5);
+  EXPECT_EQ(c.Firewall().Port(), nowhere.Port());
+  EXPECT_EQ(c.Firewall().User(), "dave");
+}
+
 TEST_F(TlsConnection, ABadCertificateFailsTheConnectionDirectlyAndThroughTinyproxy) {
   Tinyproxy tinyproxy;
   const struct {
