@@ -58,6 +58,9 @@ class TcpConnection : public SocketObject {
   // TLS from the next connect on, with serverName as the name the server's
   // certificate must carry (and the one sent to it); off: none.
   void UseTls(bool on, std::string_view serverName) { tls_.Use(on, serverName); }
+  // Why TLS failed on the last connection (a handshake, or a record that
+  // broke it), also once it is closed; empty when it did not.
+  std::string_view TlsFailureText() const noexcept { return tls_.FailureText(); }
 
   // Sends what the socket takes now: 0 when all of it, 10035 when only
   // LastSendCount bytes, 10057 when not connected (requireReady: not out of

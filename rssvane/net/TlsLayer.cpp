@@ -16,6 +16,7 @@ void TlsLayer::Use(bool on, std::string_view serverName) {
 
 int TlsLayer::Connecting() {
   Reset();
+  failure_.clear();
   inUse_ = wanted_;
   if (!inUse_) return 0;
   serverName_ = wantedName_;
@@ -93,7 +94,10 @@ long TlsLayer::Receive(std::span<char> space, int& code) {
     switch (status) {
       case Status::kDone: return static_cast<long>(n);
       case Status::kClosed: return 0;
-      case Status::kFailed: code = kErrTls; return -1;
+      case Status::kFailed:
+        failure_ = session_.FailureText();
+        code = kErrTls;
+        return -1;
       case Status::kWantSend:
         if (sent != 0) {
           code = sent;
@@ -159,6 +163,7 @@ void TlsLayer::Reset() noexcept {
 void TlsLayer::Refuse(std::string_view text) {
   const uint32_t connection = owner_.connection_;
   state_ = State::kRefused;
+  failure_ = text;
   const std::string reason(text);
   owner_.Fail(kErrTls, reason);
   owner_.OnError(kErrTls, reason);

@@ -66,7 +66,9 @@ class TlsLayer {
   // or the peer's close), or -1 with code: the socket's, or kErrTls with
   // FailureText().
   long Receive(std::span<char> space, int& code);
-  std::string_view FailureText() const noexcept { return session_.FailureText(); }
+  // Why the last connection's TLS failed, kept after it is closed; empty
+  // when it did not.
+  std::string_view FailureText() const noexcept { return failure_; }
   // Encrypts and sends: 0, 10035 with taken plaintext bytes accepted (the
   // rest to be offered again), or the failure's code.
   int Send(std::string_view plaintext, size_t& taken);
@@ -91,6 +93,7 @@ class TlsLayer {
   std::string serverName_;
   std::string resumeKey_;  // server name and port
   State state_ = State::kIdle;
+  std::string failure_;
   TlsContext context_;
   TlsSession session_;
   TlsResumption resumption_;
