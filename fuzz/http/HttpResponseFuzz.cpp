@@ -1,5 +1,6 @@
-// A response read in one piece and the same bytes cut as a small line buffer
-// cuts them must give the same events, body, outcome and failure.
+// A response read in one piece and the same bytes cut by the connection's
+// own line buffer, small and receiving little at a time, must give the same
+// events, body, outcome and failure.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   Outcome cut;
   Start(cut, options);
-  rssvane::Feed(cut.parser, text, capacity, read, (options & 2) != 0);
+  rssvane::FeedThroughLineBuffer(cut.parser, text, capacity, read);
 
   const rssvane::ResponseParser& a = whole.parser;
   const rssvane::ResponseParser& b = cut.parser;

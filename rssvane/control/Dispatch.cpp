@@ -106,6 +106,27 @@ Variant RSS::Invoke(int32_t dispId, DispatchKind kind, const std::vector<Variant
       if (get) return Connected();
       SetConnected(boolean(0));
       return {};
+    case kDispAccept:
+      if (get) return Accept();
+      SetAccept(text(0));
+      return {};
+    case kDispAuthScheme:
+      if (get) return static_cast<int32_t>(AuthScheme());
+      SetAuthScheme(int32(0));
+      return {};
+    case kDispFollowRedirects:
+      if (get) return static_cast<int32_t>(FollowRedirects());
+      SetFollowRedirects(int32(0));
+      return {};
+    case kDispUser:
+      if (get) return User();
+      SetUser(text(0));
+      return {};
+    case kDispPassword:
+      if (get) return Password();
+      SetPassword(text(0));
+      return {};
+    case kDispIdle: return Idle();
     case kDispTimeout:
       if (get) return Timeout();
       SetTimeout(int16(0));
@@ -134,6 +155,7 @@ Variant RSS::Invoke(int32_t dispId, DispatchKind kind, const std::vector<Variant
     case kDispAddItem: AddItem(text(0), text(1), text(2)); return {};
     case kDispAddNamespace: AddNamespace(text(0), text(1)); return {};
     case kDispGetProperty: return GetProperty(text(0));
+    case kDispGetURL: GetURL(text(0)); return {};
     case kDispReadFile: ReadFile(text(0)); return {};
     case kDispReset: Reset(); return {};
     case kDispSetProperty: SetProperty(text(0), text(1)); return {};

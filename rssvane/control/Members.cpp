@@ -25,6 +25,8 @@ constexpr MemberInfo Method(int32_t id, std::u16string_view name, uint8_t parame
 }
 
 constexpr MemberInfo kMembers[] = {
+    Property(kDispAccept, u"Accept", 0, false, false),
+    Property(kDispAuthScheme, u"AuthScheme", 0, false, false),
     Text(kDispChannelCategory, u"ChannelCategory", Section::kChannel, channel_field::kCategory),
     Text(kDispChannelCategoryDomain, u"ChannelCategoryDomain", Section::kChannel, channel_field::kCategory, "domain",
          kRuntime),
@@ -44,6 +46,8 @@ constexpr MemberInfo kMembers[] = {
     Property(kDispFirewallPort, u"FirewallPort", 0, false, false),
     Property(kDispFirewallType, u"FirewallType", 0, false, false),
     Property(kDispFirewallUser, u"FirewallUser", 0, false, false),
+    Property(kDispFollowRedirects, u"FollowRedirects", 0, false, false),
+    Property(kDispIdle, u"Idle", 0, true, false),
     Text(kDispImageLink, u"ImageLink", Section::kImage, image_field::kLink),
     Text(kDispImageTitle, u"ImageTitle", Section::kImage, image_field::kTitle),
     Text(kDispImageURL, u"ImageURL", Section::kImage, image_field::kUrl),
@@ -62,6 +66,7 @@ constexpr MemberInfo kMembers[] = {
     Property(kDispNamespaceCount, u"NamespaceCount", 0, false, kRuntime),
     Property(kDispNamespacePrefixes, u"NamespacePrefixes", 1, false, kRuntime),
     Property(kDispNamespaces, u"Namespaces", 1, false, kRuntime),
+    Property(kDispPassword, u"Password", 0, false, false),
     Property(kDispRSSData, u"RSSData", 0, true, kRuntime),
     Property(kDispRSSVersion, u"RSSVersion", 0, false, false),
     Text(kDispTextInputDescription, u"TextInputDescription", Section::kTextInput, text_input_field::kDescription),
@@ -69,10 +74,12 @@ constexpr MemberInfo kMembers[] = {
     Text(kDispTextInputName, u"TextInputName", Section::kTextInput, text_input_field::kName),
     Text(kDispTextInputTitle, u"TextInputTitle", Section::kTextInput, text_input_field::kTitle),
     Property(kDispTimeout, u"Timeout", 0, false, false),
+    Property(kDispUser, u"User", 0, false, false),
     Method(kDispConfig, u"Config", 1),
     Method(kDispAddItem, u"AddItem", 3),
     Method(kDispAddNamespace, u"AddNamespace", 2),
     Method(kDispGetProperty, u"GetProperty", 1),
+    Method(kDispGetURL, u"GetURL", 1),
     Method(kDispReadFile, u"ReadFile", 1),
     Method(kDispReset, u"Reset", 0),
     Method(kDispSetProperty, u"SetProperty", 2),

@@ -8,10 +8,11 @@
 namespace rssvane {
 
 // The published members of the control that exist so far, with their DISPIDs
-// and what late-bound access needs to know about each. The HTTP members
-// take their DISPIDs (Accept 1, GetFeed 504, ...) when they come; the hidden
+// and what late-bound access needs to know about each. The hidden
 // TransferTextB has its number already for its help topic.
 enum : int32_t {
+  kDispAccept = 1,
+  kDispAuthScheme = 2,
   kDispChannelCategory = 3,
   kDispChannelCategoryDomain = 4,
   kDispChannelCopyright = 5,
@@ -30,6 +31,8 @@ enum : int32_t {
   kDispFirewallPort = 18,
   kDispFirewallType = 19,
   kDispFirewallUser = 20,
+  kDispFollowRedirects = 21,
+  kDispIdle = 22,
   kDispImageLink = 23,
   kDispImageTitle = 24,
   kDispImageURL = 25,
@@ -48,6 +51,7 @@ enum : int32_t {
   kDispNamespaceCount = 38,
   kDispNamespacePrefixes = 39,
   kDispNamespaces = 40,
+  kDispPassword = 41,
   kDispRSSData = 42,
   kDispRSSVersion = 43,
   kDispTextInputDescription = 44,
@@ -55,11 +59,13 @@ enum : int32_t {
   kDispTextInputName = 46,
   kDispTextInputTitle = 47,
   kDispTimeout = 48,
+  kDispUser = 49,
   kDispTransferTextB = 50,
   kDispConfig = 501,
   kDispAddItem = 502,
   kDispAddNamespace = 503,
   kDispGetProperty = 505,
+  kDispGetURL = 506,
   kDispReadFile = 508,
   kDispReset = 509,
   kDispSetProperty = 510,

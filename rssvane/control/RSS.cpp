@@ -158,9 +158,7 @@ TRSSVersion RSS::RSSVersion() const {
 }
 void RSS::SetRSSVersion(int value) {
   impl_->Start(kDispRSSVersion, Access::kWrite);
-  if (value < rssVersionUndefined || value > rssVersion200) {
-    impl_->RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", kDispRSSVersion, Access::kWrite);
-  }
+  impl_->CheckRange(value, rssVersionUndefined, rssVersion200, kDispRSSVersion);
   impl_->Check(impl_->engine.Feed().SetVersion(value), kDispRSSVersion, Access::kWrite);
 }
 
@@ -204,9 +202,7 @@ TFirewallType RSS::FirewallType() const {
 
 void RSS::SetFirewallType(int value) {
   impl_->Start(kDispFirewallType, Access::kWrite);
-  if (value < fwNone || value > fwSOCKS5) {
-    impl_->RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", kDispFirewallType, Access::kWrite);
-  }
+  impl_->CheckRange(value, fwNone, fwSOCKS5, kDispFirewallType);
   impl_->net.Firewall().SetType(static_cast<TFirewallType>(value));
 }
 
@@ -253,6 +249,66 @@ void RSS::SetFirewallPassword(std::u16string_view value) {
   impl_->CheckNet(impl_->net.Firewall().SetPassword(password), kDispFirewallPassword, Access::kWrite);
 }
 
+// HTTP.
+std::u16string RSS::Accept() const {
+  impl_->Start(kDispAccept, Access::kRead);
+  return impl_->Wide(impl_->net.Accept(), kDispAccept, Access::kRead);
+}
+
+void RSS::SetAccept(std::u16string_view value) {
+  impl_->Start(kDispAccept, Access::kWrite);
+  impl_->CheckNet(impl_->net.SetAccept(impl_->Narrow(value, kDispAccept, Access::kWrite)), kDispAccept,
+                  Access::kWrite);
+}
+
+TAuthScheme RSS::AuthScheme() const {
+  impl_->Start(kDispAuthScheme, Access::kRead);
+  return impl_->net.AuthScheme();
+}
+
+void RSS::SetAuthScheme(int value) {
+  impl_->Start(kDispAuthScheme, Access::kWrite);
+  impl_->CheckRange(value, authBasic, authDigest, kDispAuthScheme);
+  impl_->net.SetAuthScheme(static_cast<TAuthScheme>(value));
+}
+
+TFollowRedirects RSS::FollowRedirects() const {
+  impl_->Start(kDispFollowRedirects, Access::kRead);
+  return impl_->net.FollowRedirects();
+}
+
+void RSS::SetFollowRedirects(int value) {
+  impl_->Start(kDispFollowRedirects, Access::kWrite);
+  impl_->CheckRange(value, frNever, frSameScheme, kDispFollowRedirects);
+  impl_->net.SetFollowRedirects(static_cast<TFollowRedirects>(value));
+}
+
+std::u16string RSS::User() const {
+  impl_->Start(kDispUser, Access::kRead);
+  return impl_->Wide(impl_->net.User(), kDispUser, Access::kRead);
+}
+
+void RSS::SetUser(std::u16string_view value) {
+  impl_->Start(kDispUser, Access::kWrite);
+  impl_->CheckNet(impl_->net.SetUser(impl_->Narrow(value, kDispUser, Access::kWrite)), kDispUser, Access::kWrite);
+}
+
+std::u16string RSS::Password() const {
+  impl_->Start(kDispPassword, Access::kRead);
+  return impl_->Wide(impl_->net.Password(), kDispPassword, Access::kRead);
+}
+
+void RSS::SetPassword(std::u16string_view value) {
+  impl_->Start(kDispPassword, Access::kWrite);
+  impl_->CheckNet(impl_->net.SetPassword(impl_->Narrow(value, kDispPassword, Access::kWrite)), kDispPassword,
+                  Access::kWrite);
+}
+
+bool RSS::Idle() const {
+  impl_->Start(kDispIdle, Access::kRead);
+  return impl_->net.Idle();
+}
+
 uint32_t RSS::Advise(_IRSSEvents* sink) { return impl_->events.Advise(sink); }
 uint32_t RSS::Advise(EventDispatch* sink) { return impl_->events.Advise(sink); }
 bool RSS::Unadvise(uint32_t cookie) { return impl_->events.Unadvise(cookie); }
@@ -291,6 +347,17 @@ std::u16string RSS::GetProperty(std::u16string_view propertyName) {
   std::string_view value;
   impl_->Check(impl_->engine.GetProperty(path, value), kDispGetProperty, Access::kCall);
   return impl_->Wide(value, kDispGetProperty, Access::kCall);
+}
+
+void RSS::GetURL(std::u16string_view url) {
+  // Events fire from here; a handler may destroy this control.
+  std::shared_ptr<Impl> impl = impl_;
+  impl->Start(kDispGetURL, Access::kCall);
+  std::string narrow = impl->Narrow(url, kDispGetURL, Access::kCall);
+  Impl::FiringCall call = impl->StartFiring(kDispGetURL, Access::kCall);
+  impl->CheckNet(impl->net.Request(narrow, HttpAction::kGet), kDispGetURL, Access::kCall);
+  impl->Check(impl->engine.SetDocumentText(impl->net.TransferredData()), kDispGetURL, Access::kCall);
+  call.Finish();
 }
 
 void RSS::SetProperty(std::u16string_view propertyName, std::u16string_view propertyValue) {

@@ -9,7 +9,7 @@
 #include "control/LiveObjects.h"
 #include "control/Members.h"
 #include "feed/FeedEngine.h"
-#include "net/TcpConnection.h"
+#include "http/HttpClient.h"
 #include "rssvane/RSS.h"
 
 namespace rssvane {
@@ -26,9 +26,11 @@ inline constexpr std::u16string_view kHelpFile = u"kestrix.chm";
 struct RSS::Impl {
   Impl() {
     ConfigChain& chain = engine.Chain();
+    chain.Attach(ConfigLevel::kHttp, &net.HttpSettings());
     chain.Attach(ConfigLevel::kTcp, &net.TcpSettings());
     chain.Attach(ConfigLevel::kSocketLibrary, &net.SocketLibrarySettings());
     net.SetTimeoutSeconds(60);
+    net.SetMaxTransferredData(0);
     net.SetKeepAlive(true);
     net.SetEvents(&events);
   }
@@ -43,7 +45,7 @@ struct RSS::Impl {
   LiveObject live;
   FeedEngine engine;
   EventConnections events{engine.Text()};
-  TcpConnection net;
+  HttpClient net;
   bool designMode = false;
   // Calls under way that fire events while they run (FiringCall).
   int firingCalls = 0;
@@ -82,6 +84,13 @@ struct RSS::Impl {
     }
     if (description.empty()) description = u"No description available.";
     Raise(failure.hresult, std::move(description), dispId, access);
+  }
+
+  // An enumerated property refuses a value outside its enumeration.
+  void CheckRange(int value, int low, int high, int32_t dispId) const {
+    if (value < low || value > high) {
+      RaiseInterface(kHrValueOutOfRange, u"Value is out of range.", dispId, Access::kWrite);
+    }
   }
 
   void Check(int code, int32_t dispId, Access access) const {

@@ -58,6 +58,12 @@ int FeedEngine::WriteFile(std::string_view path) noexcept {
   }
 }
 
+int FeedEngine::SetDocumentText(std::string_view text) noexcept {
+  if (feed_.DocumentText().Assign(text) != 0) return feed_.Fail(kErrOutOfMemory);
+  feed_.SetModified(false);
+  return 0;
+}
+
 int FeedEngine::GetProperty(std::string_view path, std::string_view& value) noexcept {
   return GetPropertyValue(feed_, path, value);
 }

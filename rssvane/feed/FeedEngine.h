@@ -48,6 +48,9 @@ class FeedEngine {
   int ReadFile(std::string_view path) noexcept;
   int DocumentText(std::string_view& out) noexcept { return writer_.DocumentText(feed_, out); }
   int WriteFile(std::string_view path) noexcept;
+  // Makes text the document text as it stands (a fetched document), without
+  // reading it into the model: 0 or 200.
+  int SetDocumentText(std::string_view text) noexcept;
 
   int GetProperty(std::string_view path, std::string_view& value) noexcept;
   int SetProperty(std::string_view path, std::string_view value) noexcept;

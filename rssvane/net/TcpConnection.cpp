@@ -375,6 +375,10 @@ void TcpConnection::OnConnected(int code) {
 
 void TcpConnection::OnDisconnected(int code) {
   FireConnectionStatus("Remote host disconnected.", code);
+  FireDisconnected(code);
+}
+
+void TcpConnection::FireDisconnected(int code) {
   if (ComponentEvents* events = Events()) {
     int16_t status = static_cast<int16_t>(code);
     std::string description = DescriptionOf(code);

@@ -79,6 +79,8 @@ class TcpConnection : public SocketObject {
   void SetAcceptData(bool accept);
   bool AcceptData() const noexcept { return acceptData_; }
   void SetKeepAlive(bool keepAlive) noexcept { keepAlive_ = keepAlive; }
+  // The socket receive buffer size (SO_RCVBUF above 2048) of the next connect.
+  void SetInBufferSize(int32_t size) noexcept { inBufferSize_ = size; }
 
   Socket SocketHandle() const noexcept { return socket_; }
   // MaxLineLength, SocketHandle, InBufferSize, OutBufferSize, TcpNoDelay
@@ -97,6 +99,7 @@ class TcpConnection : public SocketObject {
   // Fires Error.
   virtual void OnError(int code, std::string_view text);
   void FireConnectionStatus(std::string_view text, int code);
+  void FireDisconnected(int code);
   // What an event says of code: "OK" for 0, else the last error text, else
   // the socket library's text.
   std::string DescriptionOf(int code) const;

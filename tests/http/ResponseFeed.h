@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "http/Response.h"
+#include "net/LineBuffer.h"
 
 namespace rssvane {
 
@@ -76,6 +78,37 @@ inline void Feed(ResponseParser& parser, std::string_view text, size_t capacity 
   }
   if (!close) return;
   if (!buffer.empty()) parser.Deliver(buffer, false);
+  parser.Closed();
+}
+
+// Hands text over through the connection's own LineBuffer of `capacity`
+// bytes, receiving `read` bytes at a time, as its read pass does: complete
+// lines first, a full buffer as one piece, and everything left when the peer
+// closes. The terminator follows the parser after every delivery.
+inline void FeedThroughLineBuffer(ResponseParser& parser, std::string_view text, size_t capacity, size_t read) {
+  LineBuffer buffer;
+  if (buffer.SetCapacity(capacity) != 0) return;
+  buffer.SetTerminator(parser.Terminator());
+  auto deliver = [&](std::string_view piece, bool ended) {
+    parser.Deliver(piece, ended);
+    if (buffer.Terminator() != parser.Terminator()) buffer.SetTerminator(parser.Terminator());
+  };
+  std::string_view line;
+  for (size_t at = 0;;) {
+    while (buffer.TakeLine(line)) deliver(line, true);
+    std::span<char> space = buffer.FreeSpace();
+    if (space.empty()) {
+      deliver(buffer.TakeAll(), false);
+      continue;
+    }
+    if (at == text.size()) break;
+    size_t n = std::min({space.size(), read, text.size() - at});
+    std::memcpy(space.data(), text.data() + at, n);
+    buffer.Commit(n);
+    at += n;
+  }
+  while (buffer.TakeLine(line)) deliver(line, true);
+  if (buffer.Size() > 0) deliver(buffer.TakeAll(), false);
   parser.Closed();
 }
 

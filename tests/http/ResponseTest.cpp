@@ -40,6 +40,10 @@ TEST(Response, ChunkedBodyIsExactForEveryCutOfTheStream) {
         if (expected.empty()) expected = run.events.events;
         EXPECT_EQ(run.events.events, expected);
       }
+      Reading real;
+      FeedThroughLineBuffer(real.parser, kChunked, capacity, read);
+      EXPECT_EQ(real.events.body, kChunkedBody);
+      EXPECT_EQ(real.events.events, expected);
     }
   }
   EXPECT_EQ(expected,

@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -27,6 +29,26 @@ constexpr int kSendLimitMs = 10000;
 int MsLeft(Clock::time_point end) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
   return left < 0 ? 0 : static_cast<int>(left);
+}
+
+// How many more bytes make text a whole request: its header block (read a
+// byte at a time, so that nothing after the request is taken) and as many
+// bytes of body as its Content-Length names.
+size_t RequestBytesWanted(std::string_view text) {
+  size_t end = text.find("\r\n\r\n");
+  if (end == std::string_view::npos) return 1;
+  constexpr std::string_view kLength = "\r\ncontent-length:";
+  size_t body = 0;
+  for (size_t at = text.find("\r\n"); at < end; at = text.find("\r\n", at + 2)) {
+    std::string_view line = text.substr(at, kLength.size());
+    bool match = line.size() == kLength.size();
+    for (size_t i = 0; match && i < line.size(); ++i) {
+      match = std::tolower(static_cast<unsigned char>(line[i])) == kLength[i];
+    }
+    if (match) body = std::strtoul(std::string(text.substr(at + kLength.size(), 20)).c_str(), nullptr, 10);
+  }
+  size_t whole = end + 4 + body;
+  return text.size() < whole ? whole - text.size() : 0;
 }
 
 }  // namespace
@@ -47,6 +69,11 @@ ScriptedServer::Script& ScriptedServer::Script::Receive(size_t count, int ms) {
 }
 
 ScriptedServer::Script& ScriptedServer::Script::ReceiveUntilClosed(int ms) { return Receive(SIZE_MAX, ms); }
+
+ScriptedServer::Script& ScriptedServer::Script::Answer(std::function<std::string(const std::string&)> reply, int ms) {
+  steps_.push_back({Kind::kAnswer, {}, ms, 0, std::move(reply)});
+  return *this;
+}
 
 ScriptedServer::Script& ScriptedServer::Script::Close() {
   steps_.push_back({Kind::kClose, {}});
@@ -124,22 +151,9 @@ void ScriptedServer::Run(int fd, const Script& script, std::string& received) {
   for (const Script::Step& step : script.steps_) {
     if (Stopping()) break;
     switch (step.kind) {
-      case Script::Kind::kSend: {
-        size_t sent = 0;
-        Clock::time_point end = Clock::now() + std::chrono::milliseconds(kSendLimitMs);
-        while (sent < step.bytes.size() && !Stopping() && Clock::now() < end) {
-          ssize_t n = ::send(fd, step.bytes.data() + sent, step.bytes.size() - sent, MSG_NOSIGNAL);
-          if (n > 0) {
-            sent += static_cast<size_t>(n);
-          } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd p{fd, POLLOUT, 0};
-            ::poll(&p, 1, kSliceMs);
-          } else {
-            break;  // the peer is gone
-          }
-        }
+      case Script::Kind::kSend:
+        SendAll(fd, step.bytes);
         break;
-      }
       case Script::Kind::kPause: {
         Clock::time_point end = Clock::now() + std::chrono::milliseconds(step.ms);
         while (!Stopping() && Clock::now() < end) {
@@ -148,17 +162,15 @@ void ScriptedServer::Run(int fd, const Script& script, std::string& received) {
         break;
       }
       case Script::Kind::kReceive: {
-        Clock::time_point end = Clock::now() + std::chrono::milliseconds(step.ms);
-        size_t got = 0;
-        while (got < step.count && !Stopping() && Clock::now() < end) {
-          pollfd p{fd, POLLIN, 0};
-          if (::poll(&p, 1, std::min(kSliceMs, MsLeft(end))) <= 0) continue;
-          char buffer[16384];
-          ssize_t n = ::recv(fd, buffer, std::min(sizeof buffer, step.count - got), 0);
-          if (n <= 0) break;
-          received.append(buffer, static_cast<size_t>(n));
-          got += static_cast<size_t>(n);
-        }
+        const size_t start = received.size();
+        ReceiveWhile(fd, step.ms, received, [&](const std::string& r) { return step.count - (r.size() - start); });
+        break;
+      }
+      case Script::Kind::kAnswer: {
+        const size_t start = received.size();
+        ReceiveWhile(fd, step.ms, received,
+                     [&](const std::string& r) { return RequestBytesWanted(std::string_view(r).substr(start)); });
+        SendAll(fd, step.reply(received.substr(start)));
         break;
       }
       case Script::Kind::kClose:
@@ -173,6 +185,35 @@ void ScriptedServer::Run(int fd, const Script& script, std::string& received) {
     }
   }
   ::close(fd);
+}
+
+void ScriptedServer::SendAll(int fd, const std::string& bytes) {
+  size_t sent = 0;
+  Clock::time_point end = Clock::now() + std::chrono::milliseconds(kSendLimitMs);
+  while (sent < bytes.size() && !Stopping() && Clock::now() < end) {
+    ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += static_cast<size_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd p{fd, POLLOUT, 0};
+      ::poll(&p, 1, kSliceMs);
+    } else {
+      break;  // the peer is gone
+    }
+  }
+}
+
+void ScriptedServer::ReceiveWhile(int fd, int ms, std::string& received,
+                                  const std::function<size_t(const std::string&)>& wanted) {
+  Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
+  for (size_t most; (most = wanted(received)) > 0 && !Stopping() && Clock::now() < end;) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, std::min(kSliceMs, MsLeft(end))) <= 0) continue;
+    char buffer[16384];
+    ssize_t n = ::recv(fd, buffer, std::min(sizeof buffer, most), 0);
+    if (n <= 0) break;
+    received.append(buffer, static_cast<size_t>(n));
+  }
 }
 
 }  // namespace vk_test

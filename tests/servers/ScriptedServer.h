@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <mutex>
 #include <string>
@@ -33,17 +34,22 @@ class ScriptedServer {
     Script& Receive(size_t count, int ms);
     // Reads until the peer closes or ms pass.
     Script& ReceiveUntilClosed(int ms);
+    // Reads a request up to the end of its header block (and a body as long
+    // as its Content-Length says), at most ms, then sends what reply makes
+    // of it: a server that answers by what it was sent.
+    Script& Answer(std::function<std::string(const std::string& request)> reply, int ms);
     Script& Close();  // a graceful close
     Script& Reset();  // SO_LINGER 0: the peer gets a reset
 
    private:
     friend class ScriptedServer;
-    enum class Kind { kSend, kPause, kReceive, kClose, kReset };
+    enum class Kind { kSend, kPause, kReceive, kAnswer, kClose, kReset };
     struct Step {
       Kind kind;
       std::string bytes;
       int ms = 0;
       size_t count = 0;
+      std::function<std::string(const std::string&)> reply = {};
     };
     std::vector<Step> steps_;
   };
@@ -68,6 +74,11 @@ class ScriptedServer {
  private:
   void Serve();
   void Run(int fd, const Script& script, std::string& received);
+  void SendAll(int fd, const std::string& bytes);
+  // Reads while wanted(received), the most bytes the next read may take,
+  // is not 0, until the peer closes or ms pass.
+  void ReceiveWhile(int fd, int ms, std::string& received,
+                    const std::function<size_t(const std::string&)>& wanted);
   bool Stopping() const { return stop_.load(); }
 
   std::vector<Script> scripts_;

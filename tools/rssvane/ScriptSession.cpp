@@ -6,6 +6,7 @@
 #include <ostream>
 #include <vector>
 
+#include "EventJson.h"
 #include "ScriptJson.h"
 #include "rssvane/MessageLoop.h"
 
@@ -29,20 +30,9 @@ std::string BadRequest(std::string_view why) {
   return Failure(0, std::u16string(why.begin(), why.end()));
 }
 
-void AppendValue(std::string& out, const Variant& value) {
-  switch (value.GetType()) {
-    case Variant::Type::kEmpty: out += "null"; break;
-    case Variant::Type::kBool: out += value.Bool() ? "true" : "false"; break;
-    case Variant::Type::kInt16: out += std::to_string(value.Int16()); break;
-    case Variant::Type::kInt32: out += std::to_string(value.Int32()); break;
-    case Variant::Type::kDouble: AppendJsonNumber(out, value.Double()); break;
-    case Variant::Type::kText: AppendJsonString(out, value.Text()); break;
-  }
-}
-
 std::string Success(const Variant& value) {
   std::string out = "{\"ok\":true,\"value\":";
-  AppendValue(out, value);
+  AppendJsonVariant(out, value);
   out += '}';
   return out;
 }
@@ -77,25 +67,9 @@ ScriptSession::ScriptSession(RSS& rss) : rss_(rss), cookie_(rss.Advise(&printer_
 
 ScriptSession::~ScriptSession() { rss_.Unadvise(cookie_); }
 
-void ScriptSession::EventPrinter::Invoke(int32_t dispId, std::vector<Variant>& args) {
-  const rssvane::EventInfo* info = rssvane::FindEvent(dispId);
-  if (!info) return;
-  lines += "{\"event\":";
-  AppendJsonString(lines, info->name);
-  lines += ",\"args\":{";
-  for (size_t i = 0; i < info->parameterCount && i < args.size(); ++i) {
-    if (i > 0) lines += ',';
-    AppendJsonString(lines, info->parameters[i]);
-    lines += ':';
-    AppendValue(lines, args[i]);
-  }
-  lines += "}}\n";
-}
-
 std::string ScriptSession::Answer(std::string_view line) {
   std::string answer = Respond(line);
-  std::string out = std::move(printer_.lines);
-  printer_.lines.clear();
+  std::string out = printer_.Take();
   out += answer;
   return out;
 }

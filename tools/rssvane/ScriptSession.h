@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rssvane/Events.h"
+#include "EventJson.h"
 #include "rssvane/RSS.h"
 
 namespace rssvane_tool {
@@ -37,16 +37,10 @@ class ScriptSession {
   void Run(std::istream& in, std::ostream& out);
 
  private:
-  class EventPrinter final : public rssvane::EventDispatch {
-   public:
-    void Invoke(int32_t dispId, std::vector<rssvane::Variant>& args) override;
-    std::string lines;
-  };
-
   std::string Respond(std::string_view line);
 
   rssvane::RSS& rss_;
-  EventPrinter printer_;
+  EventJsonSink printer_;
   uint32_t cookie_ = 0;
 };
 

@@ -155,6 +155,22 @@ class RSS {
   std::u16string FirewallPassword() const;
   void SetFirewallPassword(std::u16string_view value);
 
+  // HTTP: the request's Accept header, the server's credentials (User and
+  // Password, also taken from a URL's user information) and how they are
+  // sent, and which redirects are followed. Idle is true when no network
+  // method is running.
+  std::u16string Accept() const;
+  void SetAccept(std::u16string_view value);
+  TAuthScheme AuthScheme() const;
+  void SetAuthScheme(int value);
+  TFollowRedirects FollowRedirects() const;
+  void SetFollowRedirects(int value);
+  std::u16string User() const;
+  void SetUser(std::u16string_view value);
+  std::u16string Password() const;
+  void SetPassword(std::u16string_view value);
+  bool Idle() const;
+
   // Event sinks, called in the order they were connected. Advise gives the
   // cookie that Unadvise takes (0, connecting nothing, for a null sink); a
   // sink stays the host's and must stay alive while connected. A sink may
@@ -169,6 +185,10 @@ class RSS {
   void AddItem(std::u16string_view title, std::u16string_view description, std::u16string_view link);
   void AddNamespace(std::u16string_view prefix, std::u16string_view namespaceUri);
   std::u16string GetProperty(std::u16string_view propertyName);
+  // Fetches the document at URL with an HTTP GET; on success RSSData holds
+  // the response body as it came. Blocks while serving the thread's queue,
+  // unless Timeout is negative: the call then only starts the connection.
+  void GetURL(std::u16string_view url);
   void SetProperty(std::u16string_view propertyName, std::u16string_view propertyValue);
   void ReadFile(std::u16string_view fileName);
   void WriteFile(std::u16string_view fileName);

@@ -1,0 +1,284 @@
+// rssvane get URL: fetches a document with the control's GetURL and writes
+// its body to standard output, byte for byte.
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Commands.h"
+#include "EventJson.h"
+#include "base/CodePage.h"
+#include "control/RSSImpl.h"
+#include "rssvane/RSS.h"
+
+namespace {
+
+using rssvane::RSS;
+using rssvane::Variant;
+
+constexpr std::string_view kUsage =
+    "usage: rssvane get [OPTIONS] URL\n"
+    "\n"
+    "Fetches URL and writes the body of the answer to standard output.\n"
+    "\n"
+    "Options:\n"
+    "  --user U, --password P     credentials for the server\n"
+    "  --digest                   answer with Digest authentication (default Basic)\n"
+    "  --proxy HOST:PORT          send the request through an HTTP proxy\n"
+    "  --proxy-user U, --proxy-password P\n"
+    "                             credentials for the proxy (or the firewall)\n"
+    "  --firewall TYPE://[USER[:PASSWORD]@]HOST[:PORT]\n"
+    "                             connect through a firewall: TYPE tunnel, socks4 or socks5\n"
+    "  --follow never|always|same-scheme\n"
+    "                             which redirects to follow (default never)\n"
+    "  --keep-alive               keep the connection open between requests\n"
+    "  --timeout SECONDS          give up after SECONDS without progress (default 60, 0 never)\n"
+    "  --config NAME=VALUE        a configuration setting of the control; repeatable, in order\n"
+    "  --events                   every event as a JSON line on standard error\n"
+    "  --progress                 bytes received so far on standard error, when it is a terminal\n"
+    "\n"
+    "Exit status: 0 success; 1 failure, with \"rssvane: error NUMBER: DESCRIPTION\"; 2 wrong usage.\n";
+
+struct Firewall {
+  int type = 0;
+  std::string host;
+  std::optional<int32_t> port;
+  std::optional<std::string> user;
+  std::optional<std::string> password;
+};
+
+struct Options {
+  std::string url;
+  std::optional<std::string> user, password, proxyUser, proxyPassword;
+  std::optional<std::string> proxyHost;
+  int32_t proxyPort = 0;
+  std::optional<Firewall> firewall;
+  std::optional<rssvane::TFollowRedirects> follow;
+  std::optional<int16_t> timeout;
+  std::vector<std::string> configs;
+  bool digest = false;
+  bool keepAlive = false;
+  bool events = false;
+  bool progress = false;
+};
+
+// A whole number from low to high written in decimal digits only, or nothing.
+std::optional<int32_t> NumberOf(std::string_view text, int32_t low, int32_t high) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string_view::npos) return {};
+  int32_t n = std::stoi(std::string(text));
+  if (n < low || n > high) return {};
+  return n;
+}
+
+std::optional<int32_t> PortOf(std::string_view text) { return NumberOf(text, 1, 65535); }
+
+// TYPE://[USER[:PASSWORD]@]HOST[:PORT]
+std::optional<Firewall> FirewallOf(std::string_view text) {
+  Firewall f;
+  size_t scheme = text.find("://");
+  if (scheme == std::string_view::npos) return {};
+  std::string_view type = text.substr(0, scheme);
+  if (type == "tunnel") {
+    f.type = rssvane::fwTunnel;
+  } else if (type == "socks4") {
+    f.type = rssvane::fwSOCKS4;
+  } else if (type == "socks5") {
+    f.type = rssvane::fwSOCKS5;
+  } else {
+    return {};
+  }
+  std::string_view rest = text.substr(scheme + 3);
+  if (size_t at = rest.rfind('@'); at != std::string_view::npos) {
+    std::string_view userInfo = rest.substr(0, at);
+    size_t colon = userInfo.find(':');
+    f.user = std::string(userInfo.substr(0, colon));
+    if (colon != std::string_view::npos) f.password = std::string(userInfo.substr(colon + 1));
+    rest = rest.substr(at + 1);
+  }
+  if (size_t colon = rest.rfind(':'); colon != std::string_view::npos) {
+    f.port = PortOf(rest.substr(colon + 1));
+    if (!f.port) return {};
+    rest = rest.substr(0, colon);
+  }
+  if (rest.empty()) return {};
+  f.host = rest;
+  return f;
+}
+
+int UsageError(const std::string& why) {
+  std::fprintf(stderr, "rssvane get: %s (see rssvane get --help)\n", why.c_str());
+  return 2;
+}
+
+// Reads the words into options: 0, or the exit status of a usage error
+// (-1 for --help).
+int Parse(const std::vector<std::string_view>& args, Options& o) {
+  bool haveUrl = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string_view word = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) return false;
+      out = args[++i];
+      return true;
+    };
+    std::string v;
+    if (word == "--help" || word == "-h") return -1;
+    if (word == "--digest") {
+      o.digest = true;
+    } else if (word == "--keep-alive") {
+      o.keepAlive = true;
+    } else if (word == "--events") {
+      o.events = true;
+    } else if (word == "--progress") {
+      o.progress = true;
+    } else if (word == "--user" || word == "--password" || word == "--proxy-user" || word == "--proxy-password" ||
+               word == "--proxy" || word == "--firewall" || word == "--follow" || word == "--timeout" ||
+               word == "--config") {
+      if (!value(v)) return UsageError(std::string(word) + " needs a value");
+      if (word == "--user") {
+        o.user = v;
+      } else if (word == "--password") {
+        o.password = v;
+      } else if (word == "--proxy-user") {
+        o.proxyUser = v;
+      } else if (word == "--proxy-password") {
+        o.proxyPassword = v;
+      } else if (word == "--proxy") {
+        size_t colon = v.rfind(':');
+        std::optional<int32_t> port = colon == std::string::npos ? std::nullopt : PortOf(std::string_view(v).substr(colon + 1));
+        if (!port || colon == 0) return UsageError("--proxy takes HOST:PORT");
+        o.proxyHost = v.substr(0, colon);
+        o.proxyPort = *port;
+      } else if (word == "--firewall") {
+        o.firewall = FirewallOf(v);
+        if (!o.firewall) return UsageError("--firewall takes TYPE://[USER[:PASSWORD]@]HOST[:PORT], TYPE tunnel, socks4 or socks5");
+      } else if (word == "--follow") {
+        if (v == "never") {
+          o.follow = rssvane::frNever;
+        } else if (v == "always") {
+          o.follow = rssvane::frAlways;
+        } else if (v == "same-scheme") {
+          o.follow = rssvane::frSameScheme;
+        } else {
+          return UsageError("--follow takes never, always or same-scheme");
+        }
+      } else if (word == "--timeout") {
+        std::optional<int32_t> seconds = NumberOf(v, 0, 32767);
+        if (!seconds) return UsageError("--timeout takes a whole number of seconds from 0 to 32767");
+        o.timeout = static_cast<int16_t>(*seconds);
+      } else if (v.find('=') == std::string::npos) {
+        return UsageError("--config takes NAME=VALUE");
+      } else {
+        o.configs.push_back(v);
+      }
+    } else if (word.starts_with("-")) {
+      return UsageError("unknown option " + std::string(word));
+    } else if (haveUrl) {
+      return UsageError("one URL only");
+    } else {
+      o.url = word;
+      haveUrl = true;
+    }
+  }
+  return haveUrl ? 0 : UsageError("a URL is needed");
+}
+
+// Command-line words are UTF-8; the control takes wide text and converts it
+// with its own CodePage.
+std::u16string Wide(std::string_view utf8) {
+  std::u16string wide;
+  rssvane::NarrowToWide(utf8, 65001, wide);
+  return wide;
+}
+
+void Put(RSS& rss, std::u16string_view name, Variant value) { rss.Invoke(name, RSS::DispatchKind::kPropertyPut, {std::move(value)}); }
+
+void Configure(RSS& rss, const Options& o) {
+  if (o.user) rss.SetUser(Wide(*o.user));
+  if (o.password) rss.SetPassword(Wide(*o.password));
+  if (o.digest) rss.SetAuthScheme(rssvane::authDigest);
+  if (o.follow) rss.SetFollowRedirects(*o.follow);
+  if (o.timeout) rss.SetTimeout(*o.timeout);
+  if (o.keepAlive) rss.Config(u"KeepAlive=true");
+  if (o.proxyHost) {
+    rss.Config(u"ProxyServer=" + Wide(*o.proxyHost));
+    rss.Config(u"ProxyPort=" + Wide(std::to_string(o.proxyPort)));
+  }
+  // ProxyUser and ProxyPassword stand for the firewall's credentials too:
+  // a firewall's own come after them.
+  if (o.proxyUser) rss.Config(u"ProxyUser=" + Wide(*o.proxyUser));
+  if (o.proxyPassword) rss.Config(u"ProxyPassword=" + Wide(*o.proxyPassword));
+  if (o.firewall) {
+    // Reached by name, as any host reaches the members: the type first,
+    // since it sets the port the firewall kind usually listens on.
+    const Firewall& f = *o.firewall;
+    Put(rss, u"FirewallType", Variant(int32_t{f.type}));
+    Put(rss, u"FirewallHost", Variant(Wide(f.host)));
+    if (f.port) Put(rss, u"FirewallPort", Variant(*f.port));
+    if (f.user) Put(rss, u"FirewallUser", Variant(Wide(*f.user)));
+    if (f.password) Put(rss, u"FirewallPassword", Variant(Wide(*f.password)));
+  }
+  for (const std::string& config : o.configs) rss.Config(Wide(config));
+}
+
+// Bytes received so far, on one line of the terminal.
+class Progress final : public rssvane::_IRSSEvents {
+ public:
+  explicit Progress(RSS& rss) : rss_(rss) {}
+  void Finish() {
+    if (shown_) std::fputc('\n', stderr);
+    shown_ = false;
+  }
+  void Transfer(int32_t&, std::u16string&) override {
+    // The event's count stops at 2 GiB; the client's own does not.
+    unsigned long long bytes = rssvane::ImplOf(rss_).net.Response().BytesTransferred();
+    std::fprintf(stderr, "\r%llu bytes", bytes);
+    std::fflush(stderr);
+    shown_ = true;
+  }
+
+ private:
+  RSS& rss_;
+  bool shown_ = false;
+};
+
+int RunGet(const std::vector<std::string_view>& args) {
+  Options o;
+  if (int status = Parse(args, o)) {
+    if (status != -1) return status;
+    std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
+    return 0;
+  }
+  RSS rss;
+  rssvane_tool::EventJsonSink events(stderr);
+  if (o.events) rss.Advise(&events);
+  std::optional<Progress> progress;
+  if (o.progress && ::isatty(STDERR_FILENO)) {
+    progress.emplace(rss);
+    rss.Advise(&*progress);
+  }
+  try {
+    Configure(rss, o);
+    rss.GetURL(Wide(o.url));
+  } catch (const rssvane::AutomationError& e) {
+    if (progress) progress->Finish();
+    std::string description;
+    rssvane::WideToNarrow(e.Description(), 65001, description);
+    std::fprintf(stderr, "rssvane: error %d: %s\n", e.Number(), description.c_str());
+    return 1;
+  }
+  if (progress) progress->Finish();
+  std::string_view body = rssvane::ImplOf(rss).net.TransferredData();
+  if (std::fwrite(body.data(), 1, body.size(), stdout) != body.size() || std::fflush(stdout) != 0) {
+    std::fputs("rssvane: error writing to standard output\n", stderr);
+    return 1;
+  }
+  return 0;
+}
+
+rssvane_tool::CommandRegistration getCommand{{"get", "get URL      fetch a document and write its body to standard output", RunGet}};
+
+}  // namespace
