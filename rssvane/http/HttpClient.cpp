@@ -9,6 +9,7 @@
 #include "feed/ConfigString.h"
 #include "http/HttpText.h"
 #include "http/Request.h"
+#include "net/MessageQueue.h"
 #include "net/NetCodes.h"
 
 namespace rssvane {
@@ -190,7 +191,9 @@ void HttpClient::ServeQueuedNotifications() {
   const int code = LastError();
   const std::string text(LastErrorText());
   for (int i = 0; i < kQueuedNotificationSteps; ++i) {
-    if (!WaitStep(0)) break;
+    // Once nothing is queued the remaining steps would only ask the sockets
+    // again, which costs a kept-alive connection most of its request rate.
+    if (MessageQueue::ForThisThread().Waiting() == 0 || !WaitStep(0)) break;
   }
   if (code != 0) {
     Fail(code, text);
