@@ -100,6 +100,29 @@ TEST_F(SecureFeeds, HttpsDirectlyAndThroughAProxyWithEveryBadCertificateRefused)
   }
 }
 
+TEST_F(SecureFeeds, ARedirectFromHttpToHttpsFollowsTheRulesAsTheyStand) {
+  auto nginx = Serving(ca_->Localhost());
+  const std::string location = nginx->TlsUrl("/feed.xml");
+  const std::string moved = "HTTP/1.1 301 Moved\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n";
+  ScriptedServer server({ScriptedServer::Script().Receive(1, 5000).Send(moved).Pause(500)});
+  for (TFollowRedirects follow : {frAlways, frSameScheme}) {
+    TestClient client;
+    Trusting(client);
+    client.SetFollowRedirects(follow);
+    const int rc = client.Get("http://127.0.0.1:" + Port(server.Port()) + "/feed.xml");
+    if (follow == frAlways) {
+      EXPECT_EQ(rc, 0) << client.LastErrorText();
+      EXPECT_TRUE(client.TransferredData() == feed_);
+      EXPECT_EQ(client.events.Starting("Redirect"), std::vector<std::string>{"Redirect " + location + " 1"});
+    } else {
+      EXPECT_EQ(rc, kErrHttp);
+      EXPECT_EQ(client.LastErrorText(), "Moved");
+      EXPECT_EQ(client.events.Starting("Redirect"), std::vector<std::string>{"Redirect " + location + " 0"});
+    }
+  }
+  EXPECT_EQ(nginx->WaitForAccessLog(1).size(), 1u);
+}
+
 TEST_F(SecureFeeds, CompressedBodiesAreDecodedForEveryReaderOnlyWhenAsked) {
   Nginx nginx;
   nginx.WriteDocument("feed.xml", feed_);
