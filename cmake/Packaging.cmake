@@ -1,6 +1,7 @@
 # The Debian package: everything `cmake --install` puts under /usr, the
 # libraries it needs found by dpkg-shlibdeps, and what no library names:
-# fonts, without which Qt draws every letter as a box.
+# fonts, without which Qt draws every letter as a box, and the trusted
+# certificates that https checks servers against.
 #   cpack -G DEB   (scripts/package.sh builds and runs it)
 
 set(CPACK_GENERATOR DEB)
@@ -23,7 +24,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_STRIP_FILES ON)

@@ -9,6 +9,8 @@
 #include "feed/ConfigString.h"
 #include "http/HttpText.h"
 #include "http/Request.h"
+#include "net/MessageQueue.h"
+#include "net/NetCodes.h"
 
 namespace rssvane {
 
@@ -196,7 +198,9 @@ void HttpClient::ServeQueuedNotifications() {
   const int code = LastError();
   const std::string text(LastErrorText());
   for (int i = 0; i < kQueuedNotificationSteps; ++i) {
-    if (!WaitStep(0)) break;
+    // Once nothing is queued the remaining steps would only ask the sockets
+    // again, which costs a kept-alive connection most of its request rate.
+    if (MessageQueue::ForThisThread().Waiting() == 0 || !WaitStep(0)) break;
   }
   if (code != 0) {
     Fail(code, text);
@@ -240,15 +244,20 @@ int HttpClient::Exchange(bool& deferred, int& waitResult) {
 
 int HttpClient::PrepareRequest(std::string& request) {
   ClearError();
-  parser_.Start({followRedirects_, maxTransferredData_});
+  parser_.Start({followRedirects_, maxTransferredData_, !acceptEncoding_.empty()});
+  lastETag_.clear();
+  lastModified_.clear();
   awaiting_ = false;
   serverCloses_ = false;
   responseBytes_ = 0;
   disconnectCode_ = 0;
   FollowTerminator();
   if (target_.Host().empty()) return Fail(kErrNoServer, "No server specified in URL");
-  const bool viaProxy = !proxyServer_.empty();
-  if (!viaProxy && !EqualsIgnoreCase(target_.Scheme(), target_.DefaultScheme()) &&
+  const bool tls = Secure();
+  // https reaches a proxy through CONNECT and then speaks to the server
+  // itself; any other scheme goes to the proxy in the absolute form.
+  const bool viaProxy = !proxyServer_.empty() && !tls;
+  if (proxyServer_.empty() && !tls && !EqualsIgnoreCase(target_.Scheme(), target_.DefaultScheme()) &&
       !EqualsIgnoreCase(target_.Scheme(), "http")) {
     return Fail(kErrUrlScheme, "Specified URLScheme is invalid.");
   }
@@ -266,6 +275,8 @@ int HttpClient::PrepareRequest(std::string& request) {
   fields.accept = accept_;
   fields.userAgent = userAgent_;
   fields.ifModifiedSince = ifModifiedSince_;
+  fields.acceptEncoding = acceptEncoding_;
+  fields.ifNoneMatch = ifNoneMatch_;
   std::string errorText;
   if (int rc = BuildRequest(fields, action_ != HttpAction::kPut, request, errorText)) return Fail(rc, errorText);
   if (action_ == HttpAction::kPut) request += ContentLengthBlock(requestBody_.size());
@@ -275,11 +286,13 @@ int HttpClient::PrepareRequest(std::string& request) {
 int HttpClient::OpenConnection(bool& deferred, bool& reused) {
   deferred = false;
   reused = false;
+  const bool tls = Secure();
   const bool viaProxy = !proxyServer_.empty();
-  const std::string_view host = viaProxy ? std::string_view(proxyServer_) : target_.Host();
-  const int32_t port = viaProxy ? proxyPort_ : target_.Port();
+  const bool absoluteForm = viaProxy && !tls;
+  const std::string_view host = absoluteForm ? std::string_view(proxyServer_) : target_.Host();
+  const int32_t port = absoluteForm ? proxyPort_ : target_.Port();
   if (SocketHandle() != kInvalidSocket) {
-    // Only a connection to this very server is reused; never one to a
+    // Only a connection to this very server is reused; never one through a
     // proxy, which may have chosen its onward server by the last request.
     // An asynchronous action runs its exchange inside the completion of a
     // connection of its own.
@@ -289,6 +302,15 @@ int HttpClient::OpenConnection(bool& deferred, bool& reused) {
     }
     Disconnect(0);
   }
+  if (tls && viaProxy && Firewall().Type() != fwNone) {
+    // Two tunnels in a row are beyond the connection.
+    return Fail(kErrFirewall, "An https URL cannot go through both a firewall and a ProxyServer.");
+  }
+  if (int rc = Firewall().SetProxy(tls && viaProxy ? std::string_view(proxyServer_) : std::string_view(), proxyPort_,
+                                   proxyAuthorization_)) {
+    return rc;
+  }
+  UseTls(tls, target_.Host());
   if (int rc = SetRemoteHost(host)) return rc;
   if (int rc = SetRemotePort(port)) return rc;
   connectDone_ = false;
@@ -322,8 +344,11 @@ int HttpClient::WaitForResponse() {
     Disconnect(0);
     return rc;
   }
+  if (disconnectCode_ == kErrTls) return Fail(kErrTls, TlsFailureText());
   return disconnectCode_ != 0 ? FailSocket(disconnectCode_) : 0;
 }
+
+bool HttpClient::Secure() const noexcept { return EqualsIgnoreCase(target_.Scheme(), "https"); }
 
 void HttpClient::FollowTerminator() {
   std::string_view wanted = parser_.Terminator();
@@ -397,6 +422,8 @@ void HttpClient::Status(std::string_view version, int32_t code, std::string_view
 
 void HttpClient::Header(std::string_view name, std::string_view value) {
   if (EqualsIgnoreCase(name, "Connection") && HasToken(value, "close")) serverCloses_ = true;
+  if (EqualsIgnoreCase(name, "ETag")) lastETag_ = value;
+  if (EqualsIgnoreCase(name, "Last-Modified")) lastModified_ = value;
   if (ComponentEvents* events = Events()) {
     std::string field(name);
     std::string text(value);
@@ -466,6 +493,14 @@ bool HttpClient::Settings::Configure(const ConfigSetting& setting, ConfigResult&
   if (ConfigNameIs(name, "HTTPVersion")) return text(o.httpVersion_, "HTTPVersion");
   if (ConfigNameIs(name, "UserAgent")) return text(o.userAgent_, "UserAgent");
   if (ConfigNameIs(name, "IfModifiedSince")) return text(o.ifModifiedSince_, "IfModifiedSince");
+  if (ConfigNameIs(name, "AcceptEncoding")) return text(o.acceptEncoding_, "AcceptEncoding");
+  if (ConfigNameIs(name, "IfNoneMatch")) return text(o.ifNoneMatch_, "IfNoneMatch");
+  for (auto [validator, field] : {std::pair{"LastETag", &o.lastETag_}, std::pair{"LastModified", &o.lastModified_}}) {
+    if (!ConfigNameIs(name, validator)) continue;
+    if (setting.isSet) return false;  // read only
+    result.value = *field;
+    return true;
+  }
   if (ConfigNameIs(name, "ProxyServer")) return text(o.proxyServer_, "ProxyServer");
   if (ConfigNameIs(name, "ProxyAuthorization")) return text(o.proxyAuthorization_, "ProxyAuthorization");
   if (ConfigNameIs(name, "ProxyUser")) return credential(true);

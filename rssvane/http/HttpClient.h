@@ -23,6 +23,12 @@ namespace rssvane {
 // (EvaluateResponse), following redirects and retrying once with Digest
 // credentials from inside the same action.
 //
+// An https URL connects with TLS (the host's name checked against its
+// certificate) directly, through a firewall, or through a ProxyServer with
+// CONNECT; http through a ProxyServer keeps the absolute form. With
+// AcceptEncoding set, gzip and deflate bodies are decoded as they come, so
+// every reader of the body sees it decoded.
+//
 // An action blocks its caller while serving the thread's queue, so events
 // and re-entrant calls run inside it; a second action asked for meanwhile
 // fails with 143. With a negative Timeout an action only starts the
@@ -114,6 +120,7 @@ class HttpClient : public TcpConnection, private ResponseListener {
   int PrepareRequest(std::string& request);
   int OpenConnection(bool& deferred, bool& reused);
   int WaitForResponse();
+  bool Secure() const noexcept;  // the URL's scheme is https
   void ResponseOver();
   void FollowTerminator();
   int FollowRedirect(const Evaluation& evaluation);
@@ -148,6 +155,11 @@ class HttpClient : public TcpConnection, private ResponseListener {
   std::string proxyPassword_;
   std::string proxyAuthorization_;
   std::string ifModifiedSince_;
+  std::string acceptEncoding_;  // empty: none sent, and no body decoded
+  std::string ifNoneMatch_;
+  // The validators of the last response read.
+  std::string lastETag_;
+  std::string lastModified_;
 
   // The response in flight.
   ResponseParser parser_{*this};

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/AsciiText.h"
 #include "base/Codes.h"
 #include "http/HttpText.h"
 
@@ -21,6 +22,8 @@ int CheckFields(const RequestFields& f, std::string& errorText) {
       {f.accept, "Accept"},
       {f.userAgent, "UserAgent"},
       {f.ifModifiedSince, "IfModifiedSince"},
+      {f.acceptEncoding, "AcceptEncoding"},
+      {f.ifNoneMatch, "IfNoneMatch"},
   };
   for (const auto& [value, what] : checked) {
     if (int rc = RefuseControlBytes(value, what, errorText)) return rc;
@@ -41,7 +44,8 @@ void AppendHeader(std::string& out, std::string_view name, std::string_view valu
 int BuildRequest(const RequestFields& f, bool withBlankLine, std::string& out, std::string& errorText) {
   out.clear();
   if (int rc = CheckFields(f, errorText)) return rc;
-  std::string port = f.port == 80 ? std::string() : ":" + std::to_string(f.port);
+  const int32_t ownPort = EqualsIgnoreCase(f.scheme, "https") ? 443 : 80;
+  std::string port = f.port == ownPort ? std::string() : ":" + std::to_string(f.port);
   out += f.verb;
   out += ' ';
   if (f.viaProxy) {
@@ -59,8 +63,10 @@ int BuildRequest(const RequestFields& f, bool withBlankLine, std::string& out, s
   AppendHeader(out, "Authorization", f.authorization);
   if (f.viaProxy) AppendHeader(out, "Proxy-Authorization", f.proxyAuthorization);
   AppendHeader(out, "Accept", f.accept);
+  AppendHeader(out, "Accept-Encoding", f.acceptEncoding);
   AppendHeader(out, "User-Agent", f.userAgent);
   AppendHeader(out, "If-Modified-Since", f.ifModifiedSince);
+  AppendHeader(out, "If-None-Match", f.ifNoneMatch);
   if (!f.keepAlive) out += "\r\nConnection: close";
   out += "\r\n";
   if (withBlankLine) out += "\r\n";

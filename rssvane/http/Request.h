@@ -21,15 +21,18 @@ struct RequestFields {
   std::string_view accept;
   std::string_view userAgent;
   std::string_view ifModifiedSince;
+  std::string_view acceptEncoding;
+  std::string_view ifNoneMatch;
 };
 
 // The request text, to the byte: the request line (through a proxy the
-// target is scheme "://" host, ":" port unless 80, and the path), Host (":"
-// port unless 80), then Authorization, Proxy-Authorization (only through a
-// proxy, so proxy credentials never reach the server itself), Accept,
-// User-Agent and If-Modified-Since when not empty, "Connection: close"
+// target is scheme "://" host, ":" port unless it is the scheme's own, and
+// the path), Host (":" port likewise), then Authorization,
+// Proxy-Authorization (only through a proxy, so proxy credentials never
+// reach the server itself), Accept, Accept-Encoding, User-Agent,
+// If-Modified-Since and If-None-Match when not empty, "Connection: close"
 // without keep-alive, each line ended by CR LF; with withBlankLine the empty
-// line follows. A PUT is sent without it and continues with
+// line follows. The scheme's own port is 443 for https and 80 for any other. A PUT is sent without it and continues with
 // ContentLengthBlock. kErrHttp with its text, and out empty, when any field
 // holds a control byte: nothing a caller or a server's challenge passes in
 // can add a line to the request.

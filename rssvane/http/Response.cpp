@@ -40,7 +40,9 @@ void ResponseParser::Start(const ResponseOptions& options) {
   chunkRemaining_ = 0;
   hasLocation_ = false;
   location_.clear();
+  contentEncoding_.clear();
   transferredData_.clear();
+  encodedBodyBytes_ = 0;
   bodyBytes_ = 0;
 }
 
@@ -66,7 +68,7 @@ std::string_view ResponseParser::Terminator() const noexcept {
 uint64_t ResponseParser::RawLimit() const noexcept {
   if (state_ == ResponseState::kChunkData) return chunkRemaining_;
   if (state_ == ResponseState::kBody && contentLength_ >= 0) {
-    return static_cast<uint64_t>(contentLength_) - bodyBytes_;
+    return static_cast<uint64_t>(contentLength_) - encodedBodyBytes_;
   }
   return 0;
 }
@@ -182,6 +184,7 @@ void ResponseParser::HandleLine(std::string_view rawLine) {
 }
 
 void ResponseParser::StatusLineIn(std::string_view line) {
+  encodedBodyBytes_ = 0;
   bodyBytes_ = 0;
   transferredData_.clear();
   hasStatusLine_ = true;
@@ -229,6 +232,9 @@ void ResponseParser::HeaderLineIn(std::string_view line) {
       contentLength_ = -1;
       return Fail("Invalid Content-Length in the response: not a number from 0 to 9223372036854775807.");
     }
+  } else if (EqualsIgnoreCase(name, "Content-Encoding")) {
+    if (!contentEncoding_.empty()) contentEncoding_ += ',';
+    contentEncoding_ += value;
   } else if (EqualsIgnoreCase(name, "Transfer-Encoding")) {
     if (EqualsIgnoreCase(value, "chunked")) chunked_ = true;
   } else if (EqualsIgnoreCase(name, "WWW-Authenticate")) {
@@ -239,6 +245,11 @@ void ResponseParser::HeaderLineIn(std::string_view line) {
 }
 
 void ResponseParser::HeadersEnded() {
+  // A redirect's body is not read, so it is not decoded either; a coding
+  // not decoded here reaches the caller as sent.
+  ContentCoding coding = ContentCoding::kIdentity;
+  if (options_.decodeContent && !hasLocation_) coding = ContentCodingOf(contentEncoding_);
+  decoder_.Start(coding == ContentCoding::kUnsupported ? ContentCoding::kIdentity : coding, options_.decoderLimits);
   if (!hasLocation_) listener_.StartTransfer();
   // 204 and 304 answers never carry a body, whatever their headers say;
   // waiting for one would hang a kept-alive connection.
@@ -267,6 +278,7 @@ void ResponseParser::ChunkSizeIn(std::string_view line) {
 }
 
 void ResponseParser::NoStatusLine() {
+  decoder_.Start(ContentCoding::kIdentity);
   hasStatusLine_ = false;
   statusLine_.clear();
   httpVersion_.clear();
@@ -276,28 +288,39 @@ void ResponseParser::NoStatusLine() {
 }
 
 void ResponseParser::Body(std::string_view piece) {
-  bodyBytes_ += piece.size();
+  encodedBodyBytes_ += piece.size();
   if (!hasLocation_) {
-    size_t keep = piece.size();
-    if (options_.maxTransferredData != 0) {
-      uint64_t room = options_.maxTransferredData - std::min<uint64_t>(options_.maxTransferredData,
-                                                                       transferredData_.size());
-      keep = static_cast<size_t>(std::min<uint64_t>(keep, room));
-    }
-    try {
-      transferredData_.append(piece.substr(0, keep));
-    } catch (const std::bad_alloc&) {
-      listener_.Error(kErrOutOfMemory, "Error appending to TransferredData.");
-    }
-    listener_.Transfer(bodyBytes_, piece);
+    decoder_.Input(piece);
+    std::string_view decoded;
+    while (decoder_.Next(decoded)) Keep(decoded);
+    if (decoder_.Failure() != 0) return Fail(std::string(decoder_.FailureText()));
+  } else {
+    bodyBytes_ += piece.size();
   }
   if (state_ == ResponseState::kBody && contentLength_ >= 0 &&
-      bodyBytes_ >= static_cast<uint64_t>(contentLength_)) {
+      encodedBodyBytes_ >= static_cast<uint64_t>(contentLength_)) {
     EndTransfer();
   }
 }
 
+void ResponseParser::Keep(std::string_view piece) {
+  bodyBytes_ += piece.size();
+  size_t keep = piece.size();
+  if (options_.maxTransferredData != 0) {
+    uint64_t room =
+        options_.maxTransferredData - std::min<uint64_t>(options_.maxTransferredData, transferredData_.size());
+    keep = static_cast<size_t>(std::min<uint64_t>(keep, room));
+  }
+  try {
+    transferredData_.append(piece.substr(0, keep));
+  } catch (const std::bad_alloc&) {
+    listener_.Error(kErrOutOfMemory, "Error appending to TransferredData.");
+  }
+  listener_.Transfer(bodyBytes_, piece);
+}
+
 void ResponseParser::EndTransfer() {
+  if (decoder_.Finish() != 0) return Fail(std::string(decoder_.FailureText()));
   state_ = ResponseState::kEnded;
   if (!hasLocation_) listener_.EndTransfer();
 }
@@ -318,7 +341,7 @@ void ResponseParser::Closed() {
       return Fail("The server closed the connection before the end of the response headers.");
     case ResponseState::kBody:
       if (contentLength_ < 0) return EndTransfer();
-      return Fail("The server closed the connection after " + std::to_string(bodyBytes_) + " of " +
+      return Fail("The server closed the connection after " + std::to_string(encodedBodyBytes_) + " of " +
                   std::to_string(contentLength_) + " bytes of the body.");
     case ResponseState::kChunkSize:
     case ResponseState::kChunkData:

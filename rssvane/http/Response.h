@@ -7,6 +7,7 @@
 
 #include <rssvane/RSSTypes.h>
 
+#include "http/ContentDecoder.h"
 #include "http/Cookie.h"
 
 namespace rssvane {
@@ -44,7 +45,8 @@ class ResponseListener {
   virtual void StartTransfer() {}
   // Every piece of body, unless a redirect Location is held; bytesTransferred
   // counts the body so far, this piece included, in 64 bits (the published
-  // event narrows it to its 32-bit argument).
+  // event narrows it to its 32-bit argument). A decoded body comes decoded,
+  // and is counted so.
   virtual void Transfer(uint64_t /*bytesTransferred*/, std::string_view /*piece*/) {}
   // The end of the body, once, unless a redirect Location is held.
   virtual void EndTransfer() {}
@@ -56,6 +58,10 @@ class ResponseListener {
 struct ResponseOptions {
   TFollowRedirects followRedirects = frNever;  // frNever: no Location is held
   uint64_t maxTransferredData = 4096;          // 0: the whole body is kept
+  // A body with Content-Encoding gzip or deflate is decoded as it comes, for
+  // a request that sent Accept-Encoding; otherwise every body is kept as sent.
+  bool decodeContent = false;
+  DecoderLimits decoderLimits = {};
 };
 
 // The most bytes of status lines (interim ones included) and headers one
@@ -94,7 +100,8 @@ class ResponseParser {
   bool TransferEnded() const noexcept { return state_ == ResponseState::kEnded; }
   // 0, or kErrHttp with FailureText(): closed before the response was
   // whole, a Content-Length or chunk size that is not a number that fits,
-  // chunk data not followed by CR LF, headers over kMaxResponseHeaderBytes.
+  // chunk data not followed by CR LF, headers over kMaxResponseHeaderBytes,
+  // a compressed body that is corrupt, cut short or over the decoder's limits.
   int Failure() const noexcept { return failure_; }
   std::string_view FailureText() const noexcept { return failureText_; }
 
@@ -109,6 +116,7 @@ class ResponseParser {
   bool HasLocation() const noexcept { return hasLocation_; }
   std::string_view Location() const noexcept { return location_; }
   std::string_view TransferredData() const noexcept { return transferredData_; }
+  // The body's bytes so far, decoded when it is.
   uint64_t BytesTransferred() const noexcept { return bodyBytes_; }
 
  private:
@@ -122,6 +130,7 @@ class ResponseParser {
   void ChunkSizeIn(std::string_view line);
   void NoStatusLine();
   void Body(std::string_view piece);
+  void Keep(std::string_view decoded);
   void EndTransfer();
   void Fail(std::string text);
 
@@ -144,7 +153,10 @@ class ResponseParser {
   uint64_t chunkRemaining_ = 0;
   bool hasLocation_ = false;
   std::string location_;
+  std::string contentEncoding_;  // the Content-Encoding lines, joined with commas
+  ContentDecoder decoder_;
   std::string transferredData_;
+  uint64_t encodedBodyBytes_ = 0;  // as received: what Content-Length counts
   uint64_t bodyBytes_ = 0;
 };
 

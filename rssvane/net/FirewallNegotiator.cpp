@@ -55,6 +55,7 @@ FirewallStep FirewallNegotiator::Start(const FirewallSettings& settings) {
   remotePort_ = settings.remotePort;
   user_ = settings.user;
   password_ = settings.password;
+  proxyAuthorization_ = settings.proxyAuthorization;
   resolve_ = settings.resolve;
   reply_.clear();
   endedByTerminator_ = false;
@@ -70,12 +71,14 @@ FirewallStep FirewallNegotiator::Start(const FirewallSettings& settings) {
   }
   switch (type_) {
     case fwTunnel: {
-      if (HasControlByte(remoteHost_)) {
-        Fail(step, "firewall request not sent: RemoteHost holds a control character");
+      if (HasControlByte(remoteHost_) || HasControlByte(proxyAuthorization_)) {
+        Fail(step, "firewall request not sent: RemoteHost or the proxy authorization holds a control character");
         return step;
       }
       step.send = "CONNECT " + remoteHost_ + ":" + std::to_string(remotePort_) + " HTTP/1.0\r\n";
-      if (!user_.empty() || !password_.empty()) {
+      if (!proxyAuthorization_.empty()) {
+        step.send += "Proxy-authorization: " + proxyAuthorization_ + "\r\n";
+      } else if (!user_.empty() || !password_.empty()) {
         step.send += "Proxy-authorization: Basic " + Base64Encode(user_ + ":" + password_) + "\r\n";
       }
       step.send += "\r\n";

@@ -23,6 +23,9 @@ struct FirewallSettings {
   std::string_view user;      // FirewallUser
   std::string_view password;  // FirewallPassword
   FirewallResolver resolve;   // used by SOCKS4, and by SOCKS5 for a host without "*"
+  // fwTunnel: a Proxy-authorization value sent as it is, instead of the
+  // Basic one made of user and password (an HTTP proxy's own setting).
+  std::string_view proxyAuthorization = {};
 };
 
 // What the connection does once the negotiator has read its input.
@@ -87,6 +90,7 @@ class FirewallNegotiator {
   int32_t remotePort_ = 0;
   std::string user_;
   std::string password_;
+  std::string proxyAuthorization_;
   FirewallResolver resolve_;
   bool negotiating_ = false;
   bool endedByTerminator_ = false;

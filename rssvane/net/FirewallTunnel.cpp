@@ -47,8 +47,22 @@ int FirewallTunnel::SetPassword(std::string_view password) noexcept {
   return rc ? owner_.Fail(rc, "Out of memory.") : 0;
 }
 
+int FirewallTunnel::SetProxy(std::string_view host, int32_t port, std::string_view authorization) {
+  owner_.ClearError();
+  proxyAddress_ = 0;
+  proxyAuthorization_.clear();
+  if (host.empty()) return 0;
+  if (port < 1 || port > 65535) return owner_.Fail(kErrPortInvalid, "The ProxyPort is invalid (" + std::to_string(port) + ").");
+  uint32_t address = 0;
+  if (int rc = owner_.ResolveHost(host, address)) return rc;
+  proxyAddress_ = address;
+  proxyPort_ = port;
+  proxyAuthorization_ = authorization;
+  return 0;
+}
+
 void FirewallTunnel::Connecting() noexcept {
-  connectionType_ = type_;
+  connectionType_ = proxyAddress_ != 0 ? fwTunnel : type_;
   state_ = State::kIdle;
 }
 
@@ -72,7 +86,9 @@ void FirewallTunnel::ConnectCompleted(int error) {
     std::memcpy(address.data(), &found, address.size());
     return 0;
   };
-  Act(negotiator_.Start({connectionType_, owner_.RemoteHost(), owner_.RemotePort(), User(), Password(), resolve}));
+  const bool viaProxy = proxyAddress_ != 0;
+  Act(negotiator_.Start({connectionType_, owner_.RemoteHost(), owner_.RemotePort(), viaProxy ? "" : User(),
+                         viaProxy ? "" : Password(), resolve, viaProxy ? proxyAuthorization_ : std::string_view()}));
 }
 
 bool FirewallTunnel::Received(std::string_view bytes) { return Act(negotiator_.Data(bytes, false)); }
@@ -105,13 +121,15 @@ bool FirewallTunnel::Act(const FirewallStep& step) {
     case FirewallStep::Outcome::kCompleted: break;
   }
   // The first bytes of the stream may have come with the reply. They came
-  // in one receive into the line buffer's free space, so they fit.
+  // in one receive into the line buffer's free space, so they fit there;
+  // TLS takes at least as many.
   if (!owner_.AppendReceived(step.leftover)) {
     Refuse(kErrFirewall, "The bytes after the firewall's reply do not fit into the line buffer.");
     return false;
   }
   state_ = State::kOpen;
-  owner_.OnConnected(0);
+  // With TLS the connection is made once its handshake is done.
+  owner_.tls_.TunnelOpen();
   return Still(connection) && state_ == State::kOpen;
 }
 

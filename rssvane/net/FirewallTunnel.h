@@ -65,6 +65,19 @@ class FirewallTunnel {
   // Stored for hosts that set it; no layer uses it.
   int SetFirewallData(std::string_view data) noexcept { return firewallData_.Assign(data); }
 
+  // The next connections go through an HTTP proxy with CONNECT instead of
+  // the firewall set (the firewall's settings stay as they are), sending
+  // authorization as the Proxy-authorization value when it is not empty:
+  // how an https request reaches its ProxyServer. The host is resolved at
+  // once: 0, or the look-up's code with the owner's last error. An empty
+  // host goes back to the firewall set.
+  int SetProxy(std::string_view host, int32_t port, std::string_view authorization);
+  // Whether connections go to a firewall or a proxy rather than the remote
+  // host, and which address and port.
+  bool Routed() const noexcept { return proxyAddress_ != 0 || type_ != fwNone; }
+  uint32_t RouteAddress() const noexcept { return proxyAddress_ != 0 ? proxyAddress_ : address_; }
+  int32_t RoutePort() const noexcept { return proxyAddress_ != 0 ? proxyPort_ : port_; }
+
   void Connecting() noexcept;
   void ConnectCompleted(int error);
   bool Negotiating() const noexcept { return state_ == State::kNegotiating; }
@@ -97,6 +110,9 @@ class FirewallTunnel {
   GrowString user_;
   GrowString password_;
   GrowString firewallData_;
+  uint32_t proxyAddress_ = 0;  // network order; 0: no proxy
+  int32_t proxyPort_ = 0;
+  std::string proxyAuthorization_;
   State state_ = State::kIdle;
   FirewallNegotiator negotiator_;
 };

@@ -1,7 +1,8 @@
 #pragma once
 
 // Codes of the network transport: the socket library's error numbers that
-// the layers act on, and the TCP connection's own refusals (100 to 116).
+// the layers act on, the TCP connection's own refusals (100 to 116) and
+// the failures of TLS.
 
 namespace rssvane {
 
@@ -12,6 +13,9 @@ enum : int {
   kErrAlreadyConnected = 104,
   kErrLineLengthBusy = 112,
   kErrPortInvalid = 116,
+  // A TLS handshake, certificate check or record that failed; the text
+  // carries OpenSSL's reason.
+  kErrTls = 119,
 };
 
 // Socket library numbers (Winsock's, which callers and hosts expect).

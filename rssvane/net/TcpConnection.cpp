@@ -43,7 +43,7 @@ int TcpConnection::SetRemoteHost(std::string_view host) {
     return Fail(kErrRemoteHostBusy, "You cannot change the RemoteHost at this time. A connection is in progress.");
   }
   if (remoteHost_.Assign(host) != 0) return Fail(kErrOutOfMemory, "Out of memory.");
-  resolveAtConnect_ = tunnel_.Type() != fwNone;
+  resolveAtConnect_ = tunnel_.Routed();
   if (resolveAtConnect_) {
     remoteAddress_ = 0;
     return 0;
@@ -70,14 +70,14 @@ int TcpConnection::Connect() {
   }
   closePending_ = false;
   buffer_.Clear();
-  const bool viaFirewall = tunnel_.Type() != fwNone;
+  const bool viaFirewall = tunnel_.Routed();
   // A host set while a firewall was, which is gone now.
   if (!viaFirewall && resolveAtConnect_) {
     if (int rc = ResolveHost(remoteHost_.View(), remoteAddress_)) return rc;
     resolveAtConnect_ = false;
   }
-  const uint32_t address = viaFirewall ? tunnel_.Address() : remoteAddress_;
-  const int32_t port = viaFirewall ? tunnel_.Port() : remotePort_;
+  const uint32_t address = viaFirewall ? tunnel_.RouteAddress() : remoteAddress_;
+  const int32_t port = viaFirewall ? tunnel_.RoutePort() : remotePort_;
   if (address == 0) {
     return Fail(kErrAddressZero, viaFirewall ? "The FirewallHost address is invalid (0.0.0.0)."
                                              : "The RemoteHost address is invalid (0.0.0.0).");
@@ -86,6 +86,7 @@ int TcpConnection::Connect() {
     return Fail(kErrPortInvalid, viaFirewall ? "The FirewallPort is invalid (0)."
                                              : "RemotePort can't be zero. Please specify a valid service port number.");
   }
+  if (int rc = tls_.Connecting()) return rc;
   connected_ = false;
   ++connection_;
   tunnel_.Connecting();
@@ -138,8 +139,9 @@ int TcpConnection::Disconnect(int32_t code) {
 
 int TcpConnection::FinishDisconnect(int32_t code) {
   closePending_ = false;
-  // Nothing a firewall still negotiating sends is for the layers above.
-  if (acceptData_ && !tunnel_.Negotiating()) {
+  // Nothing a firewall or a TLS handshake still negotiating sends is for the
+  // layers above.
+  if (acceptData_ && !Negotiating()) {
     reading_ = true;
     ReadPass(1);
     reading_ = false;
@@ -147,6 +149,7 @@ int TcpConnection::FinishDisconnect(int32_t code) {
   // A disconnect asked for by a handler of that last delivery is this one.
   closePending_ = false;
   if (socket_ == kInvalidSocket) return 0;
+  tls_.Closing();
   const bool wasConnected = connected_;
   const SocketEntryTable& api = Sockets();
   int rc = api.closesocket(socket_) == 0 ? 0 : api.WSAGetLastError();
@@ -165,6 +168,7 @@ void TcpConnection::CloseSocket() noexcept {
 
 void TcpConnection::Reset() noexcept {
   CloseSocket();
+  tls_.Reset();
   connected_ = false;
   lastSendCount_ = 0;
   acceptData_ = true;
@@ -172,17 +176,26 @@ void TcpConnection::Reset() noexcept {
 
 int TcpConnection::Send(const char* bytes, size_t length, bool requireReady) {
   ClearError();
+  if (!tls_.Established()) return SendRaw(bytes, length, requireReady, false);
+  size_t taken = 0;
+  int rc = tls_.Send({bytes, length}, taken);
+  lastSendCount_ = static_cast<uint32_t>(taken);
+  if (rc == kWsaWouldBlock) Sockets().WSASetLastError(kWsaWouldBlock);
+  return rc;
+}
+
+int TcpConnection::SendRaw(const char* bytes, size_t length, bool requireReady, bool quiet) {
   const SocketEntryTable& api = Sockets();
   if (requireReady ? !Connected() : !connected_) {
     api.WSASetLastError(kWsaNotConnected);
-    return FailSocket(kWsaNotConnected);
+    return quiet ? kWsaNotConnected : FailSocket(kWsaNotConnected);
   }
   if (length == 0) return 0;
   long n = api.send(socket_, bytes, length);
   if (n < 0) {
     lastSendCount_ = 0;
     int code = api.WSAGetLastError();
-    return code == kWsaWouldBlock ? code : FailSocket(code);
+    return code == kWsaWouldBlock || quiet ? code : FailSocket(code);
   }
   NoteActivity();
   lastSendCount_ = static_cast<uint32_t>(n);
@@ -231,7 +244,7 @@ void TcpConnection::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t l
   const int error = static_cast<int>((static_cast<uintptr_t>(lParam) >> 16) & 0xFFFF);
   switch (lParam & 0xFFFF) {
     case kFdRead:
-      if ((acceptData_ || tunnel_.Negotiating()) && !reading_) RunReadPass(0);
+      if ((acceptData_ || Negotiating()) && !reading_) RunReadPass(0);
       break;
     case kFdConnect: ConnectCompleted(error); break;
     case kFdClose:
@@ -243,7 +256,15 @@ void TcpConnection::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t l
         if (connection_ == connection) Disconnect(DisconnectCode(error));
       }
       break;
-    default: break;  // FD_WRITE: nothing here waits for it
+    case kFdWrite:
+      // Only TLS keeps bytes back when the socket is full: the rest of a
+      // record, or of the handshake, which then goes on.
+      if (tls_.InUse()) {
+        tls_.Flush(true);
+        if (tls_.Handshaking() && !reading_) RunReadPass(0);
+      }
+      break;
+    default: break;
   }
 }
 
@@ -283,9 +304,13 @@ int TcpConnection::ReadPass(int mode) {
   const SocketEntryTable& api = Sockets();
   std::string_view line;
   for (;;) {
-    if (socket_ == kInvalidSocket || tunnel_.Refused() || (!acceptData_ && !tunnel_.Negotiating()) ||
+    if (socket_ == kInvalidSocket || tunnel_.Refused() || tls_.Refused() || (!acceptData_ && !Negotiating()) ||
         InterruptRequested()) {
       return 0;
+    }
+    if (tls_.Handshaking()) {
+      if (!tls_.Negotiate()) return 0;
+      continue;
     }
     while (buffer_.TakeLine(line)) {
       if (!Deliver(line, true)) return 0;
@@ -297,10 +322,17 @@ int TcpConnection::ReadPass(int mode) {
       continue;
     }
     if (closePending_ && mode == 0) return 0;
-    long n = api.recv(socket_, space.data(), space.size());
+    int code = 0;
+    const bool decrypting = tls_.Established();
+    long n = decrypting ? tls_.Receive(space, code) : api.recv(socket_, space.data(), space.size());
     if (n < 0) {
-      int code = api.WSAGetLastError();
-      if (!IsQuietReceiveError(code)) OnError(code, "socket error in recv: " + std::to_string(code));
+      if (!decrypting) code = api.WSAGetLastError();
+      if (code == kErrTls) {
+        const std::string text(tls_.FailureText());
+        OnError(code, text);
+      } else if (!IsQuietReceiveError(code)) {
+        OnError(code, "socket error in recv: " + std::to_string(code));
+      }
       if (code != kWsaWouldBlock) tunnel_.FirewallClosed();
       return code;
     }
@@ -425,6 +457,29 @@ bool TcpConnection::Settings::Configure(const ConfigSetting& setting, ConfigResu
     }
     o.tcpNoDelay_ = ConfigBoolean(setting.value);
     if (open && o.ApplyNoDelay() != 0) socketFailure(Sockets().WSAGetLastError());
+    return true;
+  }
+  if (ConfigNameIs(setting.name, "TlsCaFile")) {
+    if (setting.isSet) {
+      o.tls_.SetCaFile(setting.value);
+    } else {
+      result.value = o.tls_.Trust().caFile;
+    }
+    return true;
+  }
+  if (ConfigNameIs(setting.name, "TlsVerify")) {
+    if (!setting.isSet) {
+      result.value = o.tls_.Trust().verify ? "True" : "False";
+    } else if (ConfigBoolean(setting.value)) {
+      o.tls_.SetVerify(true);
+    } else if (ConfigNameIs(setting.value, "false") || ConfigNameIs(setting.value, "no") || setting.value == "0") {
+      o.tls_.SetVerify(false);
+    } else {
+      // Elsewhere any other text means false; here a typing slip must not
+      // switch the server's certificate check off.
+      result.code = kErrTls;
+      result.message = "TlsVerify takes true or false; the setting is unchanged.";
+    }
     return true;
   }
   if (ConfigNameIs(setting.name, "FirewallData")) {

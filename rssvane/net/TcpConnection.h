@@ -8,6 +8,7 @@
 #include "base/GrowString.h"
 #include "net/FirewallTunnel.h"
 #include "net/LineBuffer.h"
+#include "net/TlsLayer.h"
 #include "net/SocketObject.h"
 
 namespace rssvane {
@@ -18,7 +19,8 @@ namespace rssvane {
 // above (DataIn). The socket library's notifications arrive as messages of
 // the object's window and become the connection events: ConnectionStatus,
 // Connected, Disconnected and Error. Everything received passes the
-// FirewallTunnel first.
+// FirewallTunnel first, then TLS when the layer above asked for it
+// (TlsLayer).
 //
 // Every notification handler may run inside a blocking call of the same
 // object (the wait serves the queue): a read pass never nests, and a
@@ -30,8 +32,9 @@ class TcpConnection : public SocketObject {
 
   // Resolved at once; refused with 101 while a socket exists. A name that
   // does not resolve leaves no address, so connecting fails with 102.
-  // Through a firewall the name is not looked up here: the connection goes
-  // to the firewall host, and the tunnel names the remote host to it.
+  // Through a firewall (or a proxy, FirewallTunnel::SetProxy) the name is
+  // not looked up here: the connection goes to the firewall host, and the
+  // tunnel names the remote host to it.
   int SetRemoteHost(std::string_view host);
   std::string_view RemoteHost() const noexcept { return remoteHost_.View(); }
   // 0 to 65535; refused with 100 while a socket exists.
@@ -44,17 +47,25 @@ class TcpConnection : public SocketObject {
   // Closes the connection; code's high 16 bits are the reported error.
   // Inside a read pass the close waits for the pass to end.
   int Disconnect(int32_t code);
-  // Connected and out of the firewall negotiation.
-  bool Connected() const noexcept { return tunnel_.Ready(); }
+  // Connected, out of the firewall negotiation and, with TLS, out of the
+  // handshake.
+  bool Connected() const noexcept { return tunnel_.Ready() && tls_.Ready(); }
   // The firewall settings: FirewallType, FirewallHost, FirewallPort,
   // FirewallUser and FirewallPassword. A change applies from the next
   // connect on.
   FirewallTunnel& Firewall() noexcept { return tunnel_; }
   const FirewallTunnel& Firewall() const noexcept { return tunnel_; }
+  // TLS from the next connect on, with serverName as the name the server's
+  // certificate must carry (and the one sent to it); off: none.
+  void UseTls(bool on, std::string_view serverName) { tls_.Use(on, serverName); }
+  // Why TLS failed on the last connection (a handshake, or a record that
+  // broke it), also once it is closed; empty when it did not.
+  std::string_view TlsFailureText() const noexcept { return tls_.FailureText(); }
 
   // Sends what the socket takes now: 0 when all of it, 10035 when only
   // LastSendCount bytes, 10057 when not connected (requireReady: not out of
-  // the firewall negotiation either), or the socket's error.
+  // the firewall negotiation either), or the socket's error. Over TLS the
+  // bytes are encrypted, and a length of 0 sends what is still pending.
   int Send(const char* bytes, size_t length, bool requireReady);
   // Sends everything, waiting while the socket is full: 0, 301 when the
   // wait ends, or the socket's error.
@@ -73,7 +84,8 @@ class TcpConnection : public SocketObject {
 
   Socket SocketHandle() const noexcept { return socket_; }
   // MaxLineLength, SocketHandle, InBufferSize, OutBufferSize, TcpNoDelay
-  // (TCP_NODELAY at the TCP level) and FirewallData.
+  // (TCP_NODELAY at the TCP level), FirewallData, and TLS's TlsCaFile and
+  // TlsVerify.
   ConfigLayer& TcpSettings() noexcept { return settings_; }
 
   void Destroy() override;
@@ -96,6 +108,7 @@ class TcpConnection : public SocketObject {
 
  private:
   friend class FirewallTunnel;
+  friend class TlsLayer;
 
   class Settings final : public ConfigLayer {
    public:
@@ -106,6 +119,10 @@ class TcpConnection : public SocketObject {
     TcpConnection& owner_;
   };
 
+  // The bytes as they are, whatever TLS there is; quiet leaves the last
+  // error alone.
+  int SendRaw(const char* bytes, size_t length, bool requireReady, bool quiet);
+  bool Negotiating() const noexcept { return tunnel_.Negotiating() || tls_.Handshaking(); }
   int ApplyOptions();
   int ApplyBufferSize(int option, int32_t size);
   int ApplyNoDelay();
@@ -118,7 +135,10 @@ class TcpConnection : public SocketObject {
   int FinishDisconnect(int32_t code);
   void CloseSocket() noexcept;
   void Reset() noexcept;
-  bool AppendReceived(std::string_view bytes) noexcept { return buffer_.Append(bytes); }
+  // What followed a firewall's reply: the first bytes of the stream.
+  bool AppendReceived(std::string_view bytes) noexcept {
+    return tls_.InUse() ? tls_.Feed(bytes) : buffer_.Append(bytes);
+  }
   void PostRead();
 
   int32_t inBufferSize_ = 2048;
@@ -131,6 +151,7 @@ class TcpConnection : public SocketObject {
   uint32_t lastSendCount_ = 0;
   uint32_t connection_ = 0;  // counts connects, to tell connections apart
   FirewallTunnel tunnel_{*this};
+  TlsLayer tls_{*this};
   int32_t pendingCode_ = 0;
   bool connected_ = false;
   bool acceptData_ = true;

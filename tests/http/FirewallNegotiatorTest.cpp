@@ -60,6 +60,9 @@ TEST(FirewallNegotiator, RequestsAreExactForEveryType) {
   EXPECT_EQ(Negotiate(Settings(fwTunnel), "").sent, "CONNECT example.org:8080 HTTP/1.0\r\n\r\n");
   EXPECT_EQ(Negotiate(Settings(fwTunnel, "u"), "").sent,
             "CONNECT example.org:8080 HTTP/1.0\r\nProxy-authorization: Basic dTo=\r\n\r\n");
+  FirewallSettings proxy = Settings(fwTunnel, "u", "p");
+  proxy.proxyAuthorization = "Bearer t";
+  EXPECT_EQ(Negotiate(proxy, "").sent, "CONNECT example.org:8080 HTTP/1.0\r\nProxy-authorization: Bearer t\r\n\r\n");
   EXPECT_EQ(Negotiate(Settings(fwSOCKS4), "").sent, Bytes({4, 1, 0x1f, 0x90, 93, 184, 216, 34, 0}));
   EXPECT_EQ(Negotiate(Settings(fwSOCKS4, "ab"), "").sent, Bytes({4, 1, 0x1f, 0x90, 93, 184, 216, 34, 'a', 'b', 0}));
   EXPECT_EQ(Negotiate(Settings(fwSOCKS5, "u"), "").sent, Bytes({5, 1, 0}));
@@ -131,7 +134,10 @@ TEST(FirewallNegotiator, WhatAFieldCannotCarryIsRefusedBeforeSending) {
       {Settings(fwSOCKS5, "u", longText), "FirewallUser or FirewallPassword is longer than 255 bytes"},
       {Settings(fwSOCKS5, "", "", longName), "the RemoteHost name is longer than 255 bytes"},
       {Settings(fwSOCKS4, std::string_view("a\0b", 3)), "FirewallUser holds a zero byte"},
-      {Settings(fwTunnel, "", "", "h:1 HTTP/1.0\r\nX: y"), "RemoteHost holds a control character"},
+      {Settings(fwTunnel, "", "", "h:1 HTTP/1.0\r\nX: y"),
+       "RemoteHost or the proxy authorization holds a control character"},
+      {{fwTunnel, "h", 1, "", "", ResolveLocal, "Basic x\r\nX: y"},
+       "RemoteHost or the proxy authorization holds a control character"},
   };
   for (const auto& [settings, text] : cases) {
     FirewallStep step = FirewallNegotiator().Start(settings);

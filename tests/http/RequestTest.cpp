@@ -30,7 +30,7 @@ TEST(Request, TextIsExactInTheDirectAndTheProxyForm) {
 
   f = Direct();
   f.verb = "PUT";
-  f.scheme = "https";
+  f.scheme = "ftp";
   f.port = 80;
   f.viaProxy = true;
   f.keepAlive = true;
@@ -42,9 +42,27 @@ TEST(Request, TextIsExactInTheDirectAndTheProxyForm) {
   f.ifModifiedSince = "Sat, 29 Oct 1994 19:43:31 GMT";
   ASSERT_EQ(BuildRequest(f, false, out, error), 0);
   EXPECT_EQ(out + ContentLengthBlock(0),
-            "PUT https://example.com/feed?x=1 HTTP/1.0\r\nHost: example.com\r\nAuthorization: Basic dTo=\r\n"
+            "PUT ftp://example.com/feed?x=1 HTTP/1.0\r\nHost: example.com\r\nAuthorization: Basic dTo=\r\n"
             "Proxy-Authorization: Basic cHJveHk6cHc=\r\nAccept: */*\r\n"
             "If-Modified-Since: Sat, 29 Oct 1994 19:43:31 GMT\r\nContent-Length: 0\r\n\r\n");
+}
+
+TEST(Request, HttpsLeavesOutItsOwnPortAndTheNewHeadersComeOnlyWhenSet) {
+  std::string out, error;
+  RequestFields f = Direct();
+  f.scheme = "https";
+  f.port = 443;
+  f.acceptEncoding = "gzip, deflate";
+  f.ifNoneMatch = "\"abc\"";
+  f.ifModifiedSince = "Sat, 29 Oct 1994 19:43:31 GMT";
+  ASSERT_EQ(BuildRequest(f, true, out, error), 0);
+  EXPECT_EQ(out,
+            "GET /feed?x=1 HTTP/1.1\r\nHost: example.com\r\nAccept-Encoding: gzip, deflate\r\n"
+            "User-Agent: Kestrix HTTP/S Control\r\nIf-Modified-Since: Sat, 29 Oct 1994 19:43:31 GMT\r\n"
+            "If-None-Match: \"abc\"\r\nConnection: close\r\n\r\n");
+  f.port = 80;
+  ASSERT_EQ(BuildRequest(f, true, out, error), 0);
+  EXPECT_TRUE(out.starts_with("GET /feed?x=1 HTTP/1.1\r\nHost: example.com:80\r\n")) << out;
 }
 
 TEST(Request, NoFieldCanSplitTheRequest) {
@@ -56,6 +74,8 @@ TEST(Request, NoFieldCanSplitTheRequest) {
       {&RequestFields::accept, "Accept"},
       {&RequestFields::userAgent, "UserAgent"},
       {&RequestFields::ifModifiedSince, "IfModifiedSince"},
+      {&RequestFields::acceptEncoding, "AcceptEncoding"},
+      {&RequestFields::ifNoneMatch, "IfNoneMatch"},
   };
   for (const auto& [member, what] : fields) {
     for (std::string_view bad : {"x\r\nX-Injected: 1", "x\ny", "x\ty", "x\x7fy"}) {

@@ -23,6 +23,8 @@ namespace {
 using rssvane::RSS;
 using rssvane::Variant;
 
+constexpr int kNotModified = 3;
+
 constexpr std::string_view kUsage =
     "Options:\n"
     "  --user U, --password P     credentials for the server\n"
@@ -35,12 +37,19 @@ constexpr std::string_view kUsage =
     "  --follow never|always|same-scheme\n"
     "                             which redirects to follow (default never)\n"
     "  --keep-alive               keep the connection open between requests\n"
+    "  --accept-encoding LIST     codings offered to the server (default \"gzip, deflate\"; \"\" none);\n"
+    "                             a gzip or deflate body is decoded before it is written\n"
+    "  --if-none-match ETAG       fetch only when the document's ETag is no longer ETAG\n"
+    "  --if-modified-since DATE   fetch only when the document changed after DATE (HTTP date)\n"
+    "  --ca-file FILE             trust the certificates of this PEM file for https, instead of the system's\n"
+    "  --insecure                 do not check the https server's certificate (a warning is printed)\n"
     "  --timeout SECONDS          give up after SECONDS without progress (default 60, 0 never)\n"
     "  --config NAME=VALUE        a configuration setting of the control; repeatable, in order\n"
     "  --events                   every event as a JSON line on standard error\n"
     "  --progress                 bytes received so far on standard error, when it is a terminal\n"
     "\n"
-    "Exit status: 0 success; 1 failure, with \"rssvane: error NUMBER: DESCRIPTION\"; 2 wrong usage.\n";
+    "Exit status: 0 success; 1 failure, with \"rssvane: error NUMBER: DESCRIPTION\"; 2 wrong usage;\n"
+    "3 not modified (304), with nothing written.\n";
 
 struct Firewall {
   int type = 0;
@@ -73,6 +82,9 @@ struct Options {
   std::optional<Firewall> firewall;
   std::optional<rssvane::TFollowRedirects> follow;
   std::optional<int16_t> timeout;
+  std::string acceptEncoding = "gzip, deflate";
+  std::optional<std::string> ifNoneMatch, ifModifiedSince, caFile;
+  bool insecure = false;
   std::vector<std::string> configs;
   bool digest = false;
   bool keepAlive = false;
@@ -150,6 +162,20 @@ int Parse(const std::vector<std::string_view>& args, Options& o) {
       o.events = true;
     } else if (word == "--progress") {
       o.progress = true;
+    } else if (word == "--insecure") {
+      o.insecure = true;
+    } else if (word == "--accept-encoding" || word == "--if-none-match" || word == "--if-modified-since" ||
+               word == "--ca-file") {
+      if (!value(v)) return UsageError(*o.command, std::string(word) + " needs a value");
+      if (word == "--accept-encoding") {
+        o.acceptEncoding = v;
+      } else if (word == "--if-none-match") {
+        o.ifNoneMatch = v;
+      } else if (word == "--if-modified-since") {
+        o.ifModifiedSince = v;
+      } else {
+        o.caFile = v;
+      }
     } else if (word == "--user" || word == "--password" || word == "--proxy-user" || word == "--proxy-password" ||
                word == "--proxy" || word == "--firewall" || word == "--follow" || word == "--timeout" ||
                word == "--config") {
@@ -219,6 +245,11 @@ void Configure(RSS& rss, const Options& o) {
   if (o.follow) rss.SetFollowRedirects(*o.follow);
   if (o.timeout) rss.SetTimeout(*o.timeout);
   if (o.keepAlive) rss.Config(u"KeepAlive=true");
+  rss.Config(u"AcceptEncoding=" + Wide(o.acceptEncoding));
+  if (o.ifNoneMatch) rss.Config(u"IfNoneMatch=" + Wide(*o.ifNoneMatch));
+  if (o.ifModifiedSince) rss.Config(u"IfModifiedSince=" + Wide(*o.ifModifiedSince));
+  if (o.caFile) rss.Config(u"TlsCaFile=" + Wide(*o.caFile));
+  if (o.insecure) rss.Config(u"TlsVerify=false");
   if (o.proxyHost) {
     rss.Config(u"ProxyServer=" + Wide(*o.proxyHost));
     rss.Config(u"ProxyPort=" + Wide(std::to_string(o.proxyPort)));
@@ -283,9 +314,17 @@ int RunNetworkCommand(const NetworkCommand& command, const std::vector<std::stri
   try {
     if (command.prepare) command.prepare(rss, o.operands);
     Configure(rss, o);
+    // However it was switched off, the user hears of it.
+    if (rss.Config(u"TlsVerify") == u"False") {
+      std::fputs("rssvane: warning: TLS certificate verification is off; an https server's identity is not checked\n",
+                 stderr);
+    }
     command.run(rss, o.operands);
   } catch (const rssvane::AutomationError& e) {
     if (progress) progress->Finish();
+    // The document has not changed since the validators given: nothing to
+    // write, and a status of its own for the script that polls.
+    if (rssvane::ImplOf(rss).net.Response().StatusCode() == 304) return kNotModified;
     std::string description;
     rssvane::WideToNarrow(e.Description(), 65001, description);
     std::fprintf(stderr, "rssvane: error %d: %s\n", e.Number(), description.c_str());

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -16,6 +17,7 @@
 #include "Nginx.h"
 #include "Proxies.h"
 #include "ScriptedServer.h"
+#include "TestCa.h"
 
 namespace {
 
@@ -65,7 +67,7 @@ TEST(RssvaneGet, WritesTheBodyByteForByteWithTheOptionsAsTheServerSeesThem) {
   ASSERT_TRUE(proxy.WaitFinished(1, 5000));
   EXPECT_EQ(proxy.Received(0),
             "GET http://origin.example/feed.xml HTTP/1.1\r\nHost: origin.example\r\nAuthorization: Basic dTpw\r\n"
-            "Proxy-Authorization: Basic cHU6cHA=\r\nUser-Agent: vk-test\r\n\r\n");
+            "Proxy-Authorization: Basic cHU6cHA=\r\nAccept-Encoding: gzip, deflate\r\nUser-Agent: vk-test\r\n\r\n");
 }
 
 TEST(RssvaneGet, FollowsRedirectsAndPrintsEventsAsTheScriptHostDoes) {
@@ -104,6 +106,55 @@ TEST(RssvaneGet, GoesThroughAFirewallOfEachKind) {
   Outcome refused = Get({"--firewall", "socks5://alice:wrong@" + socksAt, url});
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_TRUE(refused.err.starts_with("rssvane: error 20119: ")) << refused.err;
+}
+
+TEST(RssvaneGet, HttpsCompressedBodiesAndNotModifiedForPolitePolling) {
+  vk::test::TestCa ca;
+  vk::test::Nginx nginx({.tlsCertificate = ca.Localhost().certificate, .tlsKey = ca.Localhost().key});
+  std::string feed = "<rss version=\"2.0\"><channel>";
+  for (int i = 0; i < 500; ++i) feed += "<item><title>Item " + std::to_string(i) + "</title></item>";
+  feed += "</channel></rss>";
+  nginx.WriteDocument("feed.xml", feed);
+  nginx.SetModified("feed.xml", 1700000000);
+  const std::string url = nginx.TlsUrl("/gzip/feed.xml");
+
+  Outcome fetched = Get({"--ca-file", ca.CaCertificate(), url});
+  EXPECT_EQ(fetched.exitCode, 0) << fetched.err;
+  EXPECT_EQ(fetched.err, "");
+  EXPECT_EQ(fetched.out, feed);
+  // nginx's ETag is its time and length in hexadecimal.
+  char etag[64];
+  std::snprintf(etag, sizeof etag, "\"%x-%zx\"", 1700000000u, feed.size());
+  for (const std::vector<std::string>& validator : std::vector<std::vector<std::string>>{
+           {"--if-none-match", etag}, {"--if-modified-since", "Tue, 14 Nov 2023 22:13:20 GMT"}}) {
+    Outcome unchanged = Get({"--ca-file", ca.CaCertificate(), validator[0], validator[1], url});
+    EXPECT_EQ(unchanged.exitCode, 3) << unchanged.err;
+    EXPECT_EQ(unchanged.out, "");
+    EXPECT_EQ(unchanged.err, "");
+  }
+  const auto log = nginx.WaitForAccessLog(3);
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0].acceptEncoding, "gzip, deflate");
+  EXPECT_LT(log[0].bodyBytes, static_cast<long>(feed.size()) / 5);
+  EXPECT_EQ(log[1].ifNoneMatch, etag);
+  EXPECT_EQ(log[2].status, 304);
+
+  // The system's store does not know the test CA; --insecure takes any
+  // certificate, and says so.
+  Outcome untrusted = Get({url});
+  EXPECT_EQ(untrusted.exitCode, 1);
+  EXPECT_EQ(untrusted.err,
+            "rssvane: error 20120: TLS certificate verification failed for localhost: unable to get local issuer "
+            "certificate\n");
+  for (const std::vector<std::string>& off : std::vector<std::vector<std::string>>{
+           {"--insecure", "--accept-encoding", "", url}, {"--config", "TlsVerify=0", "--accept-encoding", "", url}}) {
+    Outcome insecure = Get(off);
+    EXPECT_EQ(insecure.exitCode, 0) << insecure.err;
+    EXPECT_EQ(insecure.out, feed);
+    EXPECT_EQ(insecure.err,
+              "rssvane: warning: TLS certificate verification is off; an https server's identity is not checked\n");
+  }
+  EXPECT_EQ(nginx.WaitForAccessLog(5).back().acceptEncoding, "");
 }
 
 TEST(RssvaneGet, FailuresAndWrongUsageHaveTheirExitStatus) {
