@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "FeedJson.h"
 #include "base/CodePage.h"
 #include "control/RSSImpl.h"
+#include "rssvane/MessageLoop.h"
 #include "rssvane/RSS.h"
 
 namespace {
@@ -292,6 +294,23 @@ class Progress final : public rssvane::_IRSSEvents {
   bool shown_ = false;
 };
 
+volatile std::sig_atomic_t interruptSignalled = 0;
+
+void OnInterrupt(int) { interruptSignalled = 1; }
+
+// Ctrl-C ends the running method as a host closing would, with 301
+// "Interrupted.": the control then closes its socket and the command ends
+// with the error line instead of dying mid-transfer.
+bool StillWanted(void*) { return interruptSignalled == 0; }
+
+void EndOnInterrupt() {
+  struct sigaction action = {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  rssvane::SetHostEventHook(StillWanted, nullptr);
+}
+
 int RunNetworkCommand(const NetworkCommand& command, const std::vector<std::string_view>& args) {
   Options o;
   o.command = &command;
@@ -303,6 +322,7 @@ int RunNetworkCommand(const NetworkCommand& command, const std::vector<std::stri
     std::fwrite(usage.data(), 1, usage.size(), stdout);
     return 0;
   }
+  EndOnInterrupt();
   RSS rss;
   rssvane_tool::EventJsonSink events(stderr);
   if (o.events) rss.Advise(&events);

@@ -3,6 +3,8 @@
 // events on standard error, and the exit statuses.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -238,6 +240,59 @@ TEST(RssvanePut, SendsTheFileAsItIsAndPrintsTheAnswer) {
   EXPECT_EQ(usage.exitCode, 2);
   EXPECT_TRUE(usage.err.starts_with("rssvane put: ")) << usage.err;
   EXPECT_EQ(server.Connections(), 1);
+}
+
+// Ctrl-C in the middle of a body ends each command with 301, the error line
+// and nothing written, and the connection closed.
+TEST(RssvaneTransfer, AnInterruptEndsTheCommandWithItsErrorAndClosesTheConnection) {
+  char dir[] = "/tmp/rssintXXXXXX";
+  const std::string base = ::mkdtemp(dir);
+  std::ofstream(base + "/feed.xml", std::ios::binary) << "<rss version=\"2.0\"><channel/></rss>";
+  for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+           {"get"}, {"fetch"}, {"put", base + "/feed.xml"}}) {
+    ScriptedServer server({Script()
+                               .Answer([](const std::string&) { return std::string("HTTP/1.1 200 OK\r\nContent-Length: "
+                                                                                   "100\r\n\r\n<rss>"); },
+                                       5000)
+                               .ReceiveUntilClosed(10000)});
+    const std::string url = "http://" + Address(server) + "/feed.xml";
+    const int outFd = ::open((base + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int errFd = ::open((base + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_TRUE(outFd >= 0 && errFd >= 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Only calls safe after a fork with threads: the paths were made before.
+      if (::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0) ::_exit(99);
+      if (words.size() == 1) {
+        ::execl(RSSVANE_TOOL, RSSVANE_TOOL, words[0].c_str(), url.c_str(), static_cast<char*>(nullptr));
+      } else {
+        ::execl(RSSVANE_TOOL, RSSVANE_TOOL, words[0].c_str(), url.c_str(), words[1].c_str(),
+                static_cast<char*>(nullptr));
+      }
+      ::_exit(98);
+    }
+    // The request has been answered in part once the server has read it.
+    for (int i = 0; i < 500 && server.Connections() == 0; ++i) ::usleep(10000);
+    ::usleep(200000);
+    ::kill(child, SIGINT);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 500 && (ended = ::waitpid(child, &status, WNOHANG)) == 0; ++i) ::usleep(10000);
+    if (ended == 0) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+    }
+    ::close(outFd);
+    ::close(errFd);
+    ASSERT_EQ(ended, child) << words[0] << " did not end";
+    EXPECT_TRUE(WIFEXITED(status)) << words[0];
+    EXPECT_EQ(WEXITSTATUS(status), 1) << words[0];
+    EXPECT_EQ(Slurp(base + "/out"), "") << words[0];
+    EXPECT_EQ(Slurp(base + "/err"), "rssvane: error 20302: Interrupted.\n") << words[0];
+    EXPECT_TRUE(server.WaitFinished(1, 3000)) << words[0] << ": the connection was closed";
+  }
+  std::system(("rm -rf '" + base + "'").c_str());
 }
 
 }  // namespace
