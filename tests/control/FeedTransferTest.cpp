@@ -197,10 +197,19 @@ TEST(FeedTransfer, PutSendsTheCachedTextAndTakesTheAnswer) {
   EXPECT_EQ(failed.helpContext, 45907u);
   EXPECT_EQ(rss.RSSData(), u"stored");
 
+  // Reading RSSData produces the text anew from the changed model.
+  rss.SetChannelTitle(u"Newer");
+  rss.SetChannelLink(u"http://x/");
+  rss.SetChannelDescription(u"d");
+  const std::u16string produced = rss.RSSData();
+  rss.Put(Url(server, "/up"));
+
   rss.Reset();
-  ASSERT_TRUE(server.WaitFinished(3, 5000));
+  ASSERT_TRUE(server.WaitFinished(4, 5000));
   std::vector<std::string> requests = puts.Taken();
-  ASSERT_EQ(requests.size(), 2u);
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_NE(requests[2].find("<title>Newer</title>"), std::string::npos) << requests[2];
+  EXPECT_TRUE(requests[2].ends_with("\r\n\r\n" + Utf8(produced)));
   const std::string& first = requests[0];
   EXPECT_TRUE(first.starts_with("PUT /up HTTP/")) << first;
   EXPECT_NE(first.find("\r\nContent-Length: " + std::to_string(kFeed.size()) + "\r\n\r\n"), std::string::npos);
@@ -221,7 +230,14 @@ TEST(FeedTransfer, PutOfAnEmptyDocumentSendsAZeroLengthAndAnEmptyAnswerEmptiesRS
   EXPECT_TRUE(puts.Taken()[0].ends_with("\r\nContent-Length: 0\r\n\r\n")) << puts.Taken()[0];
 }
 
-// nginx stores exactly the bytes sent, and serves them back to GetFeed.
+class RedirectSink : public _IRSSEvents {
+ public:
+  std::vector<std::pair<std::u16string, bool>> redirects;
+  void Redirect(std::u16string& location, bool& accept) override { redirects.emplace_back(location, accept); }
+};
+
+// nginx stores exactly the bytes sent, and serves them back to GetFeed,
+// also through a followed redirect.
 TEST(FeedTransfer, APutDocumentComesBackFromNginx) {
   vk::test::Nginx nginx;
   RSS rss;
@@ -238,6 +254,16 @@ TEST(FeedTransfer, APutDocumentComesBackFromNginx) {
   EXPECT_EQ(reader.RSSData(), produced);
   EXPECT_EQ(reader.ChannelTitle(), u"Round trip");
   EXPECT_EQ(reader.ItemTitle(1), u"t\u00e9");
+
+  RSS redirected;
+  RedirectSink sink;
+  redirected.Advise(&sink);
+  redirected.SetFollowRedirects(frAlways);
+  redirected.GetFeed(Wide(nginx.Url("/301/dav/feeds/one.xml")));
+  EXPECT_EQ(redirected.ChannelTitle(), u"Round trip");
+  ASSERT_EQ(sink.redirects.size(), 1u);
+  EXPECT_EQ(sink.redirects[0].first, Wide(nginx.Url("/dav/feeds/one.xml")));
+  EXPECT_TRUE(sink.redirects[0].second);
 }
 
 // TransferTextB is the piece's bytes as they came, before CodePage turns
