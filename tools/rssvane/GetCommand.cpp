@@ -300,12 +300,15 @@ void OnInterrupt(int) { interruptSignalled = 1; }
 
 // Ctrl-C ends the running method as a host closing would, with 301
 // "Interrupted.": the control then closes its socket and the command ends
-// with the error line instead of dying mid-transfer.
+// with the error line instead of dying mid-transfer. A second one, for a
+// call that does not return to its wait (a slow name look-up), ends the
+// process as usual.
 bool StillWanted(void*) { return interruptSignalled == 0; }
 
 void EndOnInterrupt() {
   struct sigaction action = {};
   action.sa_handler = OnInterrupt;
+  action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGINT, &action, nullptr);
   rssvane::SetHostEventHook(StillWanted, nullptr);
