@@ -205,10 +205,66 @@ bool SystemCodePageIsJapanese() {
   return name == "CP932" || name == "SHIFT_JIS" || name == "SJIS" || name == "Shift_JIS";
 }
 
+namespace {
+
+// Well-formed UTF-8 decoded straight to UTF-16, as iconv decodes it but
+// without its round trip through a byte buffer: false at the first sequence
+// that is not well-formed (truncated, overlong, a surrogate, above U+10FFFF),
+// leaving the whole text to iconv and its replacement characters.
+bool WellFormedUtf8ToUtf16(std::string_view in, std::u16string& out) {
+  out.clear();
+  out.reserve(in.size());
+  size_t i = 0;
+  while (i < in.size()) {
+    const unsigned char lead = static_cast<unsigned char>(in[i]);
+    if (lead < 0x80) {
+      out.push_back(lead);
+      ++i;
+      continue;
+    }
+    size_t length;
+    uint32_t c;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      c = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      c = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      c = lead & 0x07u;
+    } else {
+      return false;
+    }
+    if (in.size() - i < length) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(in[i + k]);
+      if ((next & 0xC0u) != 0x80u) return false;
+      c = c << 6 | (next & 0x3Fu);
+    }
+    if ((length == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (length == 4 && (c < 0x10000 || c > 0x10FFFF))) {
+      return false;
+    }
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(c));
+    }
+    i += length;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool NarrowToWide(std::string_view narrow, int codePage, std::u16string& out) {
   out.clear();
   std::string name = CodePageName(codePage);
   if (name.empty()) return false;
+  // Every event of a fetched body converts it: the common case goes fast.
+  if (IsUtf8Name(name) && WellFormedUtf8ToUtf16(narrow, out)) return true;
   std::string bytes;
   if (!Convert("UTF-16LE", name, narrow, 1, kReplacementUtf16, std::string_view("?\0", 2), bytes)) return false;
   out = Utf16FromBytes(bytes);

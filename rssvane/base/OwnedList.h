@@ -63,6 +63,9 @@ class OwnedList {
 
   void Clear() noexcept { entries_.clear(); }
 
+  // Moving a deque may allocate; swapping one never does.
+  friend void swap(OwnedList& a, OwnedList& b) noexcept { a.entries_.swap(b.entries_); }
+
  private:
   std::deque<std::unique_ptr<T>> entries_;
 };

@@ -127,6 +127,7 @@ Variant RSS::Invoke(int32_t dispId, DispatchKind kind, const std::vector<Variant
       SetPassword(text(0));
       return {};
     case kDispIdle: return Idle();
+    case kDispTransferTextB: return TransferTextB();
     case kDispTimeout:
       if (get) return Timeout();
       SetTimeout(int16(0));
@@ -154,8 +155,10 @@ Variant RSS::Invoke(int32_t dispId, DispatchKind kind, const std::vector<Variant
     case kDispConfig: return Config(text(0));
     case kDispAddItem: AddItem(text(0), text(1), text(2)); return {};
     case kDispAddNamespace: AddNamespace(text(0), text(1)); return {};
+    case kDispGetFeed: GetFeed(text(0)); return {};
     case kDispGetProperty: return GetProperty(text(0));
     case kDispGetURL: GetURL(text(0)); return {};
+    case kDispPut: Put(text(0)); return {};
     case kDispReadFile: ReadFile(text(0)); return {};
     case kDispReset: Reset(); return {};
     case kDispSetProperty: SetProperty(text(0), text(1)); return {};

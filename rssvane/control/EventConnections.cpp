@@ -144,6 +144,9 @@ void EventConnections::Fire(int32_t dispId, void (_IRSSEvents::*handler)(Wide&..
   } catch (const std::bad_alloc&) {
   }
   if (!converted) return undelivered();
+  // With no sink to change them, the arguments would only come back as
+  // they went: a body's every piece is not converted twice for nobody.
+  if (connections_.empty()) return;
   try {
     std::apply([&](auto&... w) { Deliver(dispId, handler, w...); }, wide);
   } catch (const std::bad_alloc&) {

@@ -7,9 +7,8 @@
 
 namespace rssvane {
 
-// The published members of the control that exist so far, with their DISPIDs
-// and what late-bound access needs to know about each. The hidden
-// TransferTextB has its number already for its help topic.
+// The published members of the control, with their DISPIDs and what
+// late-bound access needs to know about each.
 enum : int32_t {
   kDispAccept = 1,
   kDispAuthScheme = 2,
@@ -64,8 +63,10 @@ enum : int32_t {
   kDispConfig = 501,
   kDispAddItem = 502,
   kDispAddNamespace = 503,
+  kDispGetFeed = 504,
   kDispGetProperty = 505,
   kDispGetURL = 506,
+  kDispPut = 507,
   kDispReadFile = 508,
   kDispReset = 509,
   kDispSetProperty = 510,

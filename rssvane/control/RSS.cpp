@@ -309,6 +309,14 @@ bool RSS::Idle() const {
   return impl_->net.Idle();
 }
 
+Variant RSS::TransferTextB() const {
+  impl_->Start(kDispTransferTextB, Access::kRead);
+  std::string_view piece = impl_->net.TransferPiece();
+  // A Transfer event never carries an empty piece.
+  if (piece.empty()) return {};
+  return Variant(std::vector<uint8_t>(piece.begin(), piece.end()));
+}
+
 uint32_t RSS::Advise(_IRSSEvents* sink) { return impl_->events.Advise(sink); }
 uint32_t RSS::Advise(EventDispatch* sink) { return impl_->events.Advise(sink); }
 bool RSS::Unadvise(uint32_t cookie) { return impl_->events.Unadvise(cookie); }
@@ -349,15 +357,20 @@ std::u16string RSS::GetProperty(std::u16string_view propertyName) {
   return impl_->Wide(value, kDispGetProperty, Access::kCall);
 }
 
+// Events fire from the network methods; a handler may destroy this control.
 void RSS::GetURL(std::u16string_view url) {
-  // Events fire from here; a handler may destroy this control.
   std::shared_ptr<Impl> impl = impl_;
-  impl->Start(kDispGetURL, Access::kCall);
-  std::string narrow = impl->Narrow(url, kDispGetURL, Access::kCall);
-  Impl::FiringCall call = impl->StartFiring(kDispGetURL, Access::kCall);
-  impl->CheckNet(impl->net.Request(narrow, HttpAction::kGet), kDispGetURL, Access::kCall);
-  impl->Check(impl->engine.SetDocumentText(impl->net.TransferredData()), kDispGetURL, Access::kCall);
-  call.Finish();
+  impl->RunNetworkMethod(kDispGetURL, url);
+}
+
+void RSS::GetFeed(std::u16string_view url) {
+  std::shared_ptr<Impl> impl = impl_;
+  impl->RunNetworkMethod(kDispGetFeed, url);
+}
+
+void RSS::Put(std::u16string_view url) {
+  std::shared_ptr<Impl> impl = impl_;
+  impl->RunNetworkMethod(kDispPut, url);
 }
 
 void RSS::SetProperty(std::u16string_view propertyName, std::u16string_view propertyValue) {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/CodePage.h"
 #include "base/Codes.h"
@@ -33,11 +34,13 @@ struct RSS::Impl {
     net.SetMaxTransferredData(0);
     net.SetKeepAlive(true);
     net.SetEvents(&events);
+    net.SetAsyncActionEnded([this](HttpAction, int code) { AsyncMethodEnded(code); });
   }
 
   // The host let go of the control: no sink hears from it again, every wait
   // of its network objects ends, and its socket is closed.
   void Shutdown() {
+    shutDown = true;
     events.Clear();
     net.Destroy();
   }
@@ -47,8 +50,11 @@ struct RSS::Impl {
   EventConnections events{engine.Text()};
   HttpClient net;
   bool designMode = false;
+  bool shutDown = false;
   // Calls under way that fire events while they run (FiringCall).
   int firingCalls = 0;
+  // The network method whose exchange a negative Timeout left running.
+  int32_t asyncMethod = 0;
 
   // Property reads carry no help reference; writes and methods point at
   // their topic in the help file (the hidden TransferTextB at one of its own).
@@ -252,6 +258,47 @@ struct RSS::Impl {
   };
 
   FiringCall StartFiring(int32_t dispId, Access access) noexcept { return FiringCall(*this, dispId, access); }
+
+  // GetURL, GetFeed or Put. The caller holds the control, which a handler
+  // may let go of meanwhile: the call then ends with 301 and changes
+  // nothing.
+  void RunNetworkMethod(int32_t dispId, std::u16string_view url) {
+    Start(dispId, Access::kCall);
+    std::string narrow = Narrow(url, dispId, Access::kCall);
+    FiringCall call = StartFiring(dispId, Access::kCall);
+    const bool put = dispId == kDispPut;
+    // Put sends the cached text as it stands, without producing it anew.
+    std::string body = put ? std::string(engine.Feed().DocumentText().View()) : std::string();
+    const bool async = net.TimeoutMs() < 0;
+    CheckNet(net.Request(narrow, put ? HttpAction::kPut : HttpAction::kGet, std::move(body)), dispId, Access::kCall);
+    if (shutDown) RaiseCode(kErrInterrupted, "Interrupted.", dispId, Access::kCall);
+    if (async) {
+      asyncMethod = dispId;
+    } else {
+      Check(TakeResponse(dispId), dispId, Access::kCall);
+    }
+    call.Finish();
+  }
+
+  // What a network method makes of the response body it fetched.
+  int TakeResponse(int32_t dispId) noexcept {
+    std::string_view body = net.TransferredData();
+    return dispId == kDispGetFeed ? engine.ReadDocument(body) : engine.SetDocumentText(body);
+  }
+
+  // An asynchronous exchange has ended inside the queue's notifications.
+  // The network layer reported its own failures; one in taking the body
+  // reaches the host the same way, as the Error event.
+  void AsyncMethodEnded(int code) {
+    const int32_t method = std::exchange(asyncMethod, 0);
+    if (code != 0 || method == 0 || shutDown) return;
+    engine.ClearError();
+    if (int rc = TakeResponse(method)) {
+      int16_t errorCode = static_cast<int16_t>(rc);
+      std::string description(engine.LastErrorText());
+      events.FireError(errorCode, description);
+    }
+  }
 };
 
 // The engine behind a control, for the tools and tests built with the library.

@@ -56,6 +56,7 @@ uint32_t ToWholeNumber(const Variant& v, double low, double high, double& out) n
       if (uint32_t hr = TextToDouble(v.Text(), out)) return hr;
       out = std::nearbyint(out);
       break;
+    case Variant::Type::kBytes: return kHrTypeMismatch;
   }
   return out < low || out > high ? kHrOverflow : 0;
 }
@@ -81,6 +82,7 @@ uint32_t Variant::ToBool(bool& out) const noexcept {
       out = number != 0;
       return 0;
     }
+    case Type::kBytes: break;
   }
   return kHrTypeMismatch;
 }
@@ -120,6 +122,7 @@ uint32_t Variant::ToText(std::u16string& out) const {
       ascii.assign(buffer, result.ptr);
       break;
     }
+    case Type::kBytes: return kHrTypeMismatch;
   }
   out.assign(ascii.begin(), ascii.end());
   return 0;

@@ -55,6 +55,9 @@ class FeedContainer {
   explicit FeedContainer(ContainerKind kind);
   FeedContainer(const FeedContainer&) = delete;
   FeedContainer& operator=(const FeedContainer&) = delete;
+  // The fields move with their storage: pointers to them stay valid.
+  FeedContainer(FeedContainer&&) noexcept = default;
+  FeedContainer& operator=(FeedContainer&&) noexcept = default;
 
   ContainerKind Kind() const noexcept { return kind_; }
   size_t FixedCount() const noexcept { return fixedCount_; }

@@ -1,5 +1,6 @@
 #include "feed/FeedEngine.h"
 
+#include <memory>
 #include <new>
 
 #include "base/Codes.h"
@@ -28,9 +29,19 @@ void FeedEngine::Reset() noexcept {
 }
 
 int FeedEngine::ReadDocument(std::string_view text) noexcept {
+  // Read into a model of its own, which replaces the feed only once the
+  // whole document is in it.
+  std::unique_ptr<FeedState> read;
+  try {
+    read = std::make_unique<FeedState>();
+  } catch (const std::bad_alloc&) {
+    return feed_.Fail(kErrOutOfMemory);
+  }
   reader_.Reset(text_.CharsetMode() != 0, text_.CodePage());
+  if (int rc = reader_.ReadDocument(*read, text)) return feed_.Fail(rc, read->LastErrorText());
   chain_.RestoreResetDefaults();
-  return reader_.ReadDocument(feed_, text);
+  feed_.SwapModel(*read);
+  return 0;
 }
 
 int FeedEngine::ReadFile(std::string_view path) noexcept {

@@ -40,6 +40,10 @@ class FeedEngine {
   // defaults (the HTTP version becomes "1.0"), then the model is reset.
   void Reset() noexcept;
 
+  // Replaces the feed with the document in text, restoring the lower
+  // layers' Reset defaults as Reset does. A document that cannot be read
+  // changes nothing: the feed, its document text and every setting stay as
+  // they were.
   int ReadDocument(std::string_view text) noexcept;
   // A file that cannot be opened or read changes nothing; anything else has
   // reset the feed, and with it the lower layers' Reset defaults.

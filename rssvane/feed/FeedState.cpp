@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "base/Codes.h"
 
@@ -25,6 +26,21 @@ void FeedState::Reset() noexcept {
   version_ = rssVersion200;
   modified_ = false;
   allowNonRss_ = true;
+}
+
+void FeedState::SwapModel(FeedState& other) noexcept {
+  using std::swap;
+  swap(channel_, other.channel_);
+  swap(image_, other.image_);
+  swap(textInput_, other.textInput_);
+  swap(items_, other.items_);
+  swap(prefixes_, other.prefixes_);
+  swap(uris_, other.uris_);
+  swap(defaultNamespace_, other.defaultNamespace_);
+  swap(version_, other.version_);
+  swap(allowNonRss_, other.allowNonRss_);
+  swap(documentText_, other.documentText_);
+  swap(modified_, other.modified_);
 }
 
 void FeedState::ClearError() noexcept {

@@ -34,6 +34,10 @@ class FeedState {
   FeedState& operator=(const FeedState&) = delete;
 
   void Reset() noexcept;
+  // Exchanges everything but the last error with other: the channel, image,
+  // text input, items, namespaces, version, AllowNonRSS and the document
+  // text. A document read into a model of its own replaces this one whole.
+  void SwapModel(FeedState& other) noexcept;
 
   int LastError() const noexcept { return lastError_; }
   std::string_view LastErrorText() const noexcept { return lastErrorText_.View(); }

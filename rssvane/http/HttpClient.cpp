@@ -114,9 +114,13 @@ int HttpClient::SetProxyCredential(bool isUser, std::string_view text) {
   return 0;
 }
 
-int HttpClient::Request(std::string_view url, HttpAction action) {
+int HttpClient::Request(std::string_view url, HttpAction action, std::string body) {
   if (!Idle()) return Fail(kErrBusy, kBusyText);
-  if (int rc = SetUrl(url, false)) return rc;
+  requestBody_ = std::move(body);
+  if (int rc = SetUrl(url, false)) {
+    requestBody_ = {};
+    return rc;
+  }
   return RunAction(action);
 }
 
@@ -134,11 +138,11 @@ int HttpClient::Perform(HttpAction action) {
   action_ = action;
   verb_ = action == HttpAction::kPut ? "PUT" : "GET";
   int rc = 0;
+  bool deferred = false;
   for (;;) {
     ArmDeadline();
     ClearInterrupt();
     ClearError();
-    bool deferred = false;
     int waitResult = 0;
     rc = Exchange(deferred, waitResult);
     if (rc != 0 || deferred) break;
@@ -166,6 +170,9 @@ int HttpClient::Perform(HttpAction action) {
     break;
   }
   digestRetries_ = 0;
+  // A PUT's body may be large; an action waiting for its connection still
+  // needs it.
+  if (!deferred) requestBody_ = {};
   ServeQueuedNotifications();
   action_ = HttpAction::kNone;
   return rc;
@@ -287,7 +294,9 @@ int HttpClient::OpenConnection(bool& deferred, bool& reused) {
   if (SocketHandle() != kInvalidSocket) {
     // Only a connection to this very server is reused; never one through a
     // proxy, which may have chosen its onward server by the last request.
-    if (!viaProxy && Connected() && RemoteHost() == host && RemotePort() == port) {
+    // An asynchronous action runs its exchange inside the completion of a
+    // connection of its own.
+    if (TimeoutMs() >= 0 && !viaProxy && Connected() && RemoteHost() == host && RemotePort() == port) {
       reused = connectionUsed_;
       return 0;
     }
@@ -372,16 +381,22 @@ void HttpClient::OnConnected(int code) {
   TcpConnection::OnConnected(code);
   const HttpAction action = deferredAction_;
   deferredAction_ = HttpAction::kNone;
-  if (action == HttpAction::kNone || code != 0 || !Idle()) return;
+  if (action == HttpAction::kNone) return;
   std::shared_ptr<void> hold = HoldOwner();
-  const int32_t timeout = TimeoutSeconds();
-  SetTimeoutSeconds(kAsyncTimeoutSeconds);
-  asyncExchange_ = true;
-  redirectsFollowed_ = 0;
-  int rc = Perform(action);
-  asyncExchange_ = false;
-  SetTimeoutSeconds(timeout);
-  if (rc != 0) OnError(rc, LastErrorText());
+  int rc = code;
+  if (rc == 0 && !Idle()) rc = Fail(kErrBusy, kBusyText);
+  if (rc == 0) {
+    const int32_t timeout = TimeoutSeconds();
+    SetTimeoutSeconds(kAsyncTimeoutSeconds);
+    asyncExchange_ = true;
+    redirectsFollowed_ = 0;
+    rc = Perform(action);
+    asyncExchange_ = false;
+    SetTimeoutSeconds(timeout);
+    if (rc != 0) OnError(rc, LastErrorText());
+  }
+  requestBody_ = {};
+  if (asyncActionEnded_) asyncActionEnded_(action, rc);
 }
 
 void HttpClient::OnDisconnected(int code) {

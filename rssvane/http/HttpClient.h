@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -45,16 +46,22 @@ class HttpClient : public TcpConnection, private ResponseListener {
   int SetUrl(std::string_view text, bool isRedirect);
   const UrlTarget& Target() const noexcept { return target_; }
 
-  // Sets the URL and runs the action on it: 143 while another action runs,
-  // before the URL is touched.
-  int Request(std::string_view url, HttpAction action);
+  // Sets the URL and runs the action on it, a PUT sending body: 143 while
+  // another action runs, before the URL is touched. The body is kept for
+  // the action's own redirects and Digest retry, and let go when it ends.
+  int Request(std::string_view url, HttpAction action, std::string body = {});
   // Runs GET or PUT on the URL set: 0, or the code of the failure with its
   // text as the last error.
   int RunAction(HttpAction action);
   bool Idle() const noexcept { return action_ == HttpAction::kNone; }
-
-  // The bytes a PUT sends.
-  void SetRequestBody(std::string body) { requestBody_ = std::move(body); }
+  // Told when an action that a negative Timeout let return at once has
+  // ended, inside the connection's notifications: 0, or the code of its
+  // failure with the text as the last error (a connection that failed is
+  // reported with the Connected event's code; an action that found another
+  // running with 143).
+  void SetAsyncActionEnded(std::function<void(HttpAction action, int code)> ended) {
+    asyncActionEnded_ = std::move(ended);
+  }
 
   std::string_view User() const noexcept { return target_.User(); }
   std::string_view Password() const noexcept { return target_.Password(); }
@@ -166,6 +173,7 @@ class HttpClient : public TcpConnection, private ResponseListener {
   int connectResult_ = 0;
   int disconnectCode_ = 0;
   bool asyncExchange_ = false;
+  std::function<void(HttpAction, int)> asyncActionEnded_;
 
   Settings settings_{*this};
 };

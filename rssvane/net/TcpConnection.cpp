@@ -4,7 +4,10 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "base/Codes.h"
 #include "net/NetCodes.h"
@@ -315,7 +318,17 @@ int TcpConnection::ReadPass(int mode) {
     while (buffer_.TakeLine(line)) {
       if (!Deliver(line, true)) return 0;
     }
-    std::span<char> space = buffer_.FreeSpace();
+    // Raw data with nothing buffered is read in pieces of up to
+    // InBufferSize straight into a buffer of its own, rather than through
+    // the line buffer's MaxLineLength: a large body then takes a fraction of
+    // the reads and deliveries.
+    std::span<char> space;
+    if (buffer_.Size() == 0 && buffer_.Terminator().empty() && !tunnel_.Negotiating() &&
+        RawPieceCapacity() > buffer_.Capacity()) {
+      space = RawPieceSpace();
+    }
+    const bool direct = !space.empty();
+    if (!direct) space = buffer_.FreeSpace();
     if (space.empty()) {
       // Full, and no complete line in it.
       if (!Deliver(buffer_.TakeAll(), false)) return 0;
@@ -348,7 +361,11 @@ int TcpConnection::ReadPass(int mode) {
       if (tunnel_.Received({space.data(), static_cast<size_t>(n)}) || tunnel_.Negotiating()) continue;
       return 0;
     }
-    buffer_.Commit(static_cast<size_t>(n));
+    if (!direct) {
+      buffer_.Commit(static_cast<size_t>(n));
+    } else if (n > 0 && !Deliver({space.data(), static_cast<size_t>(n)}, true)) {
+      return 0;
+    }
     if (n > 0 && mode == 0) continue;
     // Draining, or the peer has closed: everything buffered goes up now.
     while (buffer_.TakeLine(line)) {
@@ -362,6 +379,23 @@ int TcpConnection::ReadPass(int mode) {
     }
     return 0;
   }
+}
+
+size_t TcpConnection::RawPieceCapacity() const noexcept {
+  return std::clamp<size_t>(static_cast<size_t>(std::max(inBufferSize_, 0)), 1, LineBuffer::kMaxCapacity);
+}
+
+std::span<char> TcpConnection::RawPieceSpace() {
+  const size_t capacity = RawPieceCapacity();
+  if (rawPiece_.size() != capacity) {
+    try {
+      rawPiece_.assign(capacity, '\0');
+    } catch (const std::bad_alloc&) {
+      // The line buffer still reads, in smaller pieces.
+      rawPiece_.clear();
+    }
+  }
+  return rawPiece_;
 }
 
 void TcpConnection::OnConnected(int code) {

@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/GrowString.h"
 #include "net/FirewallTunnel.h"
@@ -79,7 +81,9 @@ class TcpConnection : public SocketObject {
   void SetAcceptData(bool accept);
   bool AcceptData() const noexcept { return acceptData_; }
   void SetKeepAlive(bool keepAlive) noexcept { keepAlive_ = keepAlive; }
-  // The socket receive buffer size (SO_RCVBUF above 2048) of the next connect.
+  // The socket receive buffer size (SO_RCVBUF above 2048) of the next
+  // connect; also the most raw data (a body) read and delivered as one
+  // piece, up to 65536, when that is more than MaxLineLength.
   void SetInBufferSize(int32_t size) noexcept { inBufferSize_ = size; }
 
   Socket SocketHandle() const noexcept { return socket_; }
@@ -141,6 +145,11 @@ class TcpConnection : public SocketObject {
   }
   void PostRead();
 
+  // Raw data read past the line buffer: up to InBufferSize (at most
+  // 65536) bytes at a time; empty when there is no room for it.
+  size_t RawPieceCapacity() const noexcept;
+  std::span<char> RawPieceSpace();
+
   int32_t inBufferSize_ = 2048;
   int32_t outBufferSize_ = 2048;
   Socket socket_ = kInvalidSocket;
@@ -160,6 +169,7 @@ class TcpConnection : public SocketObject {
   bool closePending_ = false;
   bool tcpNoDelay_ = false;
   LineBuffer buffer_;
+  std::vector<char> rawPiece_;
   Settings settings_{*this};
 };
 

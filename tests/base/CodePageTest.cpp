@@ -54,5 +54,29 @@ TEST(CodePage, BytesThatDoNotConvertBecomeReplacementCharacters) {
   EXPECT_TRUE(utf8.empty());
 }
 
+// UTF-8 decodes to the same text however it is read: well-formed text
+// directly, anything else as the replacing conversion reads it. Random bytes
+// near UTF-8's shapes must decode as their replaced UTF-8 does.
+TEST(CodePage, Utf8ReadsAsTheReplacingConversionReadsIt) {
+  std::u16string wide;
+  ASSERT_TRUE(NarrowToWide("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBF", 65001, wide));
+  EXPECT_EQ(wide, u"a\u00E9\u20AC\U0001F600\uFFFF");
+  const unsigned char shapes[] = {'a', 0x7F, 0x80, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF, 0xE0, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF, 0xA0, 0x9F, 0x90, 0x8F};
+  uint32_t x = 12345;
+  for (int round = 0; round < 20000; ++round) {
+    std::string bytes;
+    for (int i = 0; i < 6; ++i) {
+      x = x * 1103515245 + 12345;
+      bytes += static_cast<char>(shapes[(x >> 16) % sizeof shapes]);
+    }
+    std::string replaced;
+    ASSERT_TRUE(NarrowToUtf8(bytes, 65001, replaced));
+    std::u16string direct, viaReplaced;
+    ASSERT_TRUE(NarrowToWide(bytes, 65001, direct));
+    ASSERT_TRUE(NarrowToWide(replaced, 65001, viaReplaced));
+    ASSERT_EQ(direct, viaReplaced) << round;
+  }
+}
+
 }  // namespace
 }  // namespace rssvane

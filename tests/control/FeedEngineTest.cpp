@@ -123,9 +123,23 @@ TEST(FeedEngine, ResetAndReadingRestoreTheLowerLayersThroughTheChain) {
   EXPECT_EQ(Config(engine, "AllowNonRSS"), "1");
 
   Config(engine, "HTTPVersion=1.1");
-  ASSERT_EQ(engine.ReadDocument("<rss version=\"2.0\"><channel><title>R</title></channel></rss>"), 0);
+  ASSERT_EQ(engine.ReadDocument("<rss version=\"2.0\" xmlns:a=\"u\"><channel><title>R</title></channel></rss>"), 0);
   EXPECT_EQ(Config(engine, "HTTPVersion"), "1.0");
   std::filesystem::remove(file);
+
+  // A fetched document is read whole or not at all: one that fails, even
+  // after its root's namespaces were taken, leaves everything as it was.
+  Config(engine, "HTTPVersion=1.1");
+  Config(engine, "AllowNonRSS=0");
+  const std::string text(engine.Feed().DocumentText().View());
+  EXPECT_EQ(engine.ReadDocument("<rss xmlns:b=\"v\"><channel><title>X</title></channel>"), 206);
+  EXPECT_FALSE(engine.LastErrorText().empty());
+  ASSERT_EQ(engine.GetProperty("/title", title), 0);
+  EXPECT_EQ(title, "R");
+  EXPECT_EQ(engine.Feed().NamespaceCount(), 1u);
+  EXPECT_EQ(engine.Feed().DocumentText().View(), text);
+  EXPECT_EQ(Config(engine, "HTTPVersion"), "1.1");
+  EXPECT_EQ(Config(engine, "AllowNonRSS"), "0");
 }
 
 TEST(FeedEngine, AddItemStopsWhereTheHostsCountEnds) {

@@ -113,17 +113,19 @@ class Destroyer : public _IRSSEvents {
   void StartTransfer() override { rss->reset(); }
 };
 
-TEST(HttpMembers, ASinkMayDestroyTheControlWhileGetURLRuns) {
-  ScriptedServer server({Answering("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody")});
-  auto rss = std::make_unique<RSS>();
-  Destroyer sink;
-  sink.rss = &rss;
-  rss->Advise(&sink);
-  RSS* control = rss.get();
-  Raised raised = RaisedBy([&] { control->GetURL(Url(server, "/")); });
-  EXPECT_EQ(rss, nullptr);
-  EXPECT_EQ(raised.number, 20302);
-  EXPECT_EQ(raised.description, u"Interrupted.");
+TEST(HttpMembers, ASinkMayDestroyTheControlWhileANetworkMethodRuns) {
+  ScriptedServer server({Answering("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\n<rss/>")});
+  for (void (RSS::*method)(std::u16string_view) : {&RSS::GetURL, &RSS::GetFeed, &RSS::Put}) {
+    auto rss = std::make_unique<RSS>();
+    Destroyer sink;
+    sink.rss = &rss;
+    rss->Advise(&sink);
+    RSS* control = rss.get();
+    Raised raised = RaisedBy([&] { (control->*method)(Url(server, "/")); });
+    EXPECT_EQ(rss, nullptr);
+    EXPECT_EQ(raised.number, 20302);
+    EXPECT_EQ(raised.description, u"Interrupted.");
+  }
 }
 
 TEST(HttpMembers, TheScriptHostReachesGetURLAndPrintsItsEvents) {

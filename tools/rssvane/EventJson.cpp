@@ -15,6 +15,15 @@ void AppendJsonVariant(std::string& out, const rssvane::Variant& value) {
     case Type::kInt32: out += std::to_string(value.Int32()); break;
     case Type::kDouble: AppendJsonNumber(out, value.Double()); break;
     case Type::kText: AppendJsonString(out, value.Text()); break;
+    case Type::kBytes: {
+      out += '[';
+      for (size_t i = 0; i < value.Bytes().size(); ++i) {
+        if (i) out += ',';
+        out += std::to_string(value.Bytes()[i]);
+      }
+      out += ']';
+      break;
+    }
   }
 }
 

@@ -10,7 +10,8 @@
 
 namespace rssvane_tool {
 
-// A value as JSON: null, true or false, a number or a string.
+// A value as JSON: null, true or false, a number, a string, or an array of
+// numbers for bytes.
 void AppendJsonVariant(std::string& out, const rssvane::Variant& value);
 
 // A late-bound sink that writes every event of a control as one JSON line,

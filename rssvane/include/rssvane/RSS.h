@@ -170,6 +170,10 @@ class RSS {
   std::u16string Password() const;
   void SetPassword(std::u16string_view value);
   bool Idle() const;
+  // Hidden: during a Transfer event, the bytes of that event's piece of body
+  // as they came (the event's Text is them converted with CodePage); Empty
+  // at any other time.
+  Variant TransferTextB() const;
 
   // Event sinks, called in the order they were connected. Advise gives the
   // cookie that Unadvise takes (0, connecting nothing, for a null sink); a
@@ -185,10 +189,23 @@ class RSS {
   void AddItem(std::u16string_view title, std::u16string_view description, std::u16string_view link);
   void AddNamespace(std::u16string_view prefix, std::u16string_view namespaceUri);
   std::u16string GetProperty(std::u16string_view propertyName);
-  // Fetches the document at URL with an HTTP GET; on success RSSData holds
-  // the response body as it came. Blocks while serving the thread's queue,
-  // unless Timeout is negative: the call then only starts the connection.
+  // The network methods. Each blocks while serving the thread's queue,
+  // firing the connection and transfer events, and changes nothing but the
+  // URL when it fails. With a negative Timeout a call only starts the
+  // connection and returns; the exchange runs while the host serves the
+  // queue, its outcome reaches the document when it ends, and a failure
+  // arrives as the Error event.
+  //
+  // GetURL fetches the document at URL with an HTTP GET; RSSData becomes
+  // the response body as it came.
   void GetURL(std::u16string_view url);
+  // GetFeed fetches the document and reads it into the feed, as reading a
+  // file does.
+  void GetFeed(std::u16string_view url);
+  // Put uploads the cached document text with an HTTP PUT as it stands:
+  // the text last read, fetched or produced (reading RSSData first brings
+  // it up to date with the model). RSSData becomes the response body.
+  void Put(std::u16string_view url);
   void SetProperty(std::u16string_view propertyName, std::u16string_view propertyValue);
   void ReadFile(std::u16string_view fileName);
   void WriteFile(std::u16string_view fileName);

@@ -1,19 +1,21 @@
 #pragma once
 
 // The value that late-bound access to the control passes and returns: empty,
-// a boolean, a 16- or 32-bit integer, a double or a text. Arguments are
-// coerced to a member's parameter type the way an automation host does it.
+// a boolean, a 16- or 32-bit integer, a double, a text or an array of bytes.
+// Arguments are coerced to a member's parameter type the way an automation
+// host does it.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace rssvane {
 
 class Variant {
  public:
-  enum class Type : uint8_t { kEmpty, kBool, kInt16, kInt32, kDouble, kText };
+  enum class Type : uint8_t { kEmpty, kBool, kInt16, kInt32, kDouble, kText, kBytes };
 
   Variant() = default;
   Variant(bool value) : value_(value) {}
@@ -23,6 +25,7 @@ class Variant {
   Variant(std::u16string value) : value_(std::move(value)) {}
   Variant(std::u16string_view value) : value_(std::u16string(value)) {}
   Variant(const char16_t* value) : value_(std::u16string(value)) {}
+  Variant(std::vector<uint8_t> bytes) : value_(std::move(bytes)) {}
   // Narrow text would otherwise quietly become a boolean.
   Variant(const char*) = delete;
 
@@ -34,11 +37,12 @@ class Variant {
   int32_t Int32() const { return std::get<int32_t>(value_); }
   double Double() const { return std::get<double>(value_); }
   const std::u16string& Text() const { return std::get<std::u16string>(value_); }
+  const std::vector<uint8_t>& Bytes() const { return std::get<std::vector<uint8_t>>(value_); }
 
   // Coercions: 0, or the HRESULT of "Type mismatch." or "Overflow.". Empty
   // becomes false, 0 or empty text; true is -1 as a number and "True" as text;
   // text is read as a number (or "True"/"False" as a boolean); doubles round
-  // half to even.
+  // half to even; bytes coerce to nothing else.
   uint32_t ToBool(bool& out) const noexcept;
   uint32_t ToInt16(int16_t& out) const noexcept;
   uint32_t ToInt32(int32_t& out) const noexcept;
@@ -47,7 +51,7 @@ class Variant {
   bool operator==(const Variant& other) const noexcept { return value_ == other.value_; }
 
  private:
-  std::variant<std::monostate, bool, int16_t, int32_t, double, std::u16string> value_;
+  std::variant<std::monostate, bool, int16_t, int32_t, double, std::u16string, std::vector<uint8_t>> value_;
 };
 
 }  // namespace rssvane

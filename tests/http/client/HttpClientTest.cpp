@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -253,6 +254,49 @@ TEST(HttpClient, ActionsAreExclusiveAndAsynchronousOnesRunInsideTheConnection) {
   EXPECT_EQ(client.TransferredData(), "body");
   EXPECT_EQ(client.TimeoutSeconds(), -1);
   EXPECT_TRUE(client.events.Starting("Error").empty());
+}
+
+// The sizes of the body pieces the Transfer events carried.
+std::vector<size_t> PieceSizes(const HttpEvents& events) {
+  std::vector<size_t> sizes;
+  size_t before = 0;
+  for (const std::string& line : events.Starting("Transfer ")) {
+    size_t count = std::stoul(line.substr(9));
+    sizes.push_back(count - before);
+    before = count;
+  }
+  return sizes;
+}
+
+// A body is read past the line buffer in pieces of up to InBufferSize (the
+// client's 64000), across chunk boundaries too; with an InBufferSize no
+// larger than the line buffer, pieces stay within MaxLineLength.
+TEST(HttpClient, ABodyArrivesInPiecesOfUpToInBufferSize) {
+  std::string body(300000, 'x');
+  for (size_t i = 0; i < body.size(); i += 7) body[i] = static_cast<char>('a' + i % 26);
+  const std::string plain = "HTTP/1.1 200 OK\r\nContent-Length: 300000\r\n\r\n" + body;
+  const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1d4c0\r\n" + body.substr(0, 120000) +
+                              "\r\n2bf20\r\n" + body.substr(120000) + "\r\n0\r\n\r\n";
+  ScriptedServer server({Answering(plain), Answering(chunked), Answering(plain)});
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    TestClient client;
+    ASSERT_EQ(client.Config("MaxTransferredData=0"), 0);
+    if (round == 2) {
+      ASSERT_EQ(client.Config("InBufferSize=1024"), 0);
+    }
+    ASSERT_EQ(client.Get(Url(server)), 0) << client.LastErrorText();
+    EXPECT_TRUE(client.TransferredData() == body) << client.TransferredData().size();
+    EXPECT_TRUE(client.events.body == body) << client.events.body.size();
+    const std::vector<size_t> sizes = PieceSizes(client.events);
+    const size_t largest = *std::max_element(sizes.begin(), sizes.end());
+    if (round < 2) {
+      EXPECT_GT(largest, 2048u);
+      EXPECT_LE(largest, 64000u);
+    } else {
+      EXPECT_LE(largest, 2048u);
+    }
+  }
 }
 
 }  // namespace

@@ -85,10 +85,7 @@ class TestClient : public HttpClient {
   }
 
   int Get(std::string_view url) { return Request(url, HttpAction::kGet); }
-  int Put(std::string_view url, std::string body) {
-    SetRequestBody(std::move(body));
-    return Request(url, HttpAction::kPut);
-  }
+  int Put(std::string_view url, std::string body) { return Request(url, HttpAction::kPut, std::move(body)); }
 };
 
 inline std::string Port(int port) { return std::to_string(port); }

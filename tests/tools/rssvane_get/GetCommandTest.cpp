@@ -1,8 +1,10 @@
-// rssvane get against scripted servers on 127.0.0.1: the body on standard
-// output byte for byte, the options as the server sees them, the events on
-// standard error, and the exit statuses.
+// rssvane get, fetch and put against scripted servers on 127.0.0.1: the body
+// on standard output byte for byte, the options as the server sees them, the
+// events on standard error, and the exit statuses.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,11 +37,12 @@ std::string Slurp(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Runs the tool with words, each quoted for the shell.
-Outcome Get(const std::vector<std::string>& words) {
+// Runs the tool's command (get unless named) with words, each quoted for
+// the shell.
+Outcome Get(const std::vector<std::string>& words, const std::string& name = "get") {
   char dir[] = "/tmp/rssgetXXXXXX";
   std::string base = ::mkdtemp(dir);
-  std::string command = std::string(RSSVANE_TOOL) + " get";
+  std::string command = std::string(RSSVANE_TOOL) + " " + name;
   for (const std::string& word : words) command += " '" + word + "'";
   command += " >" + base + "/out 2>" + base + "/err </dev/null";
   int status = std::system(command.c_str());
@@ -178,6 +182,117 @@ TEST(RssvaneGet, FailuresAndWrongUsageHaveTheirExitStatus) {
     EXPECT_EQ(wrong.err.find('\n'), wrong.err.size() - 1) << "one line: " << wrong.err;
   }
   EXPECT_EQ(server.Connections(), 1);
+}
+
+// fetch prints what dump prints for the same document; a document it cannot
+// read is a failure with nothing written.
+TEST(RssvaneFetch, PrintsTheFeedAsDumpDoesAndFailsOnADocumentItCannotRead) {
+  const std::string feed =
+      "<rss version=\"2.0\"><channel><title>T\xc3\xa9</title><item><title>a</title></item></channel></rss>";
+  ScriptedServer server({Answering("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(feed.size()) + "\r\n\r\n" +
+                                   feed),
+                         Answering("HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\n<rss><x></y>")});
+  char dir[] = "/tmp/rssfetchXXXXXX";
+  const std::string file = std::string(::mkdtemp(dir)) + "/feed.xml";
+  std::ofstream(file, std::ios::binary) << feed;
+  Outcome dump = Get({file}, "dump");
+  std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+  ASSERT_EQ(dump.exitCode, 0) << dump.err;
+
+  Outcome run = Get({"http://" + Address(server) + "/feed.xml"}, "fetch");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, dump.out);
+  Outcome broken = Get({"http://" + Address(server) + "/broken.xml"}, "fetch");
+  EXPECT_EQ(broken.exitCode, 1);
+  EXPECT_EQ(broken.out, "");
+  EXPECT_TRUE(broken.err.starts_with("rssvane: error ")) << broken.err;
+}
+
+// put sends the file's bytes exactly as they are, not the feed written anew,
+// and prints the answer; a file it cannot read reaches no server.
+TEST(RssvanePut, SendsTheFileAsItIsAndPrintsTheAnswer) {
+  const std::string feed = "<rss   version=\"2.0\" >\n<channel><title>as written</title></channel></rss>\n";
+  std::mutex mutex;
+  std::string request;
+  ScriptedServer server({Script().Answer(
+      [&](const std::string& received) {
+        std::lock_guard<std::mutex> lock(mutex);
+        request = received;
+        return std::string("HTTP/1.1 201 Created\r\nContent-Length: 7\r\n\r\nstored\n");
+      },
+      5000)});
+  char dir[] = "/tmp/rssputXXXXXX";
+  const std::string base = ::mkdtemp(dir);
+  std::ofstream(base + "/feed.xml", std::ios::binary) << feed;
+  Outcome run =
+      Get({"--config", "HTTPVersion=1.1", "http://" + Address(server) + "/dav/feed.xml", base + "/feed.xml"}, "put");
+  Outcome missing = Get({"http://" + Address(server) + "/dav/feed.xml", base + "/none.xml"}, "put");
+  Outcome usage = Get({"http://" + Address(server) + "/dav/feed.xml"}, "put");
+  std::system(("rm -rf '" + base + "'").c_str());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "stored\n");
+  ASSERT_TRUE(server.WaitFinished(1, 5000));
+  std::lock_guard<std::mutex> lock(mutex);
+  EXPECT_TRUE(request.starts_with("PUT /dav/feed.xml HTTP/1.1\r\n")) << "--config applies to the request: " << request;
+  EXPECT_TRUE(request.ends_with("\r\nContent-Length: " + std::to_string(feed.size()) + "\r\n\r\n" + feed)) << request;
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_TRUE(missing.err.starts_with("rssvane: error ")) << missing.err;
+  EXPECT_EQ(usage.exitCode, 2);
+  EXPECT_TRUE(usage.err.starts_with("rssvane put: ")) << usage.err;
+  EXPECT_EQ(server.Connections(), 1);
+}
+
+// Ctrl-C in the middle of a body ends each command with 301, the error line
+// and nothing written, and the connection closed.
+TEST(RssvaneTransfer, AnInterruptEndsTheCommandWithItsErrorAndClosesTheConnection) {
+  char dir[] = "/tmp/rssintXXXXXX";
+  const std::string base = ::mkdtemp(dir);
+  std::ofstream(base + "/feed.xml", std::ios::binary) << "<rss version=\"2.0\"><channel/></rss>";
+  for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+           {"get"}, {"fetch"}, {"put", base + "/feed.xml"}}) {
+    ScriptedServer server({Script()
+                               .Answer([](const std::string&) { return std::string("HTTP/1.1 200 OK\r\nContent-Length: "
+                                                                                   "100\r\n\r\n<rss>"); },
+                                       5000)
+                               .ReceiveUntilClosed(10000)});
+    const std::string url = "http://" + Address(server) + "/feed.xml";
+    const int outFd = ::open((base + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int errFd = ::open((base + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_TRUE(outFd >= 0 && errFd >= 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Only calls safe after a fork with threads: the paths were made before.
+      if (::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0) ::_exit(99);
+      if (words.size() == 1) {
+        ::execl(RSSVANE_TOOL, RSSVANE_TOOL, words[0].c_str(), url.c_str(), static_cast<char*>(nullptr));
+      } else {
+        ::execl(RSSVANE_TOOL, RSSVANE_TOOL, words[0].c_str(), url.c_str(), words[1].c_str(),
+                static_cast<char*>(nullptr));
+      }
+      ::_exit(98);
+    }
+    // The request has been answered in part once the server has read it.
+    for (int i = 0; i < 500 && server.Connections() == 0; ++i) ::usleep(10000);
+    ::usleep(200000);
+    ::kill(child, SIGINT);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 500 && (ended = ::waitpid(child, &status, WNOHANG)) == 0; ++i) ::usleep(10000);
+    if (ended == 0) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+    }
+    ::close(outFd);
+    ::close(errFd);
+    ASSERT_EQ(ended, child) << words[0] << " did not end";
+    EXPECT_TRUE(WIFEXITED(status)) << words[0];
+    EXPECT_EQ(WEXITSTATUS(status), 1) << words[0];
+    EXPECT_EQ(Slurp(base + "/out"), "") << words[0];
+    EXPECT_EQ(Slurp(base + "/err"), "rssvane: error 20302: Interrupted.\n") << words[0];
+    EXPECT_TRUE(server.WaitFinished(1, 3000)) << words[0] << ": the connection was closed";
+  }
+  std::system(("rm -rf '" + base + "'").c_str());
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
-// rssvane get URL: fetches a document with the control's GetURL and writes
-// its body to standard output, byte for byte.
+// The control's network methods on the command line, with one set of
+// options: rssvane get URL (GetURL, the body byte for byte), rssvane fetch
+// URL (GetFeed, the feed as rssvane dump prints it) and rssvane put URL FILE
+// (ReadFile and Put, the body of the answer byte for byte).
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -10,8 +14,10 @@
 
 #include "Commands.h"
 #include "EventJson.h"
+#include "FeedJson.h"
 #include "base/CodePage.h"
 #include "control/RSSImpl.h"
+#include "rssvane/MessageLoop.h"
 #include "rssvane/RSS.h"
 
 namespace {
@@ -22,10 +28,6 @@ using rssvane::Variant;
 constexpr int kNotModified = 3;
 
 constexpr std::string_view kUsage =
-    "usage: rssvane get [OPTIONS] URL\n"
-    "\n"
-    "Fetches URL and writes the body of the answer to standard output.\n"
-    "\n"
     "Options:\n"
     "  --user U, --password P     credentials for the server\n"
     "  --digest                   answer with Digest authentication (default Basic)\n"
@@ -59,8 +61,23 @@ struct Firewall {
   std::optional<std::string> password;
 };
 
+// What sets one command apart from the others.
+struct NetworkCommand {
+  std::string_view name;
+  std::string_view operands;  // "URL" or "URL FILE", as the usage shows them
+  std::string_view summary;   // the usage's paragraph, ended by a line feed
+  // Runs the control's methods on the operands (UTF-8 words, as many as
+  // operands names), raising what they raise: prepare before the options
+  // are applied (reading a file restores the network defaults), run after.
+  void (*prepare)(RSS& rss, const std::vector<std::string>& operands);
+  void (*run)(RSS& rss, const std::vector<std::string>& operands);
+  // Writes the outcome to standard output: 0, or 1 when it could not.
+  int (*write)(RSS& rss);
+};
+
 struct Options {
-  std::string url;
+  const NetworkCommand* command = nullptr;
+  std::vector<std::string> operands;
   std::optional<std::string> user, password, proxyUser, proxyPassword;
   std::optional<std::string> proxyHost;
   int32_t proxyPort = 0;
@@ -120,15 +137,16 @@ std::optional<Firewall> FirewallOf(std::string_view text) {
   return f;
 }
 
-int UsageError(const std::string& why) {
-  std::fprintf(stderr, "rssvane get: %s (see rssvane get --help)\n", why.c_str());
+int UsageError(const NetworkCommand& command, const std::string& why) {
+  const std::string name(command.name);
+  std::fprintf(stderr, "rssvane %s: %s (see rssvane %s --help)\n", name.c_str(), why.c_str(), name.c_str());
   return 2;
 }
 
 // Reads the words into options: 0, or the exit status of a usage error
 // (-1 for --help).
 int Parse(const std::vector<std::string_view>& args, Options& o) {
-  bool haveUrl = false;
+  const size_t wanted = std::count(o.command->operands.begin(), o.command->operands.end(), ' ') + 1;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string_view word = args[i];
     auto value = [&](std::string& out) {
@@ -150,7 +168,7 @@ int Parse(const std::vector<std::string_view>& args, Options& o) {
       o.insecure = true;
     } else if (word == "--accept-encoding" || word == "--if-none-match" || word == "--if-modified-since" ||
                word == "--ca-file") {
-      if (!value(v)) return UsageError(std::string(word) + " needs a value");
+      if (!value(v)) return UsageError(*o.command, std::string(word) + " needs a value");
       if (word == "--accept-encoding") {
         o.acceptEncoding = v;
       } else if (word == "--if-none-match") {
@@ -163,7 +181,7 @@ int Parse(const std::vector<std::string_view>& args, Options& o) {
     } else if (word == "--user" || word == "--password" || word == "--proxy-user" || word == "--proxy-password" ||
                word == "--proxy" || word == "--firewall" || word == "--follow" || word == "--timeout" ||
                word == "--config") {
-      if (!value(v)) return UsageError(std::string(word) + " needs a value");
+      if (!value(v)) return UsageError(*o.command, std::string(word) + " needs a value");
       if (word == "--user") {
         o.user = v;
       } else if (word == "--password") {
@@ -175,12 +193,12 @@ int Parse(const std::vector<std::string_view>& args, Options& o) {
       } else if (word == "--proxy") {
         size_t colon = v.rfind(':');
         std::optional<int32_t> port = colon == std::string::npos ? std::nullopt : PortOf(std::string_view(v).substr(colon + 1));
-        if (!port || colon == 0) return UsageError("--proxy takes HOST:PORT");
+        if (!port || colon == 0) return UsageError(*o.command, "--proxy takes HOST:PORT");
         o.proxyHost = v.substr(0, colon);
         o.proxyPort = *port;
       } else if (word == "--firewall") {
         o.firewall = FirewallOf(v);
-        if (!o.firewall) return UsageError("--firewall takes TYPE://[USER[:PASSWORD]@]HOST[:PORT], TYPE tunnel, socks4 or socks5");
+        if (!o.firewall) return UsageError(*o.command, "--firewall takes TYPE://[USER[:PASSWORD]@]HOST[:PORT], TYPE tunnel, socks4 or socks5");
       } else if (word == "--follow") {
         if (v == "never") {
           o.follow = rssvane::frNever;
@@ -189,27 +207,27 @@ int Parse(const std::vector<std::string_view>& args, Options& o) {
         } else if (v == "same-scheme") {
           o.follow = rssvane::frSameScheme;
         } else {
-          return UsageError("--follow takes never, always or same-scheme");
+          return UsageError(*o.command, "--follow takes never, always or same-scheme");
         }
       } else if (word == "--timeout") {
         std::optional<int32_t> seconds = NumberOf(v, 0, 32767);
-        if (!seconds) return UsageError("--timeout takes a whole number of seconds from 0 to 32767");
+        if (!seconds) return UsageError(*o.command, "--timeout takes a whole number of seconds from 0 to 32767");
         o.timeout = static_cast<int16_t>(*seconds);
       } else if (v.find('=') == std::string::npos) {
-        return UsageError("--config takes NAME=VALUE");
+        return UsageError(*o.command, "--config takes NAME=VALUE");
       } else {
         o.configs.push_back(v);
       }
     } else if (word.starts_with("-")) {
-      return UsageError("unknown option " + std::string(word));
-    } else if (haveUrl) {
-      return UsageError("one URL only");
+      return UsageError(*o.command, "unknown option " + std::string(word));
+    } else if (o.operands.size() == wanted) {
+      return UsageError(*o.command, "too many operands: " + std::string(o.command->operands) + " only");
     } else {
-      o.url = word;
-      haveUrl = true;
+      o.operands.emplace_back(word);
     }
   }
-  return haveUrl ? 0 : UsageError("a URL is needed");
+  if (o.operands.size() < wanted) return UsageError(*o.command, std::string(o.command->operands) + " needed");
+  return 0;
 }
 
 // Command-line words are UTF-8; the control takes wide text and converts it
@@ -276,13 +294,38 @@ class Progress final : public rssvane::_IRSSEvents {
   bool shown_ = false;
 };
 
-int RunGet(const std::vector<std::string_view>& args) {
+volatile std::sig_atomic_t interruptSignalled = 0;
+
+void OnInterrupt(int) { interruptSignalled = 1; }
+
+// Ctrl-C ends the running method as a host closing would, with 301
+// "Interrupted.": the control then closes its socket and the command ends
+// with the error line instead of dying mid-transfer. A second one, for a
+// call that does not return to its wait (a slow name look-up), ends the
+// process as usual.
+bool StillWanted(void*) { return interruptSignalled == 0; }
+
+void EndOnInterrupt() {
+  struct sigaction action = {};
+  action.sa_handler = OnInterrupt;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  rssvane::SetHostEventHook(StillWanted, nullptr);
+}
+
+int RunNetworkCommand(const NetworkCommand& command, const std::vector<std::string_view>& args) {
   Options o;
+  o.command = &command;
   if (int status = Parse(args, o)) {
     if (status != -1) return status;
-    std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
+    std::string usage = "usage: rssvane " + std::string(command.name) + " [OPTIONS] " + std::string(command.operands) +
+                        "\n\n" + std::string(command.summary) + "\n";
+    usage += kUsage;
+    std::fwrite(usage.data(), 1, usage.size(), stdout);
     return 0;
   }
+  EndOnInterrupt();
   RSS rss;
   rssvane_tool::EventJsonSink events(stderr);
   if (o.events) rss.Advise(&events);
@@ -292,13 +335,14 @@ int RunGet(const std::vector<std::string_view>& args) {
     rss.Advise(&*progress);
   }
   try {
+    if (command.prepare) command.prepare(rss, o.operands);
     Configure(rss, o);
     // However it was switched off, the user hears of it.
     if (rss.Config(u"TlsVerify") == u"False") {
       std::fputs("rssvane: warning: TLS certificate verification is off; an https server's identity is not checked\n",
                  stderr);
     }
-    rss.GetURL(Wide(o.url));
+    command.run(rss, o.operands);
   } catch (const rssvane::AutomationError& e) {
     if (progress) progress->Finish();
     // The document has not changed since the validators given: nothing to
@@ -310,14 +354,47 @@ int RunGet(const std::vector<std::string_view>& args) {
     return 1;
   }
   if (progress) progress->Finish();
-  std::string_view body = rssvane::ImplOf(rss).net.TransferredData();
-  if (std::fwrite(body.data(), 1, body.size(), stdout) != body.size() || std::fflush(stdout) != 0) {
+  if (command.write(rss) != 0 || std::fflush(stdout) != 0) {
     std::fputs("rssvane: error writing to standard output\n", stderr);
     return 1;
   }
   return 0;
 }
 
-rssvane_tool::CommandRegistration getCommand{{"get", "get URL      fetch a document and write its body to standard output", RunGet}};
+// The body of the last answer, byte for byte.
+int WriteBody(RSS& rss) {
+  std::string_view body = rssvane::ImplOf(rss).net.TransferredData();
+  return std::fwrite(body.data(), 1, body.size(), stdout) == body.size() ? 0 : 1;
+}
+
+int WriteFeed(RSS& rss) {
+  std::string json = rssvane_tool::FeedJson(rssvane::ImplOf(rss).engine.Feed());
+  return std::fwrite(json.data(), 1, json.size(), stdout) == json.size() ? 0 : 1;
+}
+
+constexpr NetworkCommand kGet{"get", "URL", "Fetches URL and writes the body of the answer to standard output.\n",
+                              nullptr, [](RSS& rss, const std::vector<std::string>& operands) { rss.GetURL(Wide(operands[0])); },
+                              WriteBody};
+constexpr NetworkCommand kFetch{
+    "fetch", "URL",
+    "Fetches the feed at URL, reads it as the control's GetFeed does and writes the feed\n"
+    "to standard output as one JSON object, as rssvane dump does.\n",
+    nullptr, [](RSS& rss, const std::vector<std::string>& operands) { rss.GetFeed(Wide(operands[0])); }, WriteFeed};
+constexpr NetworkCommand kPut{"put", "URL FILE",
+                              "Reads the feed FILE and uploads its text as it stands to URL with an HTTP PUT;\n"
+                              "writes the body of the answer to standard output.\n",
+                              [](RSS& rss, const std::vector<std::string>& operands) { rss.ReadFile(Wide(operands[1])); },
+                              [](RSS& rss, const std::vector<std::string>& operands) { rss.Put(Wide(operands[0])); },
+                              WriteBody};
+
+rssvane_tool::CommandRegistration getCommand{
+    {"get", "get URL      fetch a document and write its body to standard output",
+     [](const std::vector<std::string_view>& args) { return RunNetworkCommand(kGet, args); }}};
+rssvane_tool::CommandRegistration fetchCommand{
+    {"fetch", "fetch URL    fetch a feed and print it as rssvane dump does",
+     [](const std::vector<std::string_view>& args) { return RunNetworkCommand(kFetch, args); }}};
+rssvane_tool::CommandRegistration putCommand{
+    {"put", "put URL FILE  upload a feed file and write the answer's body to standard output",
+     [](const std::vector<std::string_view>& args) { return RunNetworkCommand(kPut, args); }}};
 
 }  // namespace

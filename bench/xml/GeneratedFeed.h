@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace vk_bench {
+
+// An RSS 2.0 feed of items items (about 1.2 KB each) that reading benchmarks
+// share: the same bytes on every run, with namespaces, entities, CDATA,
+// attributes and non-ASCII text in every item.
+std::string GenerateFeed(size_t items);
+
+}  // namespace vk_bench
