@@ -85,6 +85,7 @@ class TcpConnection : public SocketObject {
   // connect; also the most raw data (a body) read and delivered as one
   // piece, up to 65536, when that is more than MaxLineLength.
   void SetInBufferSize(int32_t size) noexcept { inBufferSize_ = size; }
+  int32_t InBufferSize() const noexcept { return inBufferSize_; }
 
   Socket SocketHandle() const noexcept { return socket_; }
   // MaxLineLength, SocketHandle, InBufferSize, OutBufferSize, TcpNoDelay
