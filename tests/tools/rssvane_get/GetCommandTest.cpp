@@ -157,6 +157,14 @@ TEST(RssvaneGet, HttpsCompressedBodiesAndNotModifiedForPolitePolling) {
               "rssvane: warning: TLS certificate verification is off; an https server's identity is not checked\n");
   }
   EXPECT_EQ(nginx.WaitForAccessLog(5).back().acceptEncoding, "");
+
+  // fetch reads the same compressed https feed into the model, and polls as get does.
+  Outcome model = Get({"--ca-file", ca.CaCertificate(), url}, "fetch");
+  EXPECT_EQ(model.exitCode, 0) << model.err;
+  EXPECT_NE(model.out.find("Item 499"), std::string::npos);
+  Outcome same = Get({"--ca-file", ca.CaCertificate(), "--if-none-match", etag, url}, "fetch");
+  EXPECT_EQ(same.exitCode, 3) << same.err;
+  EXPECT_EQ(same.out, "");
 }
 
 TEST(RssvaneGet, FailuresAndWrongUsageHaveTheirExitStatus) {
