@@ -15,7 +15,6 @@
 //   bench_net_http [RUNS]
 #include <curl/curl.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,7 +88,6 @@ class Ours {
     Check(client_.Request(url, rssvane::HttpAction::kGet) == 0, "our GET failed");
     return client_.TransferredData();
   }
-  int ReceiveBuffer() const { return client_.InBufferSize(); }
 
  private:
   void Set(const std::string& text) {
@@ -104,15 +102,8 @@ class Ours {
 
 class Curl {
  public:
-  // receiveBuffer > 0: SO_RCVBUF as our client sets it from InBufferSize,
-  // which also ends the kernel's tuning of the receive window.
-  explicit Curl(const std::string& caFile, int receiveBuffer = 0)
-      : curl_(curl_easy_init()), receiveBuffer_(receiveBuffer) {
+  explicit Curl(const std::string& caFile) : curl_(curl_easy_init()) {
     curl_easy_setopt(curl_, CURLOPT_CAINFO, caFile.c_str());
-    if (receiveBuffer_ > 0) {
-      curl_easy_setopt(curl_, CURLOPT_SOCKOPTFUNCTION, &Curl::SetReceiveBuffer);
-      curl_easy_setopt(curl_, CURLOPT_SOCKOPTDATA, &receiveBuffer_);
-    }
     curl_easy_setopt(curl_, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &Curl::Write);
     curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &body_);
@@ -133,11 +124,7 @@ class Curl {
     static_cast<std::string*>(out)->append(data, n);
     return n;
   }
-  static int SetReceiveBuffer(void* size, curl_socket_t socket, curlsocktype) {
-    return setsockopt(socket, SOL_SOCKET, SO_RCVBUF, size, sizeof(int)) == 0 ? CURL_SOCKOPT_OK : CURL_SOCKOPT_ERROR;
-  }
   CURL* curl_;
-  int receiveBuffer_;
   std::string body_;
 };
 
@@ -229,17 +216,14 @@ void CompareKeepAlive(const char* scheme, const std::string& largeUrl, const std
   Ours ours(caFile);
   Curl curl(caFile);
   // Alternating sides run for run spreads a busy machine's noise over both.
-  Curl sameBuffer(caFile, ours.ReceiveBuffer());
-  std::vector<double> ourThroughput, curlThroughput, ourRate, curlRate, sameThroughput;
+  std::vector<double> ourThroughput, curlThroughput, ourRate, curlRate;
   for (int run = 0; run < runs; ++run) {
     Figures o = Measure([&](const std::string& url) { return ours.Get(url); }, largeUrl, feedUrl, large, feed, 1);
     Figures c = Measure([&](const std::string& url) { return curl.Get(url); }, largeUrl, feedUrl, large, feed, 1);
-    Figures s = Measure([&](const std::string& url) { return sameBuffer.Get(url); }, largeUrl, feedUrl, large, feed, 1);
     ourThroughput.push_back(o.mibPerSecond);
     curlThroughput.push_back(c.mibPerSecond);
     ourRate.push_back(o.requestsPerSecond);
     curlRate.push_back(c.requestsPerSecond);
-    sameThroughput.push_back(s.mibPerSecond);
   }
   std::printf("%s keep-alive against libcurl %s, nginx on 127.0.0.1, median of %d runs\n", scheme,
               curl_version_info(CURLVERSION_NOW)->version, runs);
@@ -247,8 +231,6 @@ void CompareKeepAlive(const char* scheme, const std::string& largeUrl, const std
               Median(curlThroughput), Median(ourThroughput) / Median(curlThroughput));
   std::printf("  1,000 GETs of 20 KB: ours %8.0f req/s   libcurl %8.0f req/s   ratio %.2f\n", Median(ourRate),
               Median(curlRate), Median(ourRate) / Median(curlRate));
-  std::printf("  10 MiB body, libcurl with our %d-byte socket receive buffer: libcurl %8.1f MiB/s   ratio %.2f\n",
-              ours.ReceiveBuffer(), Median(sameThroughput), Median(ourThroughput) / Median(sameThroughput));
 }
 
 }  // namespace
@@ -276,7 +258,7 @@ int main(int argc, char** argv) {
                    runs);
   const std::vector<vk::test::NginxRequest> log = nginx.AccessLog();
   const size_t connections = vk::test::CountConnections(log);
-  std::printf("  %zu requests on %zu connections (one a side and scheme, and libcurl with our receive buffer)\n", log.size(), connections);
+  std::printf("  %zu requests on %zu connections (one a side and scheme)\n", log.size(), connections);
 
   SideFigures ours, peer;
   const int feedRuns = std::min(runs, 3);
@@ -293,5 +275,5 @@ int main(int argc, char** argv) {
   std::printf("  ratio (their time / ours) %.2f, peak memory ours / theirs %.2f\n", peer.seconds / ours.seconds,
               static_cast<double>(ours.peakKib) / static_cast<double>(peer.peakKib));
   curl_global_cleanup();
-  return connections == 6 ? 0 : 1;
+  return connections == 4 ? 0 : 1;
 }

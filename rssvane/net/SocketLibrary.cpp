@@ -31,6 +31,7 @@ struct CLibrary {
   ssize_t (*send)(int, const void*, size_t, int) = nullptr;
   ssize_t (*recv)(int, void*, size_t, int) = nullptr;
   int (*setsockopt)(int, int, int, const void*, socklen_t) = nullptr;
+  int (*getsockopt)(int, int, int, void*, socklen_t*) = nullptr;
   in_addr_t (*inet_addr)(const char*) = nullptr;
   int (*getaddrinfo)(const char*, const char*, const addrinfo*, addrinfo**) = nullptr;
   void (*freeaddrinfo)(addrinfo*) = nullptr;
@@ -116,7 +117,19 @@ long BoundRecv(Socket s, char* buffer, size_t length) {
   return n >= 0 ? static_cast<long>(n) : Failed(errno);
 }
 
+// A buffer size asks for at least that much room. Linux gives a TCP socket
+// more than the sizes hosts ask for (64000 by HTTP) and grows it with the
+// connection's speed, unless a size is set, which fixes it for good and
+// caps a fast transfer; so a size the socket already has is left alone.
+bool BufferAlreadyHolds(Socket s, int level, int option, int value) {
+  if (level != SOL_SOCKET || (option != SO_RCVBUF && option != SO_SNDBUF) || !c.getsockopt) return false;
+  int current = 0;
+  socklen_t length = sizeof current;
+  return c.getsockopt(s, level, option, &current, &length) == 0 && current >= value;
+}
+
 int BoundSetOption(Socket s, int level, int option, int value) {
+  if (BufferAlreadyHolds(s, level, option, value)) return 0;
   return c.setsockopt(s, level, option, &value, sizeof value) == 0 ? 0 : Failed(errno);
 }
 
@@ -196,6 +209,7 @@ void Bind(void* module) {
   if (Find(module, path, "send", c.send)) g_table.send = BoundSend;
   if (Find(module, path, "recv", c.recv)) g_table.recv = BoundRecv;
   if (Find(module, path, "setsockopt", c.setsockopt)) g_table.setsockopt = BoundSetOption;
+  Find(module, path, "getsockopt", c.getsockopt);
   if (Find(module, path, "inet_addr", c.inet_addr)) g_table.inet_addr = BoundAddress;
   if (Find(module, path, "getaddrinfo", c.getaddrinfo) && Find(module, path, "freeaddrinfo", c.freeaddrinfo)) {
     g_table.gethostbyname = BoundHost;

@@ -81,11 +81,11 @@ class TcpConnection : public SocketObject {
   void SetAcceptData(bool accept);
   bool AcceptData() const noexcept { return acceptData_; }
   void SetKeepAlive(bool keepAlive) noexcept { keepAlive_ = keepAlive; }
-  // The socket receive buffer size (SO_RCVBUF above 2048) of the next
-  // connect; also the most raw data (a body) read and delivered as one
+  // The socket receive buffer size (SO_RCVBUF above 2048, and only when
+  // the socket has less room, so that the system may still grow it) of the
+  // next connect; also the most raw data (a body) read and delivered as one
   // piece, up to 65536, when that is more than MaxLineLength.
   void SetInBufferSize(int32_t size) noexcept { inBufferSize_ = size; }
-  int32_t InBufferSize() const noexcept { return inBufferSize_; }
 
   Socket SocketHandle() const noexcept { return socket_; }
   // MaxLineLength, SocketHandle, InBufferSize, OutBufferSize, TcpNoDelay
