@@ -94,11 +94,11 @@ FeedField* FeedContainer::Find(std::string_view name) noexcept {
     if (fixed_[i].Name() == name) return &fixed_[i];
   }
   if (index_) {
-    long found = index_->Find(name, [this](uint32_t i) { return extras_[i]->Name(); });
-    return found < 0 ? nullptr : extras_[static_cast<size_t>(found)].get();
+    long found = index_->Find(name, [this](uint32_t i) { return extras_[i].Name(); });
+    return found < 0 ? nullptr : &extras_[static_cast<size_t>(found)];
   }
-  for (const auto& extra : extras_) {
-    if (extra->Name() == name) return extra.get();
+  for (FeedField& extra : extras_) {
+    if (extra.Name() == name) return &extra;
   }
   return nullptr;
 }
@@ -108,10 +108,22 @@ const FeedField* FeedContainer::Find(std::string_view name) const noexcept {
 }
 
 int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
+  FeedField field;
+  if (field.InitExtra(name) != 0) {
+    added = nullptr;
+    return kErrListMemory;
+  }
+  return Append(std::move(field), added);
+}
+
+int FeedContainer::AddSharedExtra(std::string_view name, FeedField*& added) noexcept {
+  FeedField field;
+  field.InitShared(name);
+  return Append(std::move(field), added);
+}
+
+int FeedContainer::Append(FeedField&& field, FeedField*& added) noexcept {
   added = nullptr;
-  std::unique_ptr<FeedField> field(new (std::nothrow) FeedField);
-  if (!field || field->InitExtra(name) != 0) return kErrListMemory;
-  FeedField* raw = field.get();
   try {
     // A container that has extras at all usually has a few.
     if (extras_.capacity() == 0) extras_.reserve(4);
@@ -120,8 +132,8 @@ int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
     return kErrListMemory;
   }
   // The first of equal names wins, as in the scan.
-  IndexAppendedName(index_, extras_.size(), kIndexFrom, [this](uint32_t i) { return extras_[i]->Name(); });
-  added = raw;
+  IndexAppendedName(index_, extras_.size(), kIndexFrom, [this](uint32_t i) { return extras_[i].Name(); });
+  added = &extras_.back();
   return 0;
 }
 

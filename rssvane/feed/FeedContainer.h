@@ -36,7 +36,7 @@ enum : size_t {
 }
 
 struct FieldSpec {
-  const char* name;
+  std::string_view name;
   uint8_t allowed;
   uint8_t required;
 };
@@ -61,22 +61,28 @@ class FeedContainer {
   FeedField& Fixed(size_t i) noexcept { return fixed_[i]; }
   const FeedField& Fixed(size_t i) const noexcept { return fixed_[i]; }
   size_t ExtraCount() const noexcept { return extras_.size(); }
-  FeedField* Extra(size_t i) const noexcept { return i < extras_.size() ? extras_[i].get() : nullptr; }
+  // A field found or added stays where it is until the next extra is added.
+  FeedField* Extra(size_t i) noexcept { return i < extras_.size() ? &extras_[i] : nullptr; }
+  const FeedField* Extra(size_t i) const noexcept { return i < extras_.size() ? &extras_[i] : nullptr; }
 
   // Exact, case-sensitive; the fixed fields first, then the extras.
   FeedField* Find(std::string_view name) noexcept;
   const FeedField* Find(std::string_view name) const noexcept;
-  // Appends an extra field of that name; kErrListMemory (229) on failure.
+  // Appends an extra field with a copy of name, or with name shared from
+  // text that outlives the field; kErrListMemory (229) on failure.
   int AddExtra(std::string_view name, FeedField*& added) noexcept;
+  int AddSharedExtra(std::string_view name, FeedField*& added) noexcept;
   // Destroys the extras and empties every fixed field.
   void Clear() noexcept;
 
  private:
+  int Append(FeedField&& field, FeedField*& added) noexcept;
+
   ContainerKind kind_;
   size_t fixedCount_;
   std::unique_ptr<FeedField[]> fixed_;
   // Most containers have no extras: an empty vector costs no allocation.
-  std::vector<std::unique_ptr<FeedField>> extras_;
+  std::vector<FeedField> extras_;
   // A container with many extras (a channel of ever new element names) gets
   // an index by name, so that reading it stays linear.
   static constexpr size_t kIndexFrom = 32;

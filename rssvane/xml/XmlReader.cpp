@@ -165,6 +165,7 @@ void XmlReader::Reset() noexcept {
   subsetPart_ = 0;
   droppedWhiteSpace_ = false;
   inStartEvent_ = false;
+  inEndEvent_ = false;
   eventDepth_ = 0;
   // Give back what a large document made the buffers grow to.
   for (size_t i = 0; i <= kMaxDepth; ++i) {
@@ -448,7 +449,7 @@ int XmlReader::StoreAttribute() noexcept {
     if (nsData_.Append(value)) return kErrXmlOutOfMemory;
     e.depth = static_cast<uint32_t>(depth_);
     e.record = 0;
-    if (buildTree_) {
+    if (RecordTree()) {
       if (int rc = tree_.AddNamespace(prefix, value, e.record)) return rc;
     }
     ++nsCount_;
@@ -496,7 +497,9 @@ int XmlReader::CloseStartTag(bool emptyElement) noexcept {
     if (rc) return rc;
   }
   if (buildTree_) {
-    if (int rc = tree_.StartElement(record, local, static_cast<uint32_t>(pendingCount_), emptyElement)) return rc;
+    if (RecordTree()) {
+      if (int rc = tree_.StartElement(record, local, static_cast<uint32_t>(pendingCount_), emptyElement)) return rc;
+    }
     for (size_t i = 0; i < pendingCount_; ++i) {
       std::string_view attributeName = PendingName(i);
       std::string_view attributeUri, attributeLocal = attributeName;
@@ -504,7 +507,9 @@ int XmlReader::CloseStartTag(bool emptyElement) noexcept {
       if (xmlMode_) {
         if (int rc = ResolvePrefix(attributeName, true, attributeUri, attributeLocal, attributeRecord)) return rc;
       }
-      if (int rc = tree_.AddAttribute(attributeRecord, attributeLocal, PendingValue(i))) return rc;
+      if (RecordTree()) {
+        if (int rc = tree_.AddAttribute(attributeRecord, attributeLocal, PendingValue(i))) return rc;
+      }
     }
   }
   pendingCount_ = 0;
@@ -524,18 +529,23 @@ int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
   }
   eventDepth_ = depth_ ? depth_ - 1 : 0;
   if (client_) {
-    if (int rc = client_->EndElement(uri, local, name, emptyElement)) return rc;
+    inEndEvent_ = true;
+    int rc = client_->EndElement(uri, local, name, emptyElement);
+    inEndEvent_ = false;
+    if (rc) return rc;
   }
   if (depth_ > 0) {
     if (buildTree_) {
       GrowString& acc = accumulators_[depth_];
-      if (int rc = tree_.EndElement(acc.View())) return rc;
+      if (RecordTree()) {
+        if (int rc = tree_.EndElement(acc.View())) return rc;
+      }
       acc.Clear();
     }
     if (xmlMode_) {
       while (nsCount_ > 0 && namespaces_[nsCount_ - 1].depth + 1 >= depth_) {
         NamespaceEntry& e = namespaces_[nsCount_ - 1];
-        if (buildTree_) tree_.EndNamespaceScope(e.record);
+        if (RecordTree()) tree_.EndNamespaceScope(e.record);
         if (client_) {
           if (int rc = client_->EndPrefixMapping(NsPrefix(e))) return rc;
         }
@@ -995,6 +1005,20 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
     prev2_ = prev1_;
     prev1_ = p[0];
   }
+  return 0;
+}
+
+std::string_view XmlReader::ElementText() const noexcept {
+  if (!inEndEvent_ || !buildTree_ || depth_ == 0) return {};
+  return accumulators_[depth_].View();
+}
+
+int XmlReader::StartAttribute(size_t n, std::string_view& name, std::string_view& value) const noexcept {
+  name = value = {};
+  if (!inStartEvent_) return kErrXmlNoAttributes;
+  if (n < 1 || n > pendingCount_) return kErrXmlInvalidAttributeIndex;
+  name = PendingName(n - 1);
+  value = PendingValue(n - 1);
   return 0;
 }
 

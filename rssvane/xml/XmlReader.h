@@ -60,6 +60,12 @@ class XmlReader {
   bool XmlMode() const noexcept { return xmlMode_; }
   void SetBuildTree(bool on) noexcept { buildTree_ = on; }
   bool BuildTree() const noexcept { return buildTree_; }
+  // In tree mode, whether the tree's records are written (the default). A
+  // client that builds its own structure from the events needs tree mode's
+  // reading rules (each element's own text, references resolved) but not a
+  // second copy of the document.
+  void SetKeepTree(bool on) noexcept { keepTree_ = on; }
+  bool KeepTree() const noexcept { return keepTree_; }
   void SetFlushOnNewline(bool on) noexcept;
   bool FlushOnNewline() const noexcept { return flushOnNewline_; }
   void SetIgnoreBadElementPrefixes(bool on) noexcept { ignoreBadElementPrefixes_ = on; }
@@ -82,6 +88,13 @@ class XmlReader {
   size_t ElementDepth() const noexcept { return eventDepth_; }
   // Open elements right now.
   size_t OpenElements() const noexcept { return depth_; }
+
+  // During an end element event in tree mode: the element's own text, as
+  // the tree would record it.
+  std::string_view ElementText() const noexcept;
+  // During a start element event: attribute n (from 1) as written, name and
+  // value; 102 outside a start event, 101 outside the range.
+  int StartAttribute(size_t n, std::string_view& name, std::string_view& value) const noexcept;
 
   // Namespace declarations in scope, from 1 (the outermost) to the count;
   // 104 when none is in scope, 103 outside the range.
@@ -118,6 +131,7 @@ class XmlReader {
   int Fail(int code) noexcept;
   int Run(const unsigned char* p, size_t n) noexcept;
 
+  bool RecordTree() const noexcept { return buildTree_ && keepTree_; }
   GrowString& Accumulator() noexcept { return accumulators_[buildTree_ ? depth_ : 0]; }
   int FlushAtTag() noexcept;
   int FlushText() noexcept;
@@ -155,6 +169,7 @@ class XmlReader {
   bool rawBytes_ = false;
   bool xmlMode_ = true;
   bool buildTree_ = false;
+  bool keepTree_ = true;
   bool flushOnNewline_ = true;
   bool ignoreBadElementPrefixes_ = false;
   bool ignoreBadAttributePrefixes_ = false;
@@ -182,6 +197,7 @@ class XmlReader {
   unsigned char subsetPart_ = 0;
   bool droppedWhiteSpace_ = false;
   bool inStartEvent_ = false;
+  bool inEndEvent_ = false;
   size_t eventDepth_ = 0;
 
   // Pending text lives at the end of the innermost element's accumulator,

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <limits>
 
-#include "xml/HugePages.h"
 #include "xml/XmlErrors.h"
 
 namespace rssvane {
@@ -51,10 +50,7 @@ int XmlTree::Reserve(size_t more) noexcept {
   size_t needed = buffer_.Length() + more;
   // Offsets are 32 bits wide.
   if (needed >= std::numeric_limits<uint32_t>::max()) return kErrXmlOutOfMemory;
-  if (needed > buffer_.Capacity()) {
-    if (buffer_.Reserve(needed)) return kErrXmlOutOfMemory;
-    if (buffer_.Capacity() >= (size_t{4} << 20)) AdviseHugePages(buffer_.Data(), buffer_.Capacity());
-  }
+  if (needed > buffer_.Capacity() && buffer_.Reserve(needed)) return kErrXmlOutOfMemory;
   return 0;
 }
 
@@ -68,15 +64,6 @@ int XmlTree::Reset() noexcept {
   uint32_t none;
   if (int rc = AddNamespace({}, {}, none)) return rc;
   return AddNamespace("xml", kXmlNamespaceUri, xmlNamespace_);
-}
-
-int XmlTree::ReserveFor(size_t bytes, size_t sure) noexcept {
-  if (bytes <= buffer_.Capacity()) return 0;
-  if (bytes >= std::numeric_limits<uint32_t>::max()) bytes = std::numeric_limits<uint32_t>::max() - 1;
-  if (buffer_.Reserve(bytes)) return kErrXmlOutOfMemory;
-  AdviseHugePages(buffer_.Data(), buffer_.Capacity());
-  if (sure > 0) PrefaultPages(buffer_.Data(), sure < buffer_.Capacity() ? sure : buffer_.Capacity());
-  return 0;
 }
 
 int XmlTree::AddNamespace(std::string_view prefix, std::string_view uri, uint32_t& offset) noexcept {

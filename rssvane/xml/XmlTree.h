@@ -29,11 +29,6 @@ class XmlTree {
   // (offset 0) and that of the "xml" prefix, which is always in scope.
   int Reset() noexcept;
 
-  // Makes room for a tree of about bytes bytes, so that a large document
-  // does not copy its tree as it grows, and maps in the first sure part of
-  // it at once.
-  int ReserveFor(size_t bytes, size_t sure = 0) noexcept;
-
   // Building, in document order.
   int AddNamespace(std::string_view prefix, std::string_view uri, uint32_t& offset) noexcept;
   void EndNamespaceScope(uint32_t offset) noexcept;

@@ -92,7 +92,7 @@ TEST(FeedReader, ReadsChannelImageTextInputAndItemsOfAnRss2Document) {
   EXPECT_EQ(prefix, "dc");
   EXPECT_EQ(uri, "http://purl.org/dc/elements/1.1/");
   EXPECT_EQ(feed.DefaultNamespace(), "urn:default");
-  EXPECT_EQ(feed.DocumentText().View(), text);
+  EXPECT_EQ(feed.DocumentText(), text);
   EXPECT_FALSE(feed.Modified());
   EXPECT_EQ(feed.LastError(), 0);
 }
@@ -155,7 +155,7 @@ TEST(FeedReader, MalformedDocumentsFailWithTheReaderCodeAndLeaveAResetFeed) {
   EXPECT_TRUE(feed.AllowNonRss());
   // The root's declarations were merged before the failure.
   EXPECT_EQ(feed.NamespaceCount(), 1u);
-  EXPECT_EQ(feed.DocumentText().View(), "");
+  EXPECT_EQ(feed.DocumentText(), "");
   AutomationFailure failure = FailureForCode(feed.LastError(), feed.LastErrorText());
   EXPECT_EQ(failure.number, 20202);
 
@@ -171,7 +171,7 @@ TEST(FeedReader, TheDocumentEndsAtItsFirstZeroByte) {
   FeedReader reader;
   FeedState feed;
   ASSERT_EQ(reader.ReadDocument(feed, std::string_view("<rss><channel><title>x</title></channel></rss>\0junk<", 52)), 0);
-  EXPECT_EQ(feed.DocumentText().View(), "<rss><channel><title>x</title></channel></rss>");
+  EXPECT_EQ(feed.DocumentText(), "<rss><channel><title>x</title></channel></rss>");
 }
 
 TEST(FeedReader, ReadFileKeepsTheBytesAndReportsFilesItCannotRead) {
@@ -182,7 +182,7 @@ TEST(FeedReader, ReadFileKeepsTheBytesAndReportsFilesItCannotRead) {
   FeedReader reader;
   FeedState feed;
   ASSERT_EQ(reader.ReadFile(feed, file.Path()), 0);
-  EXPECT_EQ(feed.DocumentText().View(), text);
+  EXPECT_EQ(feed.DocumentText(), text);
   EXPECT_EQ(Channel(feed, channel_field::kTitle), std::string(5000, 'x'));
 
   FeedState other;
@@ -236,7 +236,7 @@ TEST(FeedReader, ALargeFeedReadsWholeAndKeepsItsText) {
   EXPECT_EQ(ItemText(feed, 5999, item_field::kTitle), "t5998 & more");
   EXPECT_EQ(ItemText(feed, 6000, item_field::kDescription), std::string(800, static_cast<char>('a' + 5999 % 26)));
   EXPECT_EQ(feed.Item(3000)->Fixed(item_field::kCategory).Attribute("domain"), "d");
-  EXPECT_EQ(feed.DocumentText().View(), text);
+  EXPECT_EQ(feed.DocumentText(), text);
   // The reader is reused for a small document after the large one.
   ASSERT_EQ(reader.ReadDocument(feed, "<rss><channel><title>small</title></channel></rss>"), 0);
   EXPECT_EQ(Channel(feed, channel_field::kTitle), "small");
