@@ -168,16 +168,12 @@ void XmlReader::Reset() noexcept {
   inEndEvent_ = false;
   eventDepth_ = 0;
   // Give back what a large document made the buffers grow to.
-  for (size_t i = 0; i <= kMaxDepth; ++i) {
-    if (accumulators_[i].OnHeap()) accumulators_[i] = GrowString();
-    accumulators_[i].Clear();
-  }
+  for (Collected& accumulator : accumulators_) accumulator.Release();
   pendingStart_ = 0;
   whiteMark_ = SIZE_MAX;
-  for (GrowString* s : {&whiteSpace_, &name_, &attributeName_, &value_, &entity_, &section_, &attributes_}) {
-    if (s->OnHeap()) *s = GrowString();
-    s->Clear();
-  }
+  for (Collected* s : {&whiteSpace_, &name_, &attributeName_, &value_, &entity_, &section_}) s->Release();
+  if (attributes_.OnHeap()) attributes_ = GrowString();
+  attributes_.Clear();
   pendingCount_ = 0;
   elementNames_.Clear();
   depth_ = 0;
@@ -222,7 +218,7 @@ int XmlReader::Finish() noexcept {
   }
   // Lenient mode forgives what was left open, so that the tree is whole.
   while (buildTree_ && depth_ > 0) {
-    std::string_view top = elementNames_.View().substr(elementNameStart_[depth_ - 1]);
+    std::string_view top = OpenName(depth_ - 1);
     if (int rc = closing_.Assign(top)) return Fail(rc);
     if (int rc = EndTag(closing_.View(), false)) return Fail(rc);
   }
@@ -233,7 +229,7 @@ int XmlReader::Finish() noexcept {
 // and the tree, and drops it from the pending text.
 int XmlReader::Deliver(size_t end) noexcept {
   whiteMark_ = SIZE_MAX;
-  GrowString& acc = Accumulator();
+  Collected& acc = Accumulator();
   if (end > 0 && client_) {
     if (int rc = client_->Characters(acc.View().substr(pendingStart_, end))) return rc;
   }
@@ -247,8 +243,8 @@ int XmlReader::Deliver(size_t end) noexcept {
 }
 
 int XmlReader::FlushAtTag() noexcept {
-  GrowString& acc = Accumulator();
-  const char* data = acc.CStr();
+  Collected& acc = Accumulator();
+  const char* data = acc.Data();
   size_t length = acc.Length();
   size_t end = length;
   while (end > pendingStart_ && (classes_[static_cast<unsigned char>(data[end - 1])] & kSpace)) --end;
@@ -263,13 +259,13 @@ int XmlReader::FlushAtTag() noexcept {
 }
 
 int XmlReader::FlushText() noexcept {
-  GrowString& acc = Accumulator();
+  Collected& acc = Accumulator();
   return Deliver(acc.Length() - pendingStart_);
 }
 
 int XmlReader::FlushAtNewline() noexcept {
-  GrowString& acc = Accumulator();
-  const char* data = acc.CStr();
+  Collected& acc = Accumulator();
+  const char* data = acc.Data();
   size_t end = acc.Length();
   size_t floor = whiteMark_ >= pendingStart_ && whiteMark_ <= end ? whiteMark_ : pendingStart_;
   while (end > floor && (classes_[static_cast<unsigned char>(data[end - 1])] & kSpace)) --end;
@@ -357,7 +353,7 @@ size_t XmlReader::ScanName(const unsigned char* p, size_t j, size_t n) noexcept 
   return j;
 }
 
-int XmlReader::ResolveEntity(bool closedBySemicolon, GrowString& target) noexcept {
+int XmlReader::ResolveEntity(bool closedBySemicolon, Collected& target) noexcept {
   std::string_view name = entity_.View();
   GrowString& result = entityResult_;
   result.Clear();
@@ -390,48 +386,47 @@ int XmlReader::ResolveEntity(bool closedBySemicolon, GrowString& target) noexcep
   return 0;
 }
 
-int XmlReader::ResolvePrefix(std::string_view name, bool attribute, std::string_view& uri, std::string_view& local,
-                             uint32_t& record) noexcept {
-  size_t colon = name.find(':');
-  std::string_view prefix;
-  if (colon == std::string_view::npos) {
-    local = name;
-    if (attribute) {
-      uri = {};
-      record = 0;
-      return 0;
-    }
-  } else {
-    prefix = name.substr(0, colon);
-    local = name.substr(colon + 1);
-  }
+int XmlReader::ResolvePrefix(std::string_view name, bool attribute, Resolved& out) noexcept {
+  out = {kNoNamespace, 0, false};
+  const void* found = std::memchr(name.data(), ':', name.size());
+  // The prefix; empty, the default namespace's, when there is none.
+  size_t colon = found ? static_cast<size_t>(static_cast<const char*>(found) - name.data()) : 0;
+  // An attribute without a prefix has no namespace, not the default one.
+  if (!found && attribute) return 0;
+  const char* names = nsData_.CStr();
   for (size_t i = nsCount_; i-- > 0;) {
-    if (NsPrefix(namespaces_[i]) == prefix) {
-      uri = NsUri(namespaces_[i]);
-      record = namespaces_[i].record;
+    const NamespaceEntry& e = namespaces_[i];
+    if (e.prefixLength == colon && std::memcmp(names + e.prefixStart, name.data(), colon) == 0) {
+      out = {static_cast<int32_t>(i), found ? static_cast<uint32_t>(colon + 1) : 0, false};
       return 0;
     }
   }
-  if (colon == std::string_view::npos) {
-    uri = {};
-    record = 0;
-    return 0;
-  }
-  if (prefix == "xml") {
-    uri = XmlTree::kXmlNamespaceUri;
-    record = tree_.XmlNamespaceOffset();
+  if (!found) return 0;
+  if (name.substr(0, colon) == "xml") {
+    out = {kXmlPrefix, static_cast<uint32_t>(colon + 1), false};
     return 0;
   }
   int code = attribute ? kErrXmlAttributePrefix : kErrXmlElementPrefix;
   bool ignore = attribute ? ignoreBadAttributePrefixes_ : ignoreBadElementPrefixes_;
   if (!ignore) return code;
-  if (client_) {
-    if (int rc = client_->Warning(code, XmlErrorText(code))) return rc;
-  }
-  uri = {};
-  local = name;
-  record = 0;
+  out.ignored = true;
+  if (client_) return client_->Warning(code, XmlErrorText(code));
   return 0;
+}
+
+std::string_view XmlReader::UriOf(const Resolved& r) const noexcept {
+  if (r.ns >= 0) return NsUri(namespaces_[r.ns]);
+  return r.ns == kXmlPrefix ? XmlTree::kXmlNamespaceUri : std::string_view();
+}
+
+uint32_t XmlReader::RecordOf(const Resolved& r) const noexcept {
+  if (r.ns >= 0) return namespaces_[r.ns].record;
+  return r.ns == kXmlPrefix ? tree_.XmlNamespaceOffset() : 0;
+}
+
+std::string_view XmlReader::OpenName(size_t level) const noexcept {
+  const OpenElement& e = open_[level];
+  return e.nameAt ? std::string_view(e.nameAt, e.nameLength) : elementNames_.View().substr(e.nameStart, e.nameLength);
 }
 
 int XmlReader::StoreAttribute() noexcept {
@@ -459,12 +454,18 @@ int XmlReader::StoreAttribute() noexcept {
   } else {
     if (pendingCount_ >= kMaxAttributes) return kErrXmlOutOfMemory;
     Pending& a = pending_[pendingCount_];
-    a.nameStart = static_cast<uint32_t>(attributes_.Length());
+    a.nameAt = attributeName_.InInput() ? name.data() : nullptr;
+    a.valueAt = value_.InInput() ? value.data() : nullptr;
     a.nameLength = static_cast<uint32_t>(name.size());
-    if (attributes_.Append(name)) return kErrXmlOutOfMemory;
-    a.valueStart = static_cast<uint32_t>(attributes_.Length());
     a.valueLength = static_cast<uint32_t>(value.size());
-    if (attributes_.Append(value)) return kErrXmlOutOfMemory;
+    if (!a.nameAt) {
+      a.nameStart = static_cast<uint32_t>(attributes_.Length());
+      if (attributes_.Append(name)) return kErrXmlOutOfMemory;
+    }
+    if (!a.valueAt) {
+      a.valueStart = static_cast<uint32_t>(attributes_.Length());
+      if (attributes_.Append(value)) return kErrXmlOutOfMemory;
+    }
     ++pendingCount_;
   }
   attributeName_.Clear();
@@ -474,20 +475,27 @@ int XmlReader::StoreAttribute() noexcept {
 
 int XmlReader::CloseStartTag(bool emptyElement) noexcept {
   std::string_view name = name_.View();
+  Resolved resolved{kNoNamespace, 0, false};
+  if (xmlMode_) {
+    if (int rc = ResolvePrefix(name, false, resolved)) return rc;
+  }
   if (xmlMode_ || buildTree_) {
     if (depth_ >= kMaxDepth) return kErrXmlOutOfMemory;
-    elementNameStart_[depth_] = static_cast<uint32_t>(elementNames_.Length());
-    if (elementNames_.Append(name)) return kErrXmlOutOfMemory;
+    OpenElement& open = open_[depth_];
+    open.nameAt = name_.InInput() ? name.data() : nullptr;
+    open.nameLength = static_cast<uint32_t>(name.size());
+    if (!open.nameAt) {
+      open.nameStart = static_cast<uint32_t>(elementNames_.Length());
+      if (elementNames_.Append(name)) return kErrXmlOutOfMemory;
+    }
+    open.resolved = resolved;
     ++depth_;
     pendingStart_ = 0;
     whiteMark_ = SIZE_MAX;
     accumulators_[buildTree_ ? depth_ : 0].Clear();
   }
-  std::string_view uri, local = name;
-  uint32_t record = 0;
-  if (xmlMode_) {
-    if (int rc = ResolvePrefix(name, false, uri, local, record)) return rc;
-  }
+  std::string_view uri = UriOf(resolved), local = name.substr(resolved.local);
+  uint32_t record = RecordOf(resolved);
   if (!xmlMode_ && !emptyElement && EqualsIgnoreCase(name, "SCRIPT")) rawMode_ = true;
   eventDepth_ = depth_ ? depth_ - 1 : 0;
   if (client_) {
@@ -502,13 +510,13 @@ int XmlReader::CloseStartTag(bool emptyElement) noexcept {
     }
     for (size_t i = 0; i < pendingCount_; ++i) {
       std::string_view attributeName = PendingName(i);
-      std::string_view attributeUri, attributeLocal = attributeName;
-      uint32_t attributeRecord = 0;
+      Resolved attribute{kNoNamespace, 0, false};
       if (xmlMode_) {
-        if (int rc = ResolvePrefix(attributeName, true, attributeUri, attributeLocal, attributeRecord)) return rc;
+        if (int rc = ResolvePrefix(attributeName, true, attribute)) return rc;
       }
       if (RecordTree()) {
-        if (int rc = tree_.AddAttribute(attributeRecord, attributeLocal, PendingValue(i))) return rc;
+        int rc = tree_.AddAttribute(RecordOf(attribute), attributeName.substr(attribute.local), PendingValue(i));
+        if (rc) return rc;
       }
     }
   }
@@ -519,14 +527,17 @@ int XmlReader::CloseStartTag(bool emptyElement) noexcept {
 }
 
 int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
+  Resolved resolved{kNoNamespace, 0, false};
   if (xmlMode_) {
-    if (depth_ == 0 || elementNames_.View().substr(elementNameStart_[depth_ - 1]) != name) return kErrXmlUnbalanced;
+    if (depth_ == 0 || OpenName(depth_ - 1) != name) return kErrXmlUnbalanced;
+    // The same name in the same scope: its start tag's resolution holds,
+    // and an unknown prefix is reported again.
+    resolved = open_[depth_ - 1].resolved;
+    if (resolved.ignored && client_) {
+      if (int rc = client_->Warning(kErrXmlElementPrefix, XmlErrorText(kErrXmlElementPrefix))) return rc;
+    }
   }
-  std::string_view uri, local = name;
-  uint32_t record = 0;
-  if (xmlMode_) {
-    if (int rc = ResolvePrefix(name, false, uri, local, record)) return rc;
-  }
+  std::string_view uri = UriOf(resolved), local = name.substr(resolved.local);
   eventDepth_ = depth_ ? depth_ - 1 : 0;
   if (client_) {
     inEndEvent_ = true;
@@ -536,7 +547,7 @@ int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
   }
   if (depth_ > 0) {
     if (buildTree_) {
-      GrowString& acc = accumulators_[depth_];
+      Collected& acc = accumulators_[depth_];
       if (RecordTree()) {
         if (int rc = tree_.EndElement(acc.View())) return rc;
       }
@@ -554,7 +565,7 @@ int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
       }
     }
     --depth_;
-    elementNames_.Truncate(elementNameStart_[depth_]);
+    if (!open_[depth_].nameAt) elementNames_.Truncate(open_[depth_].nameStart);
     pendingStart_ = buildTree_ ? accumulators_[depth_].Length() : 0;
     whiteMark_ = SIZE_MAX;
     if (buildTree_ && depth_ == 0) {
@@ -574,10 +585,11 @@ int XmlReader::ReportMarkedSection() noexcept {
     if (int rc = client_->MarkedSection(name_.View(), section_.View())) return rc;
   }
   if (buildTree_ && depth_ > 0 && name_.View() == "CDATA") {
-    GrowString& acc = accumulators_[depth_];
+    Collected& acc = accumulators_[depth_];
     // White space cut off right before the section separated words.
     if (droppedWhiteSpace_ && acc.Append(' ')) return kErrXmlOutOfMemory;
-    if (acc.Append(section_.View())) return kErrXmlOutOfMemory;
+    int rc = section_.InInput() ? acc.AppendInput(section_.View()) : acc.Append(section_.View());
+    if (rc) return kErrXmlOutOfMemory;
     pendingStart_ = acc.Length();
     whiteMark_ = SIZE_MAX;
   }
@@ -595,6 +607,14 @@ int XmlReader::ReportMarkedSection() noexcept {
 #define XR_APPEND(buffer, what)                                 \
   do {                                                          \
     if ((buffer).Append(what)) return Fail(kErrXmlOutOfMemory); \
+  } while (0)
+
+// Bytes of the input, collected where they are.
+#define XR_INPUT(buffer, at, n)                                         \
+  do {                                                                  \
+    if ((buffer).AppendInput(reinterpret_cast<const char*>(at), (n))) { \
+      return Fail(kErrXmlOutOfMemory);                                  \
+    }                                                                   \
   } while (0)
 
 int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
@@ -618,7 +638,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           while (j < n && !(cls[p[j]] & kTextStop)) ++j;
         }
         if (j != i) {
-          XR_APPEND(Accumulator(), View(p + i, j - i));
+          XR_INPUT(Accumulator(), p + i, j - i);
           i = j;
           if (i == n) break;
           c = p[i];
@@ -634,23 +654,26 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           entityReturn_ = kText;
           state_ = kEntityText;
         } else if (c == '\n' && flushOnNewline_) {
-          XR_APPEND(Accumulator(), '\n');
+          XR_INPUT(Accumulator(), p + i - 1, 1);
           XR_CHECK(FlushAtNewline());
         } else {
           // A lead byte of a double-byte character.
-          XR_APPEND(Accumulator(), static_cast<char>(c));
+          XR_INPUT(Accumulator(), p + i - 1, 1);
           state_ = kSecondByte;
         }
         break;
       }
       case kSecondByte:
-        XR_APPEND(Accumulator(), static_cast<char>(c));
+        XR_INPUT(Accumulator(), p + i, 1);
         ++i;
         state_ = kText;
         break;
       case kAfterLt:
         if (xmlMode_ || (cls[c] & kName) || c == '!' || c == '/' || c == '?') {
           state_ = kTagName;
+        } else if (i > 0) {
+          XR_INPUT(Accumulator(), p + i - 1, 1);
+          state_ = kText;
         } else {
           XR_APPEND(Accumulator(), '<');
           state_ = kText;
@@ -659,7 +682,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
       case kTagName: {
         if (nameTrail_ || (cls[c] & kName)) {
           size_t j = ScanName(p, i, n);
-          XR_APPEND(name_, View(p + i, j - i));
+          XR_INPUT(name_, p + i, j - i);
           i = j;
           break;
         }
@@ -681,7 +704,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           }
         }
         if (rawMode_) {
-          GrowString& acc = Accumulator();
+          Collected& acc = Accumulator();
           XR_APPEND(acc, '<');
           XR_APPEND(acc, name_.View());
           state_ = kText;
@@ -705,14 +728,14 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           break;
         }
         attributeName_.Clear();
-        XR_APPEND(attributeName_, static_cast<char>(c));
+        XR_INPUT(attributeName_, p + i - 1, 1);
         state_ = kAttributeName;
         break;
       case kAttributeName: {
         if (cls[c] & kName) {
           size_t j = i + 1;
           while (j < n && (cls[p[j]] & kName)) ++j;
-          XR_APPEND(attributeName_, View(p + i, j - i));
+          XR_INPUT(attributeName_, p + i, j - i);
           i = j;
           break;
         }
@@ -732,7 +755,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           }
         } else {
           // Not a name character, but the name goes on to the next separator.
-          XR_APPEND(attributeName_, static_cast<char>(c));
+          XR_INPUT(attributeName_, p + i - 1, 1);
         }
         break;
       }
@@ -754,7 +777,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         } else if (c == '/') {
           state_ = kBeforeAttribute;
         } else {
-          XR_APPEND(attributeName_, static_cast<char>(c));
+          XR_INPUT(attributeName_, p + i - 1, 1);
           state_ = kAttributeName;
         }
         break;
@@ -776,7 +799,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           state_ = kAfterTag;
           XR_CHECK(CloseStartTag(false));
         } else {
-          XR_APPEND(value_, static_cast<char>(c));
+          XR_INPUT(value_, p + i - 1, 1);
           state_ = kUnquotedValue;
         }
         break;
@@ -796,7 +819,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           state_ = kAfterTag;
           XR_CHECK(CloseStartTag(slash));
         } else {
-          XR_APPEND(value_, static_cast<char>(c));
+          XR_INPUT(value_, p + i - 1, 1);
         }
         break;
       case kDoubleQuoted:
@@ -804,7 +827,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         unsigned char quote = state_ == kDoubleQuoted ? '"' : '\'';
         size_t j = FindAny(p, i, n, quote, '&', '&');
         if (j != i) {
-          XR_APPEND(value_, View(p + i, j - i));
+          XR_INPUT(value_, p + i, j - i);
           i = j;
           if (i == n) break;
           c = p[i];
@@ -824,7 +847,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         size_t j = i;
         while (j < n && (cls[p[j]] & kSpace)) ++j;
         if (j != i) {
-          if (client_) XR_APPEND(whiteSpace_, View(p + i, j - i));
+          if (client_) XR_INPUT(whiteSpace_, p + i, j - i);
           i = j;
           if (i == n) break;
         }
@@ -838,7 +861,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
       case kEndTagName: {
         if (nameTrail_ || (cls[c] & kName)) {
           size_t j = ScanName(p, i, n);
-          XR_APPEND(name_, View(p + i, j - i));
+          XR_INPUT(name_, p + i, j - i);
           i = j;
           break;
         }
@@ -864,7 +887,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         if ((cls[c] & kName) || c == '#') {
           size_t j = i + 1;
           while (j < n && ((cls[p[j]] & kName) || p[j] == '#')) ++j;
-          XR_APPEND(entity_, View(p + i, j - i));
+          XR_INPUT(entity_, p + i, j - i);
           i = j;
           break;
         }
@@ -881,18 +904,18 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           name_.Clear();
           state_ = kComment;
         } else {
-          XR_APPEND(name_, static_cast<char>(c));
+          XR_INPUT(name_, p + i - 1, 1);
           state_ = kDeclaration;
         }
         break;
       case kComment:
       case kInstruction:
       case kSectionContent: {
-        GrowString& target = state_ == kSectionContent ? section_ : name_;
+        Collected& target = state_ == kSectionContent ? section_ : name_;
         const void* found = std::memchr(p + i, '>', n - i);
         size_t j = found ? static_cast<size_t>(static_cast<const unsigned char*>(found) - p) : n;
         if (j != i) {
-          XR_APPEND(target, View(p + i, j - i));
+          XR_INPUT(target, p + i, j - i);
           i = j;
           if (i == n) break;
         }
@@ -917,7 +940,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           XR_CHECK(ReportMarkedSection());
           break;
         }
-        XR_APPEND(target, '>');
+        XR_INPUT(target, p + j, 1);
         break;
       }
       case kAfterBang:
@@ -926,10 +949,10 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           name_.Clear();
           state_ = kSectionKeyword;
         } else if (c == '-') {
-          XR_APPEND(name_, '-');
+          XR_INPUT(name_, p + i - 1, 1);
           state_ = kAfterBangDash;
         } else {
-          XR_APPEND(name_, static_cast<char>(c));
+          XR_INPUT(name_, p + i - 1, 1);
           state_ = kDeclaration;
         }
         break;
@@ -940,7 +963,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           if (client_) XR_CHECK(client_->Declaration(name_.View()));
           break;
         }
-        XR_APPEND(name_, static_cast<char>(c));
+        XR_INPUT(name_, p + i - 1, 1);
         if (c == '[') {
           subsetPart_ = 0;
           state_ = kDeclBracket;
@@ -955,7 +978,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         unsigned char close = state_ == kDeclSingle ? '\'' : '"';
         const void* found = std::memchr(p + i, close, n - i);
         size_t j = found ? static_cast<size_t>(static_cast<const unsigned char*>(found) + 1 - p) : n;
-        XR_APPEND(name_, View(p + i, j - i));
+        XR_INPUT(name_, p + i, j - i);
         i = j;
         if (found) state_ = kDeclaration;
         break;
@@ -964,7 +987,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         // The internal subset: its "]" ends it only outside the literals,
         // comments and instructions that may hold one.
         ++i;
-        XR_APPEND(name_, static_cast<char>(c));
+        XR_INPUT(name_, p + i - 1, 1);
         unsigned char b1 = prev1(i - 1), b2 = prev2(i - 1);
         if (subsetPart_ == 0) {
           if (c == ']') {
@@ -991,7 +1014,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           section_.Clear();
           state_ = kSectionContent;
         } else if (!(cls[c] & kSpace)) {
-          XR_APPEND(name_, static_cast<char>(c));
+          XR_INPUT(name_, p + i - 1, 1);
         }
         break;
       default:
@@ -1004,6 +1027,39 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
   } else if (n == 1) {
     prev2_ = prev1_;
     prev1_ = p[0];
+  }
+  XR_CHECK(KeepCollected());
+  return 0;
+}
+
+int XmlReader::KeepCollected() noexcept {
+  // Names still in the input go, bottom up, after those already kept.
+  for (size_t d = 0; d < depth_; ++d) {
+    OpenElement& open = open_[d];
+    if (!open.nameAt) continue;
+    open.nameStart = static_cast<uint32_t>(elementNames_.Length());
+    if (elementNames_.Append(std::string_view(open.nameAt, open.nameLength))) return kErrXmlOutOfMemory;
+    open.nameAt = nullptr;
+  }
+  size_t top = buildTree_ ? depth_ : 0;
+  for (size_t d = 0; d <= top; ++d) {
+    if (accumulators_[d].Keep()) return kErrXmlOutOfMemory;
+  }
+  for (Collected* c : {&whiteSpace_, &name_, &attributeName_, &value_, &entity_, &section_}) {
+    if (c->Keep()) return kErrXmlOutOfMemory;
+  }
+  for (size_t i = 0; i < pendingCount_; ++i) {
+    Pending& a = pending_[i];
+    if (a.nameAt) {
+      a.nameStart = static_cast<uint32_t>(attributes_.Length());
+      if (attributes_.Append(std::string_view(a.nameAt, a.nameLength))) return kErrXmlOutOfMemory;
+      a.nameAt = nullptr;
+    }
+    if (a.valueAt) {
+      a.valueStart = static_cast<uint32_t>(attributes_.Length());
+      if (attributes_.Append(std::string_view(a.valueAt, a.valueLength))) return kErrXmlOutOfMemory;
+      a.valueAt = nullptr;
+    }
   }
   return 0;
 }

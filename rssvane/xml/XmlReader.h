@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/GrowString.h"
+#include "xml/Collected.h"
 #include "xml/XmlClient.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlTree.h"
@@ -118,7 +119,11 @@ class XmlReader {
   // Checks attribute n (from 1) of the current element; outside a start
   // event it also gives that attribute's record in the tree.
   int CheckAttribute(size_t n, uint32_t& treeAttribute) const noexcept;
+  // A name and a value of the element being opened: views of the input
+  // (nameAt, valueAt), or else held in attributes_ from their start.
   struct Pending {
+    const char* nameAt;
+    const char* valueAt;
     uint32_t nameStart, nameLength, valueStart, valueLength;
   };
   struct NamespaceEntry {
@@ -132,7 +137,7 @@ class XmlReader {
   int Run(const unsigned char* p, size_t n) noexcept;
 
   bool RecordTree() const noexcept { return buildTree_ && keepTree_; }
-  GrowString& Accumulator() noexcept { return accumulators_[buildTree_ ? depth_ : 0]; }
+  Collected& Accumulator() noexcept { return accumulators_[buildTree_ ? depth_ : 0]; }
   int FlushAtTag() noexcept;
   int FlushText() noexcept;
   int FlushAtNewline() noexcept;
@@ -141,7 +146,7 @@ class XmlReader {
   int StoreAttribute() noexcept;
   int CloseStartTag(bool emptyElement) noexcept;
   int EndTag(std::string_view name, bool emptyElement) noexcept;
-  int ResolveEntity(bool closedBySemicolon, GrowString& target) noexcept;
+  int ResolveEntity(bool closedBySemicolon, Collected& target) noexcept;
   // Appends the character of a numeric reference ("#65", "#x41") in the
   // narrow encoding; false when the reference names none it can hold.
   bool AppendReferencedCharacter(std::string_view reference, GrowString& out) noexcept;
@@ -149,8 +154,21 @@ class XmlReader {
   // all belong to the name.
   size_t ScanName(const unsigned char* p, size_t j, size_t n) noexcept;
   int ReportMarkedSection() noexcept;
-  int ResolvePrefix(std::string_view name, bool attribute, std::string_view& uri, std::string_view& local,
-                    uint32_t& record) noexcept;
+  // What a name's prefix resolves to: a declaration in scope (its position
+  // in namespaces_), the xml prefix, or no namespace; where its local name
+  // starts; and whether an unknown prefix was ignored with a warning.
+  static constexpr int32_t kNoNamespace = -1;
+  static constexpr int32_t kXmlPrefix = -2;
+  struct Resolved {
+    int32_t ns;
+    uint32_t local;
+    bool ignored;
+  };
+  int ResolvePrefix(std::string_view name, bool attribute, Resolved& out) noexcept;
+  std::string_view UriOf(const Resolved& r) const noexcept;
+  uint32_t RecordOf(const Resolved& r) const noexcept;
+  // An open element's name.
+  std::string_view OpenName(size_t level) const noexcept;
   std::string_view NsPrefix(const NamespaceEntry& e) const noexcept {
     return nsData_.View().substr(e.prefixStart, e.prefixLength);
   }
@@ -158,11 +176,17 @@ class XmlReader {
     return nsData_.View().substr(e.uriStart, e.uriLength);
   }
   std::string_view PendingName(size_t i) const noexcept {
-    return attributes_.View().substr(pending_[i].nameStart, pending_[i].nameLength);
+    const Pending& a = pending_[i];
+    return a.nameAt ? std::string_view(a.nameAt, a.nameLength) : attributes_.View().substr(a.nameStart, a.nameLength);
   }
   std::string_view PendingValue(size_t i) const noexcept {
-    return attributes_.View().substr(pending_[i].valueStart, pending_[i].valueLength);
+    const Pending& a = pending_[i];
+    return a.valueAt ? std::string_view(a.valueAt, a.valueLength)
+                     : attributes_.View().substr(a.valueStart, a.valueLength);
   }
+  // At the end of a call that feeds the reader: copies what its collections
+  // still only view of the input.
+  int KeepCollected() noexcept;
 
   // Options.
   XmlClient* client_ = nullptr;
@@ -202,18 +226,18 @@ class XmlReader {
 
   // Pending text lives at the end of the innermost element's accumulator,
   // from pendingStart_ on, so text reaches the tree without another copy.
-  GrowString accumulators_[kMaxDepth + 1];
+  Collected accumulators_[kMaxDepth + 1];
   size_t pendingStart_ = 0;
   // After a line-feed flush, the pending text up to here is known to be
   // white space, so the next line feed need not look at it again.
   size_t whiteMark_ = SIZE_MAX;
-  GrowString whiteSpace_;
-  GrowString name_;
-  GrowString attributeName_;
-  GrowString value_;
-  GrowString entity_;
+  Collected whiteSpace_;
+  Collected name_;
+  Collected attributeName_;
+  Collected value_;
+  Collected entity_;
   GrowString entityResult_;
-  GrowString section_;
+  Collected section_;
   // The name of an element that Finish closes (lenient mode).
   GrowString closing_;
 
@@ -222,9 +246,16 @@ class XmlReader {
   Pending pending_[kMaxAttributes];
   size_t pendingCount_ = 0;
 
-  // Open elements: their names, packed.
+  // Open elements: their names, as views of the input or packed into
+  // elementNames_ from nameStart, and what their prefixes resolved to.
+  struct OpenElement {
+    const char* nameAt;
+    uint32_t nameStart;
+    uint32_t nameLength;
+    Resolved resolved;
+  };
+  OpenElement open_[kMaxDepth + 1];
   GrowString elementNames_;
-  uint32_t elementNameStart_[kMaxDepth + 1];
   size_t depth_ = 0;
 
   NamespaceEntry namespaces_[kMaxNamespaces];
