@@ -83,10 +83,24 @@ const FieldSpec* FieldTable(ContainerKind kind, size_t& count) noexcept {
   return nullptr;
 }
 
-FeedContainer::FeedContainer(ContainerKind kind) : kind_(kind) {
+FeedContainer::FeedContainer(ContainerKind kind, Arena* arena) : kind_(kind), fixedInArena_(arena != nullptr) {
   const FieldSpec* table = FieldTable(kind, fixedCount_);
-  fixed_.reset(new FeedField[fixedCount_]);
+  if (arena) {
+    void* block = arena->Allocate(fixedCount_ * sizeof(FeedField));
+    if (!block) throw std::bad_alloc();
+    fixed_ = new (block) FeedField[fixedCount_];
+  } else {
+    fixed_ = new FeedField[fixedCount_];
+  }
   for (size_t i = 0; i < fixedCount_; ++i) fixed_[i].InitFixed(table[i].name, table[i].allowed, table[i].required);
+}
+
+FeedContainer::~FeedContainer() {
+  if (!fixedInArena_) {
+    delete[] fixed_;
+    return;
+  }
+  for (size_t i = 0; i < fixedCount_; ++i) fixed_[i].~FeedField();
 }
 
 FeedField* FeedContainer::Find(std::string_view name) noexcept {

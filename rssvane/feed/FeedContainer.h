@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Arena.h"
 #include "base/NameIndex.h"
 #include "base/OwnedList.h"
 #include "feed/FeedField.h"
@@ -52,7 +53,11 @@ class FeedContainer {
  public:
   static constexpr size_t kMaxFixed = 25;
 
-  explicit FeedContainer(ContainerKind kind);
+  // The fixed fields take a block of their own, or come from arena (the
+  // read store of the feed the container belongs to), which outlives it.
+  // Throws std::bad_alloc when there is no memory for them.
+  explicit FeedContainer(ContainerKind kind, Arena* arena = nullptr);
+  ~FeedContainer();
   FeedContainer(const FeedContainer&) = delete;
   FeedContainer& operator=(const FeedContainer&) = delete;
 
@@ -79,8 +84,9 @@ class FeedContainer {
   int Append(FeedField&& field, FeedField*& added) noexcept;
 
   ContainerKind kind_;
+  bool fixedInArena_;
   size_t fixedCount_;
-  std::unique_ptr<FeedField[]> fixed_;
+  FeedField* fixed_;
   // Most containers have no extras: an empty vector costs no allocation.
   std::vector<FeedField> extras_;
   // A container with many extras (a channel of ever new element names) gets

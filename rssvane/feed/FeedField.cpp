@@ -32,7 +32,16 @@ void FeedField::Release() noexcept {
   if (owns_ & kOwnsName) std::free(const_cast<char*>(name_));
   owns_ &= static_cast<uint8_t>(~kOwnsName);
   DropText();
-  FreeTable(attributes_);
+  DropTable();
+}
+
+void FeedField::DropTable() noexcept {
+  if (owns_ & kTableInArena) {
+    attributes_->~AttributeTable();
+  } else {
+    FreeTable(attributes_);
+  }
+  owns_ &= static_cast<uint8_t>(~kTableInArena);
   attributes_ = nullptr;
 }
 
@@ -175,8 +184,29 @@ int FeedField::MakeRoom(size_t entries, size_t bytes, AttributeTable*& old) noex
   }
   to->bytesLength = at;
   if (from) to->index = std::move(from->index);
+  // A table from the arena stays there, given up.
+  if (owns_ & kTableInArena) {
+    from->~AttributeTable();
+    from = nullptr;
+  }
+  owns_ &= static_cast<uint8_t>(~kTableInArena);
   old = from;
   attributes_ = to;
+  return 0;
+}
+
+int FeedField::ReserveAttributes(size_t more, Arena* arena) noexcept {
+  if (attributes_ || !arena) {
+    AttributeTable* old;
+    if (int rc = MakeRoom(AttributeCount() + more, 0, old)) return rc;
+    FreeTable(old);
+    return 0;
+  }
+  if (more > kMaxText / sizeof(AttributeEntry)) return kErrOutOfMemory;
+  void* block = arena->Allocate(sizeof(AttributeTable) + more * sizeof(AttributeEntry));
+  if (!block) return kErrOutOfMemory;
+  attributes_ = new (block) AttributeTable{0, static_cast<uint32_t>(more), 0, 0, nullptr};
+  owns_ |= kTableInArena;
   return 0;
 }
 
@@ -237,8 +267,7 @@ int FeedField::ShareAttribute(std::string_view name, std::string_view value) noe
 
 void FeedField::Clear() noexcept {
   DropText();
-  FreeTable(attributes_);
-  attributes_ = nullptr;
+  DropTable();
 }
 
 }  // namespace rssvane

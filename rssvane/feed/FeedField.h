@@ -4,6 +4,7 @@
 #include <memory>
 #include <string_view>
 
+#include "base/Arena.h"
 #include "base/NameIndex.h"
 
 namespace rssvane {
@@ -57,6 +58,9 @@ class FeedField {
   // the field's use of them).
   int SetAttribute(std::string_view name, std::string_view value) noexcept;
   int ShareAttribute(std::string_view name, std::string_view value) noexcept;
+  // Makes room for more attributes, in a table from arena (which outlives
+  // the field) when the field has none yet.
+  int ReserveAttributes(size_t more, Arena* arena) noexcept;
 
   bool HasContent() const noexcept { return textLength_ > 0 || AttributeCount() > 0; }
   // Empties the text and the attributes; the name and masks stay.
@@ -84,7 +88,7 @@ class FeedField {
     bool Holds(const char* p) noexcept { return p >= Bytes() && p < Bytes() + bytesCapacity; }
   };
   static constexpr uint32_t kIndexFrom = 32;
-  enum : uint8_t { kOwnsName = 1, kOwnsText = 2 };
+  enum : uint8_t { kOwnsName = 1, kOwnsText = 2, kTableInArena = 4 };
 
   // Position of the attribute called name, or -1.
   long FindAttribute(std::string_view name) const noexcept;
@@ -93,6 +97,7 @@ class FeedField {
   // into the new one and old receives the previous table, for the caller to
   // free (FreeTable) once it no longer reads from it.
   int MakeRoom(size_t entries, size_t bytes, AttributeTable*& old) noexcept;
+  // Frees a table the field took from the heap.
   static void FreeTable(AttributeTable* table) noexcept;
   // Stores value for the attribute at position found, or appends name and
   // value; copy says whether they are copied into the table.
@@ -100,6 +105,7 @@ class FeedField {
   void DropText() noexcept;
   // Gives back everything the field owns.
   void Release() noexcept;
+  void DropTable() noexcept;
 
   const char* name_ = nullptr;
   const char* text_ = nullptr;

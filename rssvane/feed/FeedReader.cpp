@@ -143,7 +143,7 @@ class ModelBuilder : public XmlClient {
 
   int NewItem(Level& level) noexcept {
     FeedContainer* item;
-    if (int rc = feed_.AppendItem(item)) return Failed(rc);
+    if (int rc = feed_.AppendItem(item, &feed_.ReadStore())) return Failed(rc);
     return Container(level, *item);
   }
 
@@ -155,7 +155,9 @@ class ModelBuilder : public XmlClient {
         return Failed(feed_.Fail(kErrListMemory, kFieldMemoryText));
       }
     }
-    for (size_t n = 1; n <= reader_.AttributeCount(); ++n) {
+    size_t count = reader_.AttributeCount();
+    if (count > 0 && field->ReserveAttributes(count, &feed_.ReadStore())) return OutOfMemory();
+    for (size_t n = 1; n <= count; ++n) {
       std::string_view attribute, value;
       reader_.StartAttribute(n, attribute, value);
       if (!Keep(attribute, attribute) || !Keep(value, value)) return OutOfMemory();

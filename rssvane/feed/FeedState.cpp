@@ -76,9 +76,9 @@ int FeedState::SetFieldAttribute(FeedField& field, std::string_view name, std::s
   return 0;
 }
 
-std::unique_ptr<FeedContainer> FeedState::NewItem() noexcept {
+std::unique_ptr<FeedContainer> FeedState::NewItem(Arena* arena) noexcept {
   try {
-    return std::make_unique<FeedContainer>(ContainerKind::kItem);
+    return std::make_unique<FeedContainer>(ContainerKind::kItem, arena);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -120,9 +120,9 @@ int FeedState::SetItemCount(long count) noexcept {
   return 0;
 }
 
-int FeedState::AppendItem(FeedContainer*& added) noexcept {
+int FeedState::AppendItem(FeedContainer*& added, Arena* arena) noexcept {
   added = nullptr;
-  std::unique_ptr<FeedContainer> item = NewItem();
+  std::unique_ptr<FeedContainer> item = NewItem(arena);
   if (!item) return Fail(kErrInvalidIndex, "Cannot add more items.");
   FeedContainer* raw = item.get();
   if (items_.Append(std::move(item))) return Fail(kErrInvalidIndex, "Cannot add more items.");

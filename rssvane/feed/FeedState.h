@@ -61,8 +61,9 @@ class FeedState {
   FeedContainer* Item(long index) const noexcept;
   int AddItem(std::string_view title, std::string_view description, std::string_view link) noexcept;
   int SetItemCount(long count) noexcept;
-  // Appends an empty item, as growing the count by one does.
-  int AppendItem(FeedContainer*& added) noexcept;
+  // Appends an empty item, as growing the count by one does; reading gives
+  // it its fixed fields from the read store.
+  int AppendItem(FeedContainer*& added, Arena* arena = nullptr) noexcept;
   // Fixed item fields by their position in the item table (item_field::k...).
   int ItemText(long index, size_t field, std::string_view& out) noexcept;
   int SetItemText(long index, size_t field, std::string_view text) noexcept;
@@ -119,8 +120,11 @@ class FeedState {
  private:
   int CheckItemIndex(long index, FeedContainer*& item) noexcept;
   int CheckNamespaceIndex(long index) noexcept;
-  static std::unique_ptr<FeedContainer> NewItem() noexcept;
+  static std::unique_ptr<FeedContainer> NewItem(Arena* arena = nullptr) noexcept;
 
+  // What the model read points into; declared first, so that it goes last.
+  GrowString readText_;
+  Arena readStore_;
   FeedContainer channel_{ContainerKind::kChannel};
   FeedContainer image_{ContainerKind::kImage};
   FeedContainer textInput_{ContainerKind::kTextInput};
@@ -131,9 +135,7 @@ class FeedState {
   int version_ = rssVersion200;
   bool allowNonRss_ = true;
   GrowString documentText_;
-  GrowString readText_;
   bool documentIsRead_ = false;
-  Arena readStore_;
   bool modified_ = false;
   int lastError_ = 0;
   GrowString lastErrorText_;

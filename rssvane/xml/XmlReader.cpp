@@ -178,6 +178,7 @@ void XmlReader::Reset() noexcept {
   elementNames_.Clear();
   depth_ = 0;
   nsCount_ = 0;
+  defaultsInScope_ = 0;
   nsData_.Clear();
   if (tree_.Reset()) error_ = kErrXmlOutOfMemory;
 }
@@ -244,6 +245,12 @@ int XmlReader::Deliver(size_t end) noexcept {
 
 int XmlReader::FlushAtTag() noexcept {
   Collected& acc = Accumulator();
+  if (acc.Length() == pendingStart_) {
+    // Nothing pending, as after most tags.
+    droppedWhiteSpace_ = false;
+    whiteMark_ = SIZE_MAX;
+    return 0;
+  }
   const char* data = acc.Data();
   size_t length = acc.Length();
   size_t end = length;
@@ -388,11 +395,13 @@ int XmlReader::ResolveEntity(bool closedBySemicolon, Collected& target) noexcept
 
 int XmlReader::ResolvePrefix(std::string_view name, bool attribute, Resolved& out) noexcept {
   out = {kNoNamespace, 0, false};
-  const void* found = std::memchr(name.data(), ':', name.size());
-  // The prefix; empty, the default namespace's, when there is none.
-  size_t colon = found ? static_cast<size_t>(static_cast<const char*>(found) - name.data()) : 0;
-  // An attribute without a prefix has no namespace, not the default one.
-  if (!found && attribute) return 0;
+  size_t colon = 0;
+  while (colon < name.size() && name[colon] != ':') ++colon;
+  bool found = colon < name.size();
+  // Without a prefix: no namespace for an attribute, the default one for an
+  // element, when one is declared.
+  if (!found && (attribute || defaultsInScope_ == 0)) return 0;
+  if (!found) colon = 0;
   const char* names = nsData_.CStr();
   for (size_t i = nsCount_; i-- > 0;) {
     const NamespaceEntry& e = namespaces_[i];
@@ -448,6 +457,7 @@ int XmlReader::StoreAttribute() noexcept {
       if (int rc = tree_.AddNamespace(prefix, value, e.record)) return rc;
     }
     ++nsCount_;
+    if (prefix.empty()) ++defaultsInScope_;
     if (client_) {
       if (int rc = client_->StartPrefixMapping(prefix, value)) return rc;
     }
@@ -560,6 +570,7 @@ int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
         if (client_) {
           if (int rc = client_->EndPrefixMapping(NsPrefix(e))) return rc;
         }
+        if (e.prefixLength == 0) --defaultsInScope_;
         nsData_.Truncate(e.prefixStart);
         --nsCount_;
       }
@@ -648,6 +659,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           XR_CHECK(FlushAtTag());
           name_.Clear();
           state_ = kAfterLt;
+          if (!rawMode_) XR_CHECK(PlainTag(p, i, n));
         } else if (c == '&') {
           XR_CHECK(FlushText());
           entity_.Clear();
@@ -1030,6 +1042,40 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
   }
   XR_CHECK(KeepCollected());
   return 0;
+}
+
+// The common tags, "<name>", "<name/>" and "</name>", whole in the input
+// and read at once, with what the states they pass through would do. At
+// anything else (attributes, white space, the input's end) the states take
+// over where this stopped, with the name collected so far.
+int XmlReader::PlainTag(const unsigned char* p, size_t& i, size_t n) noexcept {
+  if (i >= n) return 0;
+  bool end = p[i] == '/';
+  size_t start = end ? i + 1 : i;
+  if (start >= n || !(classes_[p[start]] & kName)) return 0;
+  size_t stop = ScanName(p, start, n);
+  if (name_.AppendInput(reinterpret_cast<const char*>(p + start), stop - start)) return kErrXmlOutOfMemory;
+  i = stop;
+  state_ = end ? kEndTagName : kTagName;
+  if (nameTrail_ || stop >= n) return 0;
+  if (end) {
+    if (p[stop] != '>') return 0;
+    i = stop + 1;
+    state_ = kAfterTag;
+    return EndTag(name_.View(), false);
+  }
+  // As in the states, a "/" right before the ">" makes the element empty,
+  // also when a double-byte character's second byte is that "/".
+  bool slash = p[stop] == '/' && stop + 1 < n && p[stop + 1] == '>';
+  if (p[stop] != '>' && !slash) return 0;
+  bool empty = slash || p[stop - 1] == '/';
+  i = stop + (slash ? 2 : 1);
+  pendingCount_ = 0;
+  attributes_.Clear();
+  attributeName_.Clear();
+  value_.Clear();
+  state_ = kAfterTag;
+  return CloseStartTag(empty);
 }
 
 int XmlReader::KeepCollected() noexcept {

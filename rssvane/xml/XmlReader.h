@@ -187,6 +187,7 @@ class XmlReader {
   // At the end of a call that feeds the reader: copies what its collections
   // still only view of the input.
   int KeepCollected() noexcept;
+  int PlainTag(const unsigned char* p, size_t& i, size_t n) noexcept;
 
   // Options.
   XmlClient* client_ = nullptr;
@@ -260,6 +261,8 @@ class XmlReader {
 
   NamespaceEntry namespaces_[kMaxNamespaces];
   size_t nsCount_ = 0;
+  // Declarations of a default namespace among them.
+  size_t defaultsInScope_ = 0;
   GrowString nsData_;
 
   XmlTree tree_;
