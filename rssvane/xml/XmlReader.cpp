@@ -243,14 +243,8 @@ int XmlReader::Deliver(size_t end) noexcept {
   return 0;
 }
 
-int XmlReader::FlushAtTag() noexcept {
+int XmlReader::FlushPendingAtTag() noexcept {
   Collected& acc = Accumulator();
-  if (acc.Length() == pendingStart_) {
-    // Nothing pending, as after most tags.
-    droppedWhiteSpace_ = false;
-    whiteMark_ = SIZE_MAX;
-    return 0;
-  }
   const char* data = acc.Data();
   size_t length = acc.Length();
   size_t end = length;
@@ -338,7 +332,7 @@ bool XmlReader::AppendReferencedCharacter(std::string_view reference, GrowString
   }
 }
 
-size_t XmlReader::ScanName(const unsigned char* p, size_t j, size_t n) noexcept {
+[[gnu::always_inline]] inline size_t XmlReader::ScanName(const unsigned char* p, size_t j, size_t n) noexcept {
   if (nameTrail_) {
     nameTrail_ = false;
     ++j;
@@ -395,13 +389,12 @@ int XmlReader::ResolveEntity(bool closedBySemicolon, Collected& target) noexcept
 
 int XmlReader::ResolvePrefix(std::string_view name, bool attribute, Resolved& out) noexcept {
   out = {kNoNamespace, 0, false};
-  size_t colon = 0;
-  while (colon < name.size() && name[colon] != ':') ++colon;
-  bool found = colon < name.size();
+  const void* at = std::memchr(name.data(), ':', name.size());
+  bool found = at != nullptr;
+  size_t colon = found ? static_cast<size_t>(static_cast<const char*>(at) - name.data()) : 0;
   // Without a prefix: no namespace for an attribute, the default one for an
   // element, when one is declared.
   if (!found && (attribute || defaultsInScope_ == 0)) return 0;
-  if (!found) colon = 0;
   const char* names = nsData_.CStr();
   for (size_t i = nsCount_; i-- > 0;) {
     const NamespaceEntry& e = namespaces_[i];
@@ -639,39 +632,49 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
     unsigned char c = p[i];
     switch (state_) {
       case kText: {
-        size_t j;
-        if (!multiByte_) {
-          // Text stops only at "<", "&" and, when flushing lines, a line feed.
-          j = FindAny(p, i, n, '<', '&', flushOnNewline_ ? '\n' : '<');
-        } else {
-          j = i;
-          while (j + 4 <= n && !((cls[p[j]] | cls[p[j + 1]] | cls[p[j + 2]] | cls[p[j + 3]]) & kTextStop)) j += 4;
-          while (j < n && !(cls[p[j]] & kTextStop)) ++j;
-        }
-        if (j != i) {
-          XR_INPUT(Accumulator(), p + i, j - i);
-          i = j;
+        // Text, and the plain tags and white space between texts, in one
+        // loop: the states they pass through are left only for the rest.
+        for (;;) {
+          size_t j;
+          if (!multiByte_) {
+            // Text stops only at "<", "&" and, when flushing lines, a line feed.
+            j = FindAny(p, i, n, '<', '&', flushOnNewline_ ? '\n' : '<');
+          } else {
+            j = i;
+            while (j + 4 <= n && !((cls[p[j]] | cls[p[j + 1]] | cls[p[j + 2]] | cls[p[j + 3]]) & kTextStop)) j += 4;
+            while (j < n && !(cls[p[j]] & kTextStop)) ++j;
+          }
+          if (j != i) {
+            XR_INPUT(Accumulator(), p + i, j - i);
+            i = j;
+          }
           if (i == n) break;
-          c = p[i];
-        }
-        ++i;
-        if (c == '<') {
-          XR_CHECK(FlushAtTag());
-          name_.Clear();
-          state_ = kAfterLt;
-          if (!rawMode_) XR_CHECK(PlainTag(p, i, n));
-        } else if (c == '&') {
-          XR_CHECK(FlushText());
-          entity_.Clear();
-          entityReturn_ = kText;
-          state_ = kEntityText;
-        } else if (c == '\n' && flushOnNewline_) {
-          XR_INPUT(Accumulator(), p + i - 1, 1);
-          XR_CHECK(FlushAtNewline());
-        } else {
-          // A lead byte of a double-byte character.
-          XR_INPUT(Accumulator(), p + i - 1, 1);
-          state_ = kSecondByte;
+          c = p[i++];
+          if (c == '<') {
+            XR_CHECK(FlushAtTag());
+            name_.Clear();
+            state_ = kAfterLt;
+            if (rawMode_) break;
+            XR_CHECK(PlainTag(p, i, n));
+            if (state_ != kAfterTag) break;
+            XR_CHECK(AfterTag(p, i, n));
+            if (state_ != kText) break;
+            continue;
+          }
+          if (c == '&') {
+            XR_CHECK(FlushText());
+            entity_.Clear();
+            entityReturn_ = kText;
+            state_ = kEntityText;
+          } else if (c == '\n' && flushOnNewline_) {
+            XR_INPUT(Accumulator(), p + i - 1, 1);
+            XR_CHECK(FlushAtNewline());
+          } else {
+            // A lead byte of a double-byte character.
+            XR_INPUT(Accumulator(), p + i - 1, 1);
+            state_ = kSecondByte;
+          }
+          break;
         }
         break;
       }
@@ -855,21 +858,9 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         }
         break;
       }
-      case kAfterTag: {
-        size_t j = i;
-        while (j < n && (cls[p[j]] & kSpace)) ++j;
-        if (j != i) {
-          if (client_) XR_INPUT(whiteSpace_, p + i, j - i);
-          i = j;
-          if (i == n) break;
-        }
-        if (!whiteSpace_.Empty()) {
-          if (client_) XR_CHECK(client_->IgnorableWhiteSpace(whiteSpace_.View()));
-          whiteSpace_.Clear();
-        }
-        state_ = kText;
+      case kAfterTag:
+        XR_CHECK(AfterTag(p, i, n));
         break;
-      }
       case kEndTagName: {
         if (nameTrail_ || (cls[c] & kName)) {
           size_t j = ScanName(p, i, n);
@@ -1048,7 +1039,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
 // and read at once, with what the states they pass through would do. At
 // anything else (attributes, white space, the input's end) the states take
 // over where this stopped, with the name collected so far.
-int XmlReader::PlainTag(const unsigned char* p, size_t& i, size_t n) noexcept {
+[[gnu::always_inline]] inline int XmlReader::PlainTag(const unsigned char* p, size_t& i, size_t n) noexcept {
   if (i >= n) return 0;
   bool end = p[i] == '/';
   size_t start = end ? i + 1 : i;
@@ -1076,6 +1067,30 @@ int XmlReader::PlainTag(const unsigned char* p, size_t& i, size_t n) noexcept {
   value_.Clear();
   state_ = kAfterTag;
   return CloseStartTag(empty);
+}
+
+// White space after a tag, reported as ignorable once something else
+// follows; the text state then takes over. Stays in the state at the end of
+// the input, which may bring more white space.
+[[gnu::always_inline]] inline int XmlReader::AfterTag(const unsigned char* p, size_t& i, size_t n) noexcept {
+  if (i >= n) return 0;
+  size_t j = i;
+  while (j < n && (classes_[p[j]] & kSpace)) ++j;
+  if (j != i) {
+    if (client_) {
+      if (whiteSpace_.AppendInput(reinterpret_cast<const char*>(p + i), j - i)) return kErrXmlOutOfMemory;
+    }
+    i = j;
+    if (i == n) return 0;
+  }
+  if (!whiteSpace_.Empty()) {
+    if (client_) {
+      if (int rc = client_->IgnorableWhiteSpace(whiteSpace_.View())) return rc;
+    }
+    whiteSpace_.Clear();
+  }
+  state_ = kText;
+  return 0;
 }
 
 int XmlReader::KeepCollected() noexcept {

@@ -138,7 +138,14 @@ class XmlReader {
 
   bool RecordTree() const noexcept { return buildTree_ && keepTree_; }
   Collected& Accumulator() noexcept { return accumulators_[buildTree_ ? depth_ : 0]; }
-  int FlushAtTag() noexcept;
+  int FlushAtTag() noexcept {
+    if (Accumulator().Length() != pendingStart_) return FlushPendingAtTag();
+    // Nothing pending, as after most tags.
+    droppedWhiteSpace_ = false;
+    whiteMark_ = SIZE_MAX;
+    return 0;
+  }
+  int FlushPendingAtTag() noexcept;
   int FlushText() noexcept;
   int FlushAtNewline() noexcept;
   int Deliver(size_t end) noexcept;
@@ -188,6 +195,7 @@ class XmlReader {
   // still only view of the input.
   int KeepCollected() noexcept;
   int PlainTag(const unsigned char* p, size_t& i, size_t n) noexcept;
+  int AfterTag(const unsigned char* p, size_t& i, size_t n) noexcept;
 
   // Options.
   XmlClient* client_ = nullptr;
