@@ -1055,16 +1055,53 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
     state_ = kAfterTag;
     return EndTag(name_.View(), false);
   }
-  // As in the states, a "/" right before the ">" makes the element empty,
-  // also when a double-byte character's second byte is that "/".
+  bool spaced = classes_[p[stop]] & kSpace;
   bool slash = p[stop] == '/' && stop + 1 < n && p[stop + 1] == '>';
-  if (p[stop] != '>' && !slash) return 0;
-  bool empty = slash || p[stop - 1] == '/';
-  i = stop + (slash ? 2 : 1);
+  if (p[stop] != '>' && !slash && !spaced) return 0;
   pendingCount_ = 0;
   attributes_.Clear();
   attributeName_.Clear();
   value_.Clear();
+  // Attributes written name="value" or name='value', each after white
+  // space; the states take over at anything else.
+  size_t k = stop;
+  while (spaced) {
+    while (k < n && (classes_[p[k]] & kSpace)) ++k;
+    i = k;
+    state_ = kBeforeAttribute;
+    if (k >= n || p[k] == '>' || p[k] == '/') break;
+    if (!(classes_[p[k]] & kName)) return 0;
+    size_t nameStart = k;
+    while (k < n && (classes_[p[k]] & kName)) ++k;
+    if (attributeName_.AppendInput(reinterpret_cast<const char*>(p + nameStart), k - nameStart)) {
+      return kErrXmlOutOfMemory;
+    }
+    i = k;
+    state_ = kAttributeName;
+    if (k >= n || p[k] != '=') return 0;
+    i = ++k;
+    state_ = kBeforeValue;
+    if (k >= n || (p[k] != '"' && p[k] != '\'')) return 0;
+    unsigned char quote = p[k++];
+    size_t valueEnd = FindAny(p, k, n, quote, '&', '&');
+    if (value_.AppendInput(reinterpret_cast<const char*>(p + k), valueEnd - k)) return kErrXmlOutOfMemory;
+    i = valueEnd;
+    state_ = quote == '"' ? kDoubleQuoted : kSingleQuoted;
+    if (valueEnd >= n || p[valueEnd] != quote) return 0;
+    if (int rc = StoreAttribute()) return rc;
+    k = valueEnd + 1;
+    i = k;
+    state_ = kBeforeAttribute;
+    spaced = k < n && (classes_[p[k]] & kSpace);
+    if (!spaced) break;
+  }
+  if (k >= n) return 0;
+  // As in the states, a "/" right before the ">" makes the element empty,
+  // also when a double-byte character's second byte is that "/".
+  slash = p[k] == '/' && k + 1 < n && p[k + 1] == '>';
+  if (p[k] != '>' && !slash) return 0;
+  bool empty = slash || p[k - 1] == '/';
+  i = k + (slash ? 2 : 1);
   state_ = kAfterTag;
   return CloseStartTag(empty);
 }
