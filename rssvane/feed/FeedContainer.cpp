@@ -104,9 +104,16 @@ FeedContainer::~FeedContainer() {
 }
 
 FeedField* FeedContainer::Find(std::string_view name) noexcept {
+  if (name.empty()) return FindExtra(name);
   for (size_t i = 0; i < fixedCount_; ++i) {
-    if (fixed_[i].Name() == name) return &fixed_[i];
+    std::string_view fixed = fixed_[i].Name();
+    // Fixed names are short and differ early: compare the first byte first.
+    if (fixed.size() == name.size() && fixed[0] == name[0] && fixed == name) return &fixed_[i];
   }
+  return FindExtra(name);
+}
+
+FeedField* FeedContainer::FindExtra(std::string_view name) noexcept {
   if (index_) {
     long found = index_->Find(name, [this](uint32_t i) { return extras_[i].Name(); });
     return found < 0 ? nullptr : &extras_[static_cast<size_t>(found)];

@@ -81,6 +81,7 @@ class FeedContainer {
   void Clear() noexcept;
 
  private:
+  FeedField* FindExtra(std::string_view name) noexcept;
   int Append(FeedField&& field, FeedField*& added) noexcept;
 
   ContainerKind kind_;

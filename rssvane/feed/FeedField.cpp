@@ -26,8 +26,6 @@ constexpr size_t kMaxText = std::numeric_limits<uint32_t>::max() - 8;
 
 }  // namespace
 
-FeedField::~FeedField() { Release(); }
-
 void FeedField::Release() noexcept {
   if (owns_ & kOwnsName) std::free(const_cast<char*>(name_));
   owns_ &= static_cast<uint8_t>(~kOwnsName);

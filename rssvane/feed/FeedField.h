@@ -25,7 +25,10 @@ enum VersionBit : uint8_t { kVersion091 = 1, kVersion092 = 2, kVersion200 = 4, k
 class FeedField {
  public:
   FeedField() = default;
-  ~FeedField();
+  // Most fields of a read feed own nothing: they go without a call.
+  ~FeedField() {
+    if (owns_ != 0 || attributes_ != nullptr) Release();
+  }
   FeedField(FeedField&& other) noexcept;
   FeedField& operator=(FeedField&& other) noexcept;
   FeedField(const FeedField&) = delete;
