@@ -9,6 +9,7 @@
 
 #include "base/Codes.h"
 #include "feed/FeedReader.h"
+#include "feed/FeedWriter.h"
 #include "xml/XmlReader.h"
 
 namespace rssvane {
@@ -282,6 +283,44 @@ TEST(FeedReader, AHostileMegabyteOfRepeatedElementsAndNewNamesReadsInLinearTime)
   EXPECT_EQ(c->AttributeCount(), 1001u);
   EXPECT_EQ(c->Attribute("a"), "ww");
   EXPECT_EQ(c->Attribute("m999"), "1");
+}
+
+}  // namespace
+}  // namespace rssvane
+
+namespace rssvane {
+namespace {
+
+// The model shares its texts with the text it was read from, and keeps that
+// for as long as it needs it: the caller's buffer may go, and a produced
+// text may take the document text's place.
+TEST(FeedReader, TheModelKeepsWhatItSharesWhenTheCallersTextAndTheDocumentTextGo) {
+  FeedState feed;
+  FeedReader reader;
+  {
+    std::string text =
+        "<rss version=\"2.0\"><channel><title>T</title><link>L</link><description>D</description>"
+        "<item><title>shared</title><description>a &amp; b</description><enclosure url=\"u\" length=\"1\"/>"
+        "</item></channel></rss>";
+    ASSERT_EQ(reader.ReadDocument(feed, text), 0);
+    text.assign(text.size(), '#');
+  }
+  ASSERT_EQ(feed.SetFieldText(feed.Channel().Fixed(channel_field::kTitle), "changed"), 0);
+  FeedWriter writer;
+  std::string_view produced;
+  ASSERT_EQ(writer.DocumentText(feed, produced), 0);
+  EXPECT_NE(produced.find("<title>changed</title>"), std::string_view::npos);
+  EXPECT_NE(produced.find("<enclosure url=\"u\" length=\"1\"/>"), std::string_view::npos);
+  EXPECT_EQ(ItemText(feed, 1, item_field::kTitle), "shared");
+  EXPECT_EQ(ItemText(feed, 1, item_field::kDescription), "a & b");
+  // The attribute table read with the element grows when more is set.
+  FeedField& enclosure = feed.Item(1)->Fixed(item_field::kEnclosure);
+  ASSERT_EQ(feed.SetFieldAttribute(enclosure, "type", "audio/mpeg"), 0);
+  ASSERT_EQ(feed.SetFieldAttribute(enclosure, "url", "a longer url"), 0);
+  EXPECT_EQ(enclosure.AttributeCount(), 3u);
+  EXPECT_EQ(enclosure.Attribute("url"), "a longer url");
+  EXPECT_EQ(enclosure.Attribute("length"), "1");
+  EXPECT_EQ(enclosure.Attribute("type"), "audio/mpeg");
 }
 
 }  // namespace
