@@ -1212,29 +1212,27 @@ int XmlReader::AttributeQualifiedName(size_t n, GrowString& out) const noexcept 
 }
 
 int XmlReader::AttributeLocalName(size_t n, std::string_view& out) const noexcept {
-  out = {};
-  uint32_t attribute;
-  if (int rc = CheckAttribute(n, attribute)) return rc;
-  if (inStartEvent_) {
-    std::string_view name = PendingName(n - 1);
-    size_t colon = name.find(':');
-    out = colon == std::string_view::npos ? name : name.substr(colon + 1);
-  } else {
-    out = tree_.AttributeLocalName(attribute);
-  }
-  return 0;
+  return AttributeNamePart(n, false, out);
 }
 
 int XmlReader::AttributePrefix(size_t n, std::string_view& out) const noexcept {
+  return AttributeNamePart(n, true, out);
+}
+
+int XmlReader::AttributeNamePart(size_t n, bool prefix, std::string_view& out) const noexcept {
   out = {};
   uint32_t attribute;
   if (int rc = CheckAttribute(n, attribute)) return rc;
-  if (inStartEvent_) {
-    std::string_view name = PendingName(n - 1);
-    size_t colon = name.find(':');
-    out = colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
+  if (!inStartEvent_) {
+    out = prefix ? tree_.AttributePrefix(attribute) : tree_.AttributeLocalName(attribute);
+    return 0;
+  }
+  std::string_view name = PendingName(n - 1);
+  size_t colon = name.find(':');
+  if (colon == std::string_view::npos) {
+    out = prefix ? std::string_view() : name;
   } else {
-    out = tree_.AttributePrefix(attribute);
+    out = prefix ? name.substr(0, colon) : name.substr(colon + 1);
   }
   return 0;
 }

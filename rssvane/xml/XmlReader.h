@@ -119,6 +119,8 @@ class XmlReader {
   // Checks attribute n (from 1) of the current element; outside a start
   // event it also gives that attribute's record in the tree.
   int CheckAttribute(size_t n, uint32_t& treeAttribute) const noexcept;
+  // Attribute n's prefix, or else its local name.
+  int AttributeNamePart(size_t n, bool prefix, std::string_view& out) const noexcept;
   // A name and a value of the element being opened: views of the input
   // (nameAt, valueAt), or else held in attributes_ from their start.
   struct Pending {

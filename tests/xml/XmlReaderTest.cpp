@@ -279,6 +279,36 @@ TEST(XmlReader, TheXmlPrefixNeedsNoDeclarationOnAttributesOrElements) {
   EXPECT_EQ(tree.NamespaceUri(tree.Current()), "http://www.w3.org/XML/1998/namespace");
 }
 
+// The reader's own attribute accessors split a name alike during the start
+// event (from the pending attributes) and after the read (from the tree).
+TEST(XmlReader, AttributePrefixAndLocalNameAgreeDuringTheStartEventAndAfterTheRead) {
+  struct Splitter : XmlClient {
+    explicit Splitter(XmlReader& r) : reader(r) {}
+    int StartElement(std::string_view, std::string_view, std::string_view, bool) override {
+      for (size_t n = 1; n <= reader.AttributeCount(); ++n) {
+        std::string_view prefix, local;
+        reader.AttributePrefix(n, prefix);
+        reader.AttributeLocalName(n, local);
+        split += std::string(prefix) + "|" + std::string(local) + " ";
+      }
+      return 0;
+    }
+    XmlReader& reader;
+    std::string split;
+  };
+  XmlReader reader;
+  Splitter splitter(reader);
+  reader.SetClient(&splitter);
+  ASSERT_EQ(ReadTree(reader, "<a xmlns:p='u' p:b='1' c='2'/>"), 0);
+  EXPECT_EQ(splitter.split, "p|b |c ");
+  std::string_view prefix, local;
+  ASSERT_EQ(reader.AttributeCount(), 2u);
+  ASSERT_EQ(reader.AttributePrefix(1, prefix), 0);
+  ASSERT_EQ(reader.AttributeLocalName(1, local), 0);
+  EXPECT_EQ(std::string(prefix) + "|" + std::string(local), "p|b");
+  EXPECT_EQ(reader.AttributePrefix(3, prefix), kErrXmlInvalidAttributeIndex);
+}
+
 TEST(XmlReader, NamespacesGoOutOfScopeWithTheirElement) {
   XmlReader reader;
   EXPECT_EQ(ReadTree(reader, "<r><a xmlns:p='u'><p:b/></a><p:c/></r>"), kErrXmlElementPrefix);
