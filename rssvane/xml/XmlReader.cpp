@@ -91,6 +91,39 @@ inline size_t FindAny(const unsigned char* p, size_t j, size_t n, unsigned char 
 
 }  // namespace
 
+// The first position from j on whose byte is not a name byte, or n. The
+// bytes that are always name bytes (see BuildClasses: ASCII letters and
+// digits, "-", ".", ":", "_", and every byte from 0x80 up) are passed 16 per
+// step where the processor allows.
+inline size_t XmlReader::SkipNameBytes(const unsigned char* p, size_t j, size_t n) const noexcept {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  const __m128i beforeA = _mm_set1_epi8('a' - 1), afterZ = _mm_set1_epi8('z' + 1);
+  // "-", ".", "/", the digits and ":" are one range, less "/".
+  const __m128i beforeDash = _mm_set1_epi8('-' - 1), afterColon = _mm_set1_epi8(':' + 1);
+  const __m128i slash = _mm_set1_epi8('/'), underscore = _mm_set1_epi8('_');
+  while (j + 16 <= n) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
+    __m128i lower = _mm_or_si128(v, caseBit);
+    __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, beforeA), _mm_cmplt_epi8(lower, afterZ));
+    __m128i range = _mm_and_si128(_mm_cmpgt_epi8(v, beforeDash), _mm_cmplt_epi8(v, afterColon));
+    range = _mm_andnot_si128(_mm_cmpeq_epi8(v, slash), range);
+    __m128i name = _mm_or_si128(_mm_or_si128(letter, range),
+                                _mm_or_si128(_mm_cmplt_epi8(v, zero), _mm_cmpeq_epi8(v, underscore)));
+    unsigned mask = ~static_cast<unsigned>(_mm_movemask_epi8(name)) & 0xFFFFu;
+    if (mask) {
+      j += static_cast<size_t>(__builtin_ctz(mask));
+      break;
+    }
+    j += 16;
+  }
+#endif
+  // The table has the last word: it also holds the extra name characters.
+  while (j < n && (classes_[p[j]] & kName)) ++j;
+  return j;
+}
+
 XmlReader::XmlReader() {
   SetCodePage(0);
   BuildClasses();
@@ -337,10 +370,7 @@ bool XmlReader::AppendReferencedCharacter(std::string_view reference, GrowString
     nameTrail_ = false;
     ++j;
   }
-  if (!multiByte_) {
-    while (j < n && (classes_[p[j]] & kName)) ++j;
-    return j;
-  }
+  if (!multiByte_) return SkipNameBytes(p, j, n);
   while (j < n && (classes_[p[j]] & kName)) {
     if (!(classes_[p[j]] & kLead)) {
       ++j;
@@ -748,8 +778,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         break;
       case kAttributeName: {
         if (cls[c] & kName) {
-          size_t j = i + 1;
-          while (j < n && (cls[p[j]] & kName)) ++j;
+          size_t j = SkipNameBytes(p, i + 1, n);
           XR_INPUT(attributeName_, p + i, j - i);
           i = j;
           break;
@@ -1072,7 +1101,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
     if (k >= n || p[k] == '>' || p[k] == '/') break;
     if (!(classes_[p[k]] & kName)) return 0;
     size_t nameStart = k;
-    while (k < n && (classes_[p[k]] & kName)) ++k;
+    k = SkipNameBytes(p, k, n);
     if (attributeName_.AppendInput(reinterpret_cast<const char*>(p + nameStart), k - nameStart)) {
       return kErrXmlOutOfMemory;
     }

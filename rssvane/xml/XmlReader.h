@@ -162,6 +162,8 @@ class XmlReader {
   // The end of the run of name bytes from j; a multi-byte character's bytes
   // all belong to the name.
   size_t ScanName(const unsigned char* p, size_t j, size_t n) noexcept;
+  // Past the name bytes from j on, whatever the mode.
+  size_t SkipNameBytes(const unsigned char* p, size_t j, size_t n) const noexcept;
   int ReportMarkedSection() noexcept;
   // What a name's prefix resolves to: a declaration in scope (its position
   // in namespaces_), the xml prefix, or no namespace; where its local name

@@ -399,6 +399,22 @@ TEST(XmlReader, EveryByteOfAMultiByteCharacterIsANameByte) {
   }
 }
 
+// Long names are passed many bytes at a time: an extra name character deep
+// inside one must still belong to it.
+TEST(XmlReader, ExtraNameCharactersBelongToNamesOfAnyLength) {
+  XmlReader reader;
+  ASSERT_EQ(reader.SetExtraNameChars("!"), 0);
+  Recorder recorder(reader);
+  reader.SetClient(&recorder);
+  const std::string name = "a_rather_long_element!name_with_more_after_it";
+  const std::string attribute = "an_equally_long_attribute!name_to_read_past";
+  std::string text = "<" + name + " " + attribute + "='v'>t</" + name + ">";
+  ASSERT_EQ(ReadTree(reader, text), 0);
+  ASSERT_EQ(recorder.events.size(), 3u);
+  EXPECT_EQ(recorder.events[0], "start |" + name + "|" + name + " " + attribute + "=v");
+  EXPECT_EQ(recorder.events[2], "end |" + name + "|" + name);
+}
+
 TEST(XmlReader, NestingDeclarationsAndAttributesAreLimitedTo128) {
   XmlReader reader;
   std::string deep;
