@@ -696,7 +696,19 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
             entity_.Clear();
             entityReturn_ = kText;
             state_ = kEntityText;
-          } else if (c == '\n' && flushOnNewline_) {
+            // A reference whole in the input is resolved here, as its state
+            // would resolve it, and the text goes on.
+            size_t j = i;
+            while (j < n && ((cls[p[j]] & kName) || p[j] == '#')) ++j;
+            if (j == n) break;
+            if (j != i) XR_INPUT(entity_, p + i, j - i);
+            bool semicolon = p[j] == ';';
+            i = semicolon ? j + 1 : j;
+            XR_CHECK(ResolveEntity(semicolon, Accumulator()));
+            state_ = kText;
+            continue;
+          }
+          if (c == '\n' && flushOnNewline_) {
             XR_INPUT(Accumulator(), p + i - 1, 1);
             XR_CHECK(FlushAtNewline());
           } else {
