@@ -268,7 +268,7 @@ struct RSS::Impl {
     FiringCall call = StartFiring(dispId, Access::kCall);
     const bool put = dispId == kDispPut;
     // Put sends the cached text as it stands, without producing it anew.
-    std::string body = put ? std::string(engine.Feed().DocumentText().View()) : std::string();
+    std::string body = put ? std::string(engine.Feed().DocumentText()) : std::string();
     const bool async = net.TimeoutMs() < 0;
     CheckNet(net.Request(narrow, put ? HttpAction::kPut : HttpAction::kGet, std::move(body)), dispId, Access::kCall);
     if (shutDown) RaiseCode(kErrInterrupted, "Interrupted.", dispId, Access::kCall);

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "base/Arena.h"
 #include "base/NameIndex.h"
 #include "base/OwnedList.h"
 #include "feed/FeedField.h"
@@ -36,7 +38,7 @@ enum : size_t {
 }
 
 struct FieldSpec {
-  const char* name;
+  std::string_view name;
   uint8_t allowed;
   uint8_t required;
 };
@@ -51,35 +53,68 @@ const FieldSpec* FieldTable(ContainerKind kind, size_t& count) noexcept;
 class FeedContainer {
  public:
   static constexpr size_t kMaxFixed = 25;
+  // Every fixed name is shorter than this.
+  static constexpr size_t kFixedNameLengths = 16;
 
-  explicit FeedContainer(ContainerKind kind);
+  // The fixed fields take a block of their own, or come from arena (the
+  // read store of the feed the container belongs to), which outlives it.
+  // Throws std::bad_alloc when there is no memory for them.
+  explicit FeedContainer(ContainerKind kind, Arena* arena = nullptr);
+  ~FeedContainer();
   FeedContainer(const FeedContainer&) = delete;
   FeedContainer& operator=(const FeedContainer&) = delete;
-  // The fields move with their storage: pointers to them stay valid.
-  FeedContainer(FeedContainer&&) noexcept = default;
-  FeedContainer& operator=(FeedContainer&&) noexcept = default;
+  // The fields move with their storage: pointers to them stay valid. What
+  // is moved from owns nothing and may only be destroyed or assigned to.
+  FeedContainer(FeedContainer&& other) noexcept
+      : kind_(other.kind_),
+        fixedInArena_(other.fixedInArena_),
+        fixedCount_(std::exchange(other.fixedCount_, 0)),
+        fixed_(std::exchange(other.fixed_, nullptr)),
+        lengthBits_(other.lengthBits_),
+        extras_(std::move(other.extras_)),
+        index_(std::move(other.index_)) {}
+  FeedContainer& operator=(FeedContainer&& other) noexcept {
+    std::swap(kind_, other.kind_);
+    std::swap(fixedInArena_, other.fixedInArena_);
+    std::swap(fixedCount_, other.fixedCount_);
+    std::swap(fixed_, other.fixed_);
+    std::swap(lengthBits_, other.lengthBits_);
+    extras_.swap(other.extras_);
+    index_.swap(other.index_);
+    return *this;
+  }
 
   ContainerKind Kind() const noexcept { return kind_; }
   size_t FixedCount() const noexcept { return fixedCount_; }
   FeedField& Fixed(size_t i) noexcept { return fixed_[i]; }
   const FeedField& Fixed(size_t i) const noexcept { return fixed_[i]; }
   size_t ExtraCount() const noexcept { return extras_.size(); }
-  FeedField* Extra(size_t i) const noexcept { return i < extras_.size() ? extras_[i].get() : nullptr; }
+  // A field found or added stays where it is until the next extra is added.
+  FeedField* Extra(size_t i) noexcept { return i < extras_.size() ? &extras_[i] : nullptr; }
+  const FeedField* Extra(size_t i) const noexcept { return i < extras_.size() ? &extras_[i] : nullptr; }
 
   // Exact, case-sensitive; the fixed fields first, then the extras.
   FeedField* Find(std::string_view name) noexcept;
   const FeedField* Find(std::string_view name) const noexcept;
-  // Appends an extra field of that name; kErrListMemory (229) on failure.
+  // Appends an extra field with a copy of name, or with name shared from
+  // text that outlives the field; kErrListMemory (229) on failure.
   int AddExtra(std::string_view name, FeedField*& added) noexcept;
+  int AddSharedExtra(std::string_view name, FeedField*& added) noexcept;
   // Destroys the extras and empties every fixed field.
   void Clear() noexcept;
 
  private:
+  FeedField* FindExtra(std::string_view name) noexcept;
+  int Append(FeedField&& field, FeedField*& added) noexcept;
+
   ContainerKind kind_;
+  bool fixedInArena_;
   size_t fixedCount_;
-  std::unique_ptr<FeedField[]> fixed_;
+  FeedField* fixed_;
+  // Which fixed fields have a name of each length.
+  const uint32_t* lengthBits_;
   // Most containers have no extras: an empty vector costs no allocation.
-  std::vector<std::unique_ptr<FeedField>> extras_;
+  std::vector<FeedField> extras_;
   // A container with many extras (a channel of ever new element names) gets
   // an index by name, so that reading it stays linear.
   static constexpr size_t kIndexFrom = 32;

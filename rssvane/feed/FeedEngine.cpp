@@ -70,7 +70,9 @@ int FeedEngine::WriteFile(std::string_view path) noexcept {
 }
 
 int FeedEngine::SetDocumentText(std::string_view text) noexcept {
-  if (feed_.DocumentText().Assign(text) != 0) return feed_.Fail(kErrOutOfMemory);
+  GrowString copy;
+  if (copy.Assign(text) != 0) return feed_.Fail(kErrOutOfMemory);
+  feed_.SetDocumentText(std::move(copy));
   feed_.SetModified(false);
   return 0;
 }

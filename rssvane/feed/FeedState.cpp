@@ -16,16 +16,46 @@ FeedState::FeedState() {
 void FeedState::Reset() noexcept {
   prefixes_.Clear();
   uris_.Clear();
+  defaultNamespace_.Clear();
+  ResetKeepingNamespaces();
+}
+
+void FeedState::ResetKeepingNamespaces() noexcept {
   items_.Clear();
-  documentText_.Clear();
   channel_.Clear();
   channel_.Fixed(channel_field::kGenerator).SetText(kGeneratorText);
   image_.Clear();
   textInput_.Clear();
-  defaultNamespace_.Clear();
+  // Nothing in the model points into what was read any more; a large
+  // document's text is given back rather than kept for the next.
+  documentText_ = GrowString();
+  readText_ = GrowString();
+  documentIsRead_ = false;
+  readStore_.Clear();
   version_ = rssVersion200;
-  modified_ = false;
+  // Namespaces that stay are a change since the last text was produced.
+  modified_ = NamespaceCount() > 0 || !defaultNamespace_.Empty();
   allowNonRss_ = true;
+}
+
+void FeedState::SetDocumentText(GrowString&& text) noexcept {
+  documentText_ = std::move(text);
+  documentIsRead_ = false;
+}
+
+// The read text is kept on the heap even when short, so that a model that
+// points into it can change hands whole (SwapModel).
+int FeedState::SetReadText(std::string_view text) noexcept {
+  if (readText_.Reserve(GrowString::kInlineSize) || readText_.Assign(text)) return Fail(kErrOutOfMemory);
+  documentIsRead_ = true;
+  return 0;
+}
+
+int FeedState::SetReadText(GrowString&& text) noexcept {
+  readText_ = std::move(text);
+  if (!readText_.OnHeap() && readText_.Reserve(GrowString::kInlineSize)) return Fail(kErrOutOfMemory);
+  documentIsRead_ = true;
+  return 0;
 }
 
 void FeedState::SwapModel(FeedState& other) noexcept {
@@ -40,6 +70,9 @@ void FeedState::SwapModel(FeedState& other) noexcept {
   swap(version_, other.version_);
   swap(allowNonRss_, other.allowNonRss_);
   swap(documentText_, other.documentText_);
+  swap(readText_, other.readText_);
+  swap(documentIsRead_, other.documentIsRead_);
+  readStore_.Swap(other.readStore_);
   swap(modified_, other.modified_);
 }
 
@@ -66,9 +99,9 @@ int FeedState::SetFieldAttribute(FeedField& field, std::string_view name, std::s
   return 0;
 }
 
-std::unique_ptr<FeedContainer> FeedState::NewItem() noexcept {
+std::unique_ptr<FeedContainer> FeedState::NewItem(Arena* arena) noexcept {
   try {
-    return std::make_unique<FeedContainer>(ContainerKind::kItem);
+    return std::make_unique<FeedContainer>(ContainerKind::kItem, arena);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -110,9 +143,9 @@ int FeedState::SetItemCount(long count) noexcept {
   return 0;
 }
 
-int FeedState::AppendItem(FeedContainer*& added) noexcept {
+int FeedState::AppendItem(FeedContainer*& added, Arena* arena) noexcept {
   added = nullptr;
-  std::unique_ptr<FeedContainer> item = NewItem();
+  std::unique_ptr<FeedContainer> item = NewItem(arena);
   if (!item) return Fail(kErrInvalidIndex, "Cannot add more items.");
   FeedContainer* raw = item.get();
   if (items_.Append(std::move(item))) return Fail(kErrInvalidIndex, "Cannot add more items.");

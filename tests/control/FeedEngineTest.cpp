@@ -131,13 +131,13 @@ TEST(FeedEngine, ResetAndReadingRestoreTheLowerLayersThroughTheChain) {
   // after its root's namespaces were taken, leaves everything as it was.
   Config(engine, "HTTPVersion=1.1");
   Config(engine, "AllowNonRSS=0");
-  const std::string text(engine.Feed().DocumentText().View());
+  const std::string text(engine.Feed().DocumentText());
   EXPECT_EQ(engine.ReadDocument("<rss xmlns:b=\"v\"><channel><title>X</title></channel>"), 206);
   EXPECT_FALSE(engine.LastErrorText().empty());
   ASSERT_EQ(engine.GetProperty("/title", title), 0);
   EXPECT_EQ(title, "R");
   EXPECT_EQ(engine.Feed().NamespaceCount(), 1u);
-  EXPECT_EQ(engine.Feed().DocumentText().View(), text);
+  EXPECT_EQ(engine.Feed().DocumentText(), text);
   EXPECT_EQ(Config(engine, "HTTPVersion"), "1.1");
   EXPECT_EQ(Config(engine, "AllowNonRSS"), "0");
 }

@@ -224,7 +224,7 @@ TEST(FeedTransfer, PutOfAnEmptyDocumentSendsAZeroLengthAndAnEmptyAnswerEmptiesRS
   RSS rss;
   rss.Put(Url(server, "/up"));
   // Read back, empty text would be produced anew from the model.
-  EXPECT_EQ(ImplOf(rss).engine.Feed().DocumentText().View(), "");
+  EXPECT_EQ(ImplOf(rss).engine.Feed().DocumentText(), "");
   ASSERT_TRUE(server.WaitFinished(1, 5000));
   ASSERT_EQ(puts.Taken().size(), 1u);
   EXPECT_TRUE(puts.Taken()[0].ends_with("\r\nContent-Length: 0\r\n\r\n")) << puts.Taken()[0];

@@ -193,7 +193,9 @@ TEST(TcpConnection, SettingsOfTheLayer) {
   EXPECT_GE(option(SOL_SOCKET, SO_RCVBUF), 50000);
   // A size the socket already has leaves the system's own buffer, which
   // grows with the connection; a larger one is set.
-  if (defaultSize >= 50000) EXPECT_EQ(option(SOL_SOCKET, SO_RCVBUF), defaultSize);
+  if (defaultSize >= 50000) {
+    EXPECT_EQ(option(SOL_SOCKET, SO_RCVBUF), defaultSize);
+  }
   EXPECT_EQ(Config(c, "InBufferSize=" + std::to_string(defaultSize + 100000)), "");
   EXPECT_GE(option(SOL_SOCKET, SO_RCVBUF), defaultSize + 100000);
   EXPECT_EQ(Config(c, "TcpNoDelay=0"), "");
