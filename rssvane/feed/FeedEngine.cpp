@@ -3,6 +3,7 @@
 #include <new>
 
 #include "base/Codes.h"
+#include "feed/DocumentDecoder.h"
 #include "feed/PropertyPath.h"
 
 namespace rssvane {
@@ -27,10 +28,20 @@ void FeedEngine::Reset() noexcept {
   feed_.Reset();
 }
 
-int FeedEngine::ReadDocument(std::string_view text) noexcept {
+int FeedEngine::ReadDocument(std::string_view text, std::string_view charset) noexcept {
   reader_.Reset(text_.CharsetMode() != 0, text_.CodePage());
   chain_.RestoreResetDefaults();
-  return reader_.ReadDocument(feed_, text);
+  return ReadText(text, charset);
+}
+
+int FeedEngine::ReadText(std::string_view text, std::string_view charset) noexcept {
+  if (!feedSettings_.DecodeDocument()) return reader_.ReadDocument(feed_, text);
+  DocumentDecoder decoder;
+  if (int rc = decoder.Decode(text, charset, text_.CodePage())) {
+    feed_.Reset();
+    return feed_.Fail(rc, decoder.Message());
+  }
+  return reader_.ReadDocument(feed_, decoder.Text());
 }
 
 int FeedEngine::ReadFile(std::string_view path) noexcept {
@@ -40,9 +51,15 @@ int FeedEngine::ReadFile(std::string_view path) noexcept {
     // Only the reader itself is prepared beforehand: a file that cannot be
     // read must leave every setting as it was.
     reader_.Reset(text_.CharsetMode() != 0, text_.CodePage());
-    int rc = reader_.ReadFile(feed_, name.c_str());
-    if (!IsFileReadFailure(rc)) chain_.RestoreResetDefaults();
-    return rc;
+    if (!feedSettings_.DecodeDocument()) {
+      int rc = reader_.ReadFile(feed_, name.c_str());
+      if (!IsFileReadFailure(rc)) chain_.RestoreResetDefaults();
+      return rc;
+    }
+    GrowString bytes;
+    if (int rc = LoadFile(feed_, name.c_str(), bytes)) return rc;
+    chain_.RestoreResetDefaults();
+    return ReadText(bytes.View(), {});
   } catch (const std::bad_alloc&) {
     return feed_.Fail(kErrOutOfMemory);
   }

@@ -40,7 +40,10 @@ class FeedEngine {
   // defaults (the HTTP version becomes "1.0"), then the model is reset.
   void Reset() noexcept;
 
-  int ReadDocument(std::string_view text) noexcept;
+  // charset names the encoding a server gave the document (the charset
+  // parameter of its Content-Type, unquoted), or is empty; with
+  // DecodeDocument it counts when the document declares none.
+  int ReadDocument(std::string_view text, std::string_view charset = {}) noexcept;
   // A file that cannot be opened or read changes nothing; anything else has
   // reset the feed, and with it the lower layers' Reset defaults.
   // A name holding a zero byte names no file and fails like one that cannot
@@ -59,6 +62,11 @@ class FeedEngine {
   int AddItem(std::string_view title, std::string_view description, std::string_view link) noexcept;
 
  private:
+  // Reads the document, decoded first when DecodeDocument is on; a
+  // document that cannot be decoded fails as malformed XML does, with the
+  // feed reset.
+  int ReadText(std::string_view text, std::string_view charset) noexcept;
+
   FeedState feed_;
   FeedReader reader_;
   FeedWriter writer_;

@@ -24,6 +24,14 @@ bool FeedSettings::Configure(const ConfigSetting& setting, ConfigResult& result)
     }
     return true;
   }
+  if (ConfigNameIs(setting.name, "DecodeDocument")) {
+    if (setting.isSet) {
+      decodeDocument_ = ConfigBoolean(setting.value);
+    } else {
+      result.value = decodeDocument_ ? "1" : "0";
+    }
+    return true;
+  }
   return false;
 }
 
