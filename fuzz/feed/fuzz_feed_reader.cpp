@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (feed.Modified()) std::abort();
-  if (feed.DocumentText().View() != text.substr(0, feed.DocumentText().Length())) std::abort();
+  if (feed.DocumentText() != text.substr(0, feed.DocumentText().size())) std::abort();
   Touch(feed.Channel());
   Touch(feed.Image());
   Touch(feed.TextInput());

@@ -1,7 +1,8 @@
 // The XML reader in every combination of its modes. The first byte picks the
 // options and how the input is cut into calls; the document must end with 0
-// or a reader code, give the same result whole and in pieces, and leave a
-// tree that can be walked and searched by path.
+// or a reader code, give the same result whole and in pieces (whose buffers
+// are written over once fed), and leave a tree that can be walked and
+// searched by path.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -83,14 +84,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (rc == 0) rc = whole.Finish();
   if (rc != 0 && (rc < 200 || rc > 206)) std::abort();
 
-  // The same bytes in pieces of cut + 1 bytes.
+  // The same bytes in pieces of cut + 1 bytes, each from a buffer that is
+  // written over once it was fed.
   XmlReader pieces;
   Configure(pieces, options);
   Client other(pieces);
   if (options & 64) pieces.SetClient(&other);
   int rc2 = 0;
+  std::string piece;
   for (size_t at = 0; at < length && rc2 == 0; at += cut + 1) {
-    rc2 = pieces.Feed(text + at, std::min(cut + 1, length - at));
+    piece.assign(text + at, std::min(cut + 1, length - at));
+    rc2 = pieces.Feed(piece.data(), piece.size());
+    piece.assign(piece.size(), '<');
   }
   if (rc2 == 0) rc2 = pieces.Finish();
   if (rc2 != rc) std::abort();

@@ -118,11 +118,4 @@ void GrowString::RemovePrefix(size_t n) noexcept {
   data_[length_] = '\0';
 }
 
-void GrowString::Truncate(size_t n) noexcept {
-  if (n < length_) {
-    length_ = n;
-    data_[length_] = '\0';
-  }
-}
-
 }  // namespace rssvane

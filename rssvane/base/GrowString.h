@@ -34,12 +34,27 @@ class GrowString {
     data_[length_] = '\0';
     return 0;
   }
+  // Lengthens the text by n bytes for the caller to write, and returns
+  // where they start; nullptr, the text unchanged, when it cannot grow.
+  char* Extend(size_t n) noexcept {
+    size_t needed = length_ + n;
+    if (needed > capacity_ && (needed < length_ || Grow(needed) != 0)) return nullptr;
+    char* at = data_ + length_;
+    length_ = needed;
+    data_[length_] = '\0';
+    return at;
+  }
   // Sets the length to n; bytes beyond the old length are zero.
   int Resize(size_t n) noexcept;
   // Makes room for n bytes without changing the text.
   int Reserve(size_t n) noexcept;
   void RemovePrefix(size_t n) noexcept;
-  void Truncate(size_t n) noexcept;
+  void Truncate(size_t n) noexcept {
+    if (n < length_) {
+      length_ = n;
+      data_[length_] = '\0';
+    }
+  }
   void Clear() noexcept { Truncate(0); }
 
   std::string_view View() const noexcept { return {data_, length_}; }

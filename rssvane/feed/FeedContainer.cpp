@@ -83,22 +83,43 @@ const FieldSpec* FieldTable(ContainerKind kind, size_t& count) noexcept {
   return nullptr;
 }
 
-FeedContainer::FeedContainer(ContainerKind kind) : kind_(kind) {
+FeedContainer::FeedContainer(ContainerKind kind, Arena* arena) : kind_(kind), fixedInArena_(arena != nullptr) {
   const FieldSpec* table = FieldTable(kind, fixedCount_);
-  fixed_.reset(new FeedField[fixedCount_]);
+  if (arena) {
+    void* block = arena->Allocate(fixedCount_ * sizeof(FeedField));
+    if (!block) throw std::bad_alloc();
+    fixed_ = new (block) FeedField[fixedCount_];
+  } else {
+    fixed_ = new FeedField[fixedCount_];
+  }
   for (size_t i = 0; i < fixedCount_; ++i) fixed_[i].InitFixed(table[i].name, table[i].allowed, table[i].required);
 }
 
+FeedContainer::~FeedContainer() {
+  if (!fixedInArena_) {
+    delete[] fixed_;
+    return;
+  }
+  for (size_t i = 0; i < fixedCount_; ++i) fixed_[i].~FeedField();
+}
+
 FeedField* FeedContainer::Find(std::string_view name) noexcept {
+  if (name.empty()) return FindExtra(name);
   for (size_t i = 0; i < fixedCount_; ++i) {
-    if (fixed_[i].Name() == name) return &fixed_[i];
+    std::string_view fixed = fixed_[i].Name();
+    // Fixed names are short and differ early: compare the first byte first.
+    if (fixed.size() == name.size() && fixed[0] == name[0] && fixed == name) return &fixed_[i];
   }
+  return FindExtra(name);
+}
+
+FeedField* FeedContainer::FindExtra(std::string_view name) noexcept {
   if (index_) {
-    long found = index_->Find(name, [this](uint32_t i) { return extras_[i]->Name(); });
-    return found < 0 ? nullptr : extras_[static_cast<size_t>(found)].get();
+    long found = index_->Find(name, [this](uint32_t i) { return extras_[i].Name(); });
+    return found < 0 ? nullptr : &extras_[static_cast<size_t>(found)];
   }
-  for (const auto& extra : extras_) {
-    if (extra->Name() == name) return extra.get();
+  for (FeedField& extra : extras_) {
+    if (extra.Name() == name) return &extra;
   }
   return nullptr;
 }
@@ -108,10 +129,22 @@ const FeedField* FeedContainer::Find(std::string_view name) const noexcept {
 }
 
 int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
+  FeedField field;
+  if (field.InitExtra(name) != 0) {
+    added = nullptr;
+    return kErrListMemory;
+  }
+  return Append(std::move(field), added);
+}
+
+int FeedContainer::AddSharedExtra(std::string_view name, FeedField*& added) noexcept {
+  FeedField field;
+  field.InitShared(name);
+  return Append(std::move(field), added);
+}
+
+int FeedContainer::Append(FeedField&& field, FeedField*& added) noexcept {
   added = nullptr;
-  std::unique_ptr<FeedField> field(new (std::nothrow) FeedField);
-  if (!field || field->InitExtra(name) != 0) return kErrListMemory;
-  FeedField* raw = field.get();
   try {
     // A container that has extras at all usually has a few.
     if (extras_.capacity() == 0) extras_.reserve(4);
@@ -120,8 +153,8 @@ int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
     return kErrListMemory;
   }
   // The first of equal names wins, as in the scan.
-  IndexAppendedName(index_, extras_.size(), kIndexFrom, [this](uint32_t i) { return extras_[i]->Name(); });
-  added = raw;
+  IndexAppendedName(index_, extras_.size(), kIndexFrom, [this](uint32_t i) { return extras_[i].Name(); });
+  added = &extras_.back();
   return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Arena.h"
 #include "base/NameIndex.h"
 #include "base/OwnedList.h"
 #include "feed/FeedField.h"
@@ -36,7 +37,7 @@ enum : size_t {
 }
 
 struct FieldSpec {
-  const char* name;
+  std::string_view name;
   uint8_t allowed;
   uint8_t required;
 };
@@ -52,7 +53,11 @@ class FeedContainer {
  public:
   static constexpr size_t kMaxFixed = 25;
 
-  explicit FeedContainer(ContainerKind kind);
+  // The fixed fields take a block of their own, or come from arena (the
+  // read store of the feed the container belongs to), which outlives it.
+  // Throws std::bad_alloc when there is no memory for them.
+  explicit FeedContainer(ContainerKind kind, Arena* arena = nullptr);
+  ~FeedContainer();
   FeedContainer(const FeedContainer&) = delete;
   FeedContainer& operator=(const FeedContainer&) = delete;
 
@@ -61,22 +66,30 @@ class FeedContainer {
   FeedField& Fixed(size_t i) noexcept { return fixed_[i]; }
   const FeedField& Fixed(size_t i) const noexcept { return fixed_[i]; }
   size_t ExtraCount() const noexcept { return extras_.size(); }
-  FeedField* Extra(size_t i) const noexcept { return i < extras_.size() ? extras_[i].get() : nullptr; }
+  // A field found or added stays where it is until the next extra is added.
+  FeedField* Extra(size_t i) noexcept { return i < extras_.size() ? &extras_[i] : nullptr; }
+  const FeedField* Extra(size_t i) const noexcept { return i < extras_.size() ? &extras_[i] : nullptr; }
 
   // Exact, case-sensitive; the fixed fields first, then the extras.
   FeedField* Find(std::string_view name) noexcept;
   const FeedField* Find(std::string_view name) const noexcept;
-  // Appends an extra field of that name; kErrListMemory (229) on failure.
+  // Appends an extra field with a copy of name, or with name shared from
+  // text that outlives the field; kErrListMemory (229) on failure.
   int AddExtra(std::string_view name, FeedField*& added) noexcept;
+  int AddSharedExtra(std::string_view name, FeedField*& added) noexcept;
   // Destroys the extras and empties every fixed field.
   void Clear() noexcept;
 
  private:
+  FeedField* FindExtra(std::string_view name) noexcept;
+  int Append(FeedField&& field, FeedField*& added) noexcept;
+
   ContainerKind kind_;
+  bool fixedInArena_;
   size_t fixedCount_;
-  std::unique_ptr<FeedField[]> fixed_;
+  FeedField* fixed_;
   // Most containers have no extras: an empty vector costs no allocation.
-  std::vector<std::unique_ptr<FeedField>> extras_;
+  std::vector<FeedField> extras_;
   // A container with many extras (a channel of ever new element names) gets
   // an index by name, so that reading it stays linear.
   static constexpr size_t kIndexFrom = 32;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "base/Codes.h"
 
@@ -25,14 +26,42 @@ constexpr size_t kMaxText = std::numeric_limits<uint32_t>::max() - 8;
 
 }  // namespace
 
-FeedField::~FeedField() {
-  std::free(ownName_);
-  std::free(text_);
-  std::free(attributes_);
+void FeedField::Release() noexcept {
+  if (owns_ & kOwnsName) std::free(const_cast<char*>(name_));
+  owns_ &= static_cast<uint8_t>(~kOwnsName);
+  DropText();
+  DropTable();
 }
 
-void FeedField::InitFixed(const char* name, uint8_t allowed, uint8_t required) noexcept {
-  fixedName_ = name;
+void FeedField::DropTable() noexcept {
+  if (owns_ & kTableInArena) {
+    attributes_->~AttributeTable();
+  } else {
+    FreeTable(attributes_);
+  }
+  owns_ &= static_cast<uint8_t>(~kTableInArena);
+  attributes_ = nullptr;
+}
+
+FeedField::FeedField(FeedField&& other) noexcept { *this = std::move(other); }
+
+FeedField& FeedField::operator=(FeedField&& other) noexcept {
+  if (this == &other) return *this;
+  Release();
+  name_ = std::exchange(other.name_, nullptr);
+  text_ = std::exchange(other.text_, nullptr);
+  attributes_ = std::exchange(other.attributes_, nullptr);
+  nameLength_ = std::exchange(other.nameLength_, 0);
+  textLength_ = std::exchange(other.textLength_, 0);
+  allowed_ = other.allowed_;
+  required_ = other.required_;
+  owns_ = std::exchange(other.owns_, 0);
+  return *this;
+}
+
+void FeedField::InitFixed(std::string_view name, uint8_t allowed, uint8_t required) noexcept {
+  name_ = name.data();
+  nameLength_ = static_cast<uint32_t>(name.size());
   allowed_ = allowed;
   required_ = required;
 }
@@ -40,57 +69,64 @@ void FeedField::InitFixed(const char* name, uint8_t allowed, uint8_t required) n
 int FeedField::InitExtra(std::string_view name) noexcept {
   char* copy;
   if (name.size() > kMaxText || !CopyOf(name, copy)) return kErrListMemory;
-  std::free(ownName_);
-  ownName_ = copy;
-  ownNameLength_ = static_cast<uint32_t>(name.size());
-  fixedName_ = nullptr;
-  allowed_ = required_ = 0;
+  InitShared(std::string_view(copy, name.size()));
+  owns_ |= kOwnsName;
   return 0;
 }
 
+void FeedField::InitShared(std::string_view name) noexcept {
+  if (owns_ & kOwnsName) std::free(const_cast<char*>(name_));
+  owns_ &= static_cast<uint8_t>(~kOwnsName);
+  name_ = name.data();
+  nameLength_ = static_cast<uint32_t>(name.size());
+  allowed_ = required_ = 0;
+}
+
+void FeedField::DropText() noexcept {
+  if (owns_ & kOwnsText) std::free(const_cast<char*>(text_));
+  owns_ &= static_cast<uint8_t>(~kOwnsText);
+  text_ = nullptr;
+  textLength_ = 0;
+}
+
 int FeedField::SetText(std::string_view text) noexcept {
-  if (buffer_) return buffer_->Assign(text);
   if (text.size() > kMaxText) return kErrOutOfMemory;
   // The new text may be a part of the old one: copy before freeing.
   char* copy;
   if (!CopyOf(text, copy)) return kErrOutOfMemory;
-  std::free(text_);
+  DropText();
   text_ = copy;
   textLength_ = static_cast<uint32_t>(text.size());
+  if (copy) owns_ |= kOwnsText;
   return 0;
 }
 
-GrowString& FeedField::TextBuffer() noexcept {
-  if (!buffer_) {
-    // Failing to make this small object is failing to run at all.
-    buffer_.reset(new GrowString);
-    if (buffer_->Assign(std::string_view(text_, textLength_)) == 0) {
-      std::free(text_);
-      text_ = nullptr;
-      textLength_ = 0;
-    }
-  }
-  return *buffer_;
+void FeedField::ShareText(std::string_view text) noexcept {
+  DropText();
+  text_ = text.data();
+  textLength_ = static_cast<uint32_t>(text.size());
 }
 
+size_t FeedField::AttributeCount() const noexcept { return attributes_ ? attributes_->count : 0; }
+
 std::string_view FeedField::AttributeName(size_t i) const noexcept {
-  if (i >= attributeCount_) return {};
-  const AttributeEntry& e = Entries()[i];
-  return std::string_view(Bytes() + e.nameOffset, e.nameLength);
+  if (i >= AttributeCount()) return {};
+  const AttributeEntry& e = attributes_->Entries()[i];
+  return std::string_view(e.name, e.nameLength);
 }
 
 std::string_view FeedField::AttributeValue(size_t i) const noexcept {
-  if (i >= attributeCount_) return {};
-  const AttributeEntry& e = Entries()[i];
-  return std::string_view(Bytes() + e.valueOffset, e.valueLength);
+  if (i >= AttributeCount()) return {};
+  const AttributeEntry& e = attributes_->Entries()[i];
+  return std::string_view(e.value, e.valueLength);
 }
 
 long FeedField::FindAttribute(std::string_view name) const noexcept {
-  if (index_) return index_->Find(name, [this](uint32_t i) { return AttributeName(i); });
-  const AttributeEntry* entries = Entries();
-  const char* bytes = Bytes();
-  for (uint32_t i = 0; i < attributeCount_; ++i) {
-    if (entries[i].nameLength == name.size() && std::string_view(bytes + entries[i].nameOffset, name.size()) == name) {
+  if (!attributes_) return -1;
+  if (attributes_->index) return attributes_->index->Find(name, [this](uint32_t i) { return AttributeName(i); });
+  const AttributeEntry* entries = attributes_->Entries();
+  for (uint32_t i = 0; i < attributes_->count; ++i) {
+    if (entries[i].nameLength == name.size() && std::string_view(entries[i].name, name.size()) == name) {
       return static_cast<long>(i);
     }
   }
@@ -102,86 +138,134 @@ std::string_view FeedField::Attribute(std::string_view name) const noexcept {
   return found < 0 ? std::string_view() : AttributeValue(static_cast<size_t>(found));
 }
 
-int FeedField::MakeRoom(size_t entries, size_t bytes, char*& old) noexcept {
+void FeedField::FreeTable(AttributeTable* table) noexcept {
+  if (!table) return;
+  table->~AttributeTable();
+  std::free(table);
+}
+
+int FeedField::MakeRoom(size_t entries, size_t bytes, AttributeTable*& old) noexcept {
   old = nullptr;
-  if (entries <= entryCapacity_ && bytes <= bytesCapacity_ - bytesLength_) return 0;
+  AttributeTable* from = attributes_;
+  if (from && entries <= from->entryCapacity && bytes <= from->bytesCapacity - from->bytesLength) return 0;
+  uint32_t count = from ? from->count : 0;
   size_t live = bytes;
-  const AttributeEntry* from = Entries();
-  for (uint32_t i = 0; i < attributeCount_; ++i) live += from[i].nameLength + from[i].valueLength;
+  for (uint32_t i = 0; i < count; ++i) {
+    const AttributeEntry& e = from->Entries()[i];
+    if (from->Holds(e.name)) live += e.nameLength;
+    if (from->Holds(e.value)) live += e.valueLength;
+  }
+  if (live > kMaxText || entries > kMaxText / sizeof(AttributeEntry)) return kErrOutOfMemory;
   // Most fields hold one or two attributes: exact sizes first, then room to
   // grow for fields that keep collecting.
-  size_t entryCapacity = entries <= entryCapacity_ ? entryCapacity_ : entries <= 2 ? entries : entries + entries / 2;
-  size_t bytesCapacity = entries <= 2 ? live : live + live / 2;
-  if (live > kMaxText) return kErrOutOfMemory;
+  size_t entryCapacity = from && entries <= from->entryCapacity ? from->entryCapacity
+                         : entries <= 2                         ? entries
+                                                                : entries + entries / 2;
+  size_t bytesCapacity = live == 0 || entries <= 2 ? live : live + live / 2;
   if (bytesCapacity > kMaxText) bytesCapacity = live;
-  char* fresh = static_cast<char*>(std::malloc(entryCapacity * sizeof(AttributeEntry) + bytesCapacity));
-  if (!fresh) return kErrOutOfMemory;
-  auto* to = reinterpret_cast<AttributeEntry*>(fresh);
-  char* out = fresh + entryCapacity * sizeof(AttributeEntry);
-  const char* in = Bytes();
+  void* block = std::malloc(sizeof(AttributeTable) + entryCapacity * sizeof(AttributeEntry) + bytesCapacity);
+  if (!block) return kErrOutOfMemory;
+  auto* to = new (block) AttributeTable{count, static_cast<uint32_t>(entryCapacity), 0,
+                                        static_cast<uint32_t>(bytesCapacity), nullptr};
+  char* out = to->Bytes();
   uint32_t at = 0;
-  for (uint32_t i = 0; i < attributeCount_; ++i) {
-    const AttributeEntry& e = from[i];
-    std::memcpy(out + at, in + e.nameOffset, e.nameLength);
-    std::memcpy(out + at + e.nameLength, in + e.valueOffset, e.valueLength);
-    to[i] = {at, e.nameLength, at + e.nameLength, e.valueLength};
-    at += e.nameLength + e.valueLength;
+  auto keep = [&](const char* p, uint32_t length) -> const char* {
+    if (!from->Holds(p)) return p;
+    std::memcpy(out + at, p, length);
+    const char* moved = out + at;
+    at += length;
+    return moved;
+  };
+  for (uint32_t i = 0; i < count; ++i) {
+    const AttributeEntry& e = from->Entries()[i];
+    to->Entries()[i] = {keep(e.name, e.nameLength), keep(e.value, e.valueLength), e.nameLength, e.valueLength};
   }
-  old = attributes_;
-  attributes_ = fresh;
-  entryCapacity_ = static_cast<uint32_t>(entryCapacity);
-  bytesLength_ = at;
-  bytesCapacity_ = static_cast<uint32_t>(bytesCapacity);
+  to->bytesLength = at;
+  if (from) to->index = std::move(from->index);
+  // A table from the arena stays there, given up.
+  if (owns_ & kTableInArena) {
+    from->~AttributeTable();
+    from = nullptr;
+  }
+  owns_ &= static_cast<uint8_t>(~kTableInArena);
+  old = from;
+  attributes_ = to;
+  return 0;
+}
+
+int FeedField::ReserveAttributes(size_t more, Arena* arena) noexcept {
+  if (attributes_ || !arena) {
+    AttributeTable* old;
+    if (int rc = MakeRoom(AttributeCount() + more, 0, old)) return rc;
+    FreeTable(old);
+    return 0;
+  }
+  if (more > kMaxText / sizeof(AttributeEntry)) return kErrOutOfMemory;
+  void* block = arena->Allocate(sizeof(AttributeTable) + more * sizeof(AttributeEntry));
+  if (!block) return kErrOutOfMemory;
+  attributes_ = new (block) AttributeTable{0, static_cast<uint32_t>(more), 0, 0, nullptr};
+  owns_ |= kTableInArena;
+  return 0;
+}
+
+int FeedField::PutAttribute(long found, std::string_view name, std::string_view value, bool copy) noexcept {
+  if (name.size() > kMaxText || value.size() > kMaxText) return kErrOutOfMemory;
+  AttributeTable* old;
+  if (found >= 0) {
+    AttributeEntry* e = &attributes_->Entries()[found];
+    if (!copy) {
+      e->value = value.data();
+      e->valueLength = static_cast<uint32_t>(value.size());
+      return 0;
+    }
+    // A copy no longer than the copied value it replaces takes its place;
+    // value may be a part of this very table.
+    if (value.size() <= e->valueLength && attributes_->Holds(e->value)) {
+      if (!value.empty()) std::memmove(const_cast<char*>(e->value), value.data(), value.size());
+      e->valueLength = static_cast<uint32_t>(value.size());
+      return 0;
+    }
+    if (int rc = MakeRoom(attributes_->count, value.size(), old)) return rc;
+    e = &attributes_->Entries()[found];
+    char* out = attributes_->Bytes() + attributes_->bytesLength;
+    if (!value.empty()) std::memcpy(out, value.data(), value.size());
+    attributes_->bytesLength += static_cast<uint32_t>(value.size());
+    e->value = out;
+    e->valueLength = static_cast<uint32_t>(value.size());
+    FreeTable(old);
+    return 0;
+  }
+  size_t count = AttributeCount();
+  if (count == std::numeric_limits<uint32_t>::max()) return kErrOutOfMemory;
+  if (int rc = MakeRoom(count + 1, copy ? name.size() + value.size() : 0, old)) return rc;
+  AttributeEntry e{name.data(), value.data(), static_cast<uint32_t>(name.size()), static_cast<uint32_t>(value.size())};
+  if (copy) {
+    // name and value may still point into the old table, freed only now.
+    char* out = attributes_->Bytes() + attributes_->bytesLength;
+    if (!name.empty()) std::memcpy(out, name.data(), name.size());
+    if (!value.empty()) std::memcpy(out + name.size(), value.data(), value.size());
+    attributes_->bytesLength += static_cast<uint32_t>(name.size() + value.size());
+    e.name = out;
+    e.value = out + name.size();
+  }
+  FreeTable(old);
+  attributes_->Entries()[count] = e;
+  ++attributes_->count;
+  IndexAppendedName(attributes_->index, count + 1, kIndexFrom, [this](uint32_t i) { return AttributeName(i); });
   return 0;
 }
 
 int FeedField::SetAttribute(std::string_view name, std::string_view value) noexcept {
-  if (name.size() > kMaxText || value.size() > kMaxText) return kErrOutOfMemory;
-  long found = FindAttribute(name);
-  if (found >= 0) {
-    AttributeEntry* e = &Entries()[found];
-    if (value.size() <= e->valueLength) {
-      // value may be a part of this very block.
-      if (!value.empty()) std::memmove(Bytes() + e->valueOffset, value.data(), value.size());
-      e->valueLength = static_cast<uint32_t>(value.size());
-      return 0;
-    }
-    char* old;
-    if (int rc = MakeRoom(attributeCount_, value.size(), old)) return rc;
-    e = &Entries()[found];
-    std::memcpy(Bytes() + bytesLength_, value.data(), value.size());
-    e->valueOffset = bytesLength_;
-    e->valueLength = static_cast<uint32_t>(value.size());
-    bytesLength_ += static_cast<uint32_t>(value.size());
-    std::free(old);
-    return 0;
-  }
-  if (attributeCount_ == std::numeric_limits<uint32_t>::max()) return kErrOutOfMemory;
-  char* old;
-  if (int rc = MakeRoom(size_t{attributeCount_} + 1, name.size() + value.size(), old)) return rc;
-  // name and value may still point into the old block, freed only now.
-  char* bytes = Bytes();
-  uint32_t at = bytesLength_;
-  if (!name.empty()) std::memcpy(bytes + at, name.data(), name.size());
-  if (!value.empty()) std::memcpy(bytes + at + name.size(), value.data(), value.size());
-  std::free(old);
-  uint32_t nameLength = static_cast<uint32_t>(name.size());
-  Entries()[attributeCount_] = {at, nameLength, at + nameLength, static_cast<uint32_t>(value.size())};
-  bytesLength_ = at + nameLength + static_cast<uint32_t>(value.size());
-  ++attributeCount_;
-  IndexAppendedName(index_, attributeCount_, kIndexFrom, [this](uint32_t i) { return AttributeName(i); });
-  return 0;
+  return PutAttribute(FindAttribute(name), name, value, true);
+}
+
+int FeedField::ShareAttribute(std::string_view name, std::string_view value) noexcept {
+  return PutAttribute(FindAttribute(name), name, value, false);
 }
 
 void FeedField::Clear() noexcept {
-  std::free(text_);
-  text_ = nullptr;
-  textLength_ = 0;
-  buffer_.reset();
-  std::free(attributes_);
-  attributes_ = nullptr;
-  index_.reset();
-  attributeCount_ = entryCapacity_ = bytesLength_ = bytesCapacity_ = 0;
+  DropText();
+  DropTable();
 }
 
 }  // namespace rssvane

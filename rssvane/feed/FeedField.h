@@ -4,7 +4,7 @@
 #include <memory>
 #include <string_view>
 
-#include "base/GrowString.h"
+#include "base/Arena.h"
 #include "base/NameIndex.h"
 
 namespace rssvane {
@@ -16,86 +16,108 @@ enum VersionBit : uint8_t { kVersion091 = 1, kVersion092 = 2, kVersion200 = 4, k
 // text and its attributes. Texts are stored exactly as set.
 //
 // A feed of tens of thousands of items holds ten fixed fields per item, most
-// of them empty, so a field is kept small: the text and the name of a field
-// made on demand each take one block of exactly their size, and the
-// attributes (most fields have none) are packed into one block, made on
-// first use.
+// of them empty, so a field is kept small. Its name, its text and the names
+// and values of its attributes are either its own copies or shared: a feed
+// that was read points into the text it was read from (or into the arena
+// that holds what reading resolved), which the feed keeps until its Reset,
+// rather than copying every text once more. The attributes (most fields have
+// none) live in one table of the field's own, made on first use.
 class FeedField {
  public:
   FeedField() = default;
-  ~FeedField();
+  // Most fields of a read feed own nothing: they go without a call.
+  ~FeedField() {
+    if (owns_ != 0 || attributes_ != nullptr) Release();
+  }
+  FeedField(FeedField&& other) noexcept;
+  FeedField& operator=(FeedField&& other) noexcept;
   FeedField(const FeedField&) = delete;
   FeedField& operator=(const FeedField&) = delete;
 
   // A fixed field takes its name from the container's table, which outlives it.
-  void InitFixed(const char* name, uint8_t allowed, uint8_t required) noexcept;
-  // A field created on demand: both masks 0.
+  void InitFixed(std::string_view name, uint8_t allowed, uint8_t required) noexcept;
+  // A field created on demand (both masks 0), with a copy of its name, or
+  // with a name shared from text that outlives the field.
   int InitExtra(std::string_view name) noexcept;
+  void InitShared(std::string_view name) noexcept;
 
-  std::string_view Name() const noexcept {
-    return fixedName_ ? std::string_view(fixedName_) : std::string_view(ownName_, ownNameLength_);
-  }
+  std::string_view Name() const noexcept { return std::string_view(name_, nameLength_); }
   uint8_t Allowed() const noexcept { return allowed_; }
   uint8_t Required() const noexcept { return required_; }
 
-  std::string_view Text() const noexcept {
-    return buffer_ ? buffer_->View() : std::string_view(text_, textLength_);
-  }
+  std::string_view Text() const noexcept { return std::string_view(text_, textLength_); }
+  // Keeps a copy of text.
   int SetText(std::string_view text) noexcept;
-  // The text as a growable string, for building it piece by piece; from then
-  // on the field keeps its text there.
-  GrowString& TextBuffer() noexcept;
+  // Points at text, which must outlive the field's use of it.
+  void ShareText(std::string_view text) noexcept;
 
-  size_t AttributeCount() const noexcept { return attributeCount_; }
+  size_t AttributeCount() const noexcept;
   std::string_view AttributeName(size_t i) const noexcept;
   std::string_view AttributeValue(size_t i) const noexcept;
   // Empty text when the field has no attribute of that name.
   std::string_view Attribute(std::string_view name) const noexcept;
-  // Replaces the value of the attribute of that name, or appends it.
+  // Replaces the value of the attribute of that name, or appends it: with
+  // copies of name and value, or pointing at them (they must then outlive
+  // the field's use of them).
   int SetAttribute(std::string_view name, std::string_view value) noexcept;
+  int ShareAttribute(std::string_view name, std::string_view value) noexcept;
+  // Makes room for more attributes, in a table from arena (which outlives
+  // the field) when the field has none yet.
+  int ReserveAttributes(size_t more, Arena* arena) noexcept;
 
-  bool HasContent() const noexcept { return !Text().empty() || attributeCount_ > 0; }
+  bool HasContent() const noexcept { return textLength_ > 0 || AttributeCount() > 0; }
   // Empties the text and the attributes; the name and masks stay.
   void Clear() noexcept;
 
  private:
   struct AttributeEntry {
-    uint32_t nameOffset, nameLength, valueOffset, valueLength;
+    const char* name;
+    const char* value;
+    uint32_t nameLength;
+    uint32_t valueLength;
   };
-  const AttributeEntry* Entries() const noexcept { return reinterpret_cast<const AttributeEntry*>(attributes_); }
-  AttributeEntry* Entries() noexcept { return reinterpret_cast<AttributeEntry*>(attributes_); }
-  const char* Bytes() const noexcept { return attributes_ + entryCapacity_ * sizeof(AttributeEntry); }
-  char* Bytes() noexcept { return attributes_ + entryCapacity_ * sizeof(AttributeEntry); }
+  // The head of the attribute table: entryCapacity entries follow it, then
+  // bytesCapacity bytes that hold the names and values the field copied.
+  struct AttributeTable {
+    uint32_t count;
+    uint32_t entryCapacity;
+    uint32_t bytesLength;
+    uint32_t bytesCapacity;
+    // A field that collects many attributes (a repeated element with ever
+    // new names) gets an index by name, so that collecting them stays linear.
+    std::unique_ptr<NameIndex> index;
+    AttributeEntry* Entries() noexcept { return reinterpret_cast<AttributeEntry*>(this + 1); }
+    char* Bytes() noexcept { return reinterpret_cast<char*>(Entries() + entryCapacity); }
+    bool Holds(const char* p) noexcept { return p >= Bytes() && p < Bytes() + bytesCapacity; }
+  };
+  static constexpr uint32_t kIndexFrom = 32;
+  enum : uint8_t { kOwnsName = 1, kOwnsText = 2, kTableInArena = 4 };
+
   // Position of the attribute called name, or -1.
   long FindAttribute(std::string_view name) const noexcept;
-  // Makes room for entries attributes and bytes more bytes. When the block
-  // has to move, the live names and values are packed into the new one and
-  // old receives the previous block, for the caller to free once it no
-  // longer reads from it.
-  int MakeRoom(size_t entries, size_t bytes, char*& old) noexcept;
+  // Makes room for entries attributes and bytes more copied bytes. When the
+  // table has to move, the copied names and values still in use are packed
+  // into the new one and old receives the previous table, for the caller to
+  // free (FreeTable) once it no longer reads from it.
+  int MakeRoom(size_t entries, size_t bytes, AttributeTable*& old) noexcept;
+  // Frees a table the field took from the heap.
+  static void FreeTable(AttributeTable* table) noexcept;
+  // Stores value for the attribute at position found, or appends name and
+  // value; copy says whether they are copied into the table.
+  int PutAttribute(long found, std::string_view name, std::string_view value, bool copy) noexcept;
+  void DropText() noexcept;
+  // Gives back everything the field owns.
+  void Release() noexcept;
+  void DropTable() noexcept;
 
-  // A field that collects many attributes (a repeated element with ever new
-  // names) gets an index by name, so that collecting them stays linear.
-  static constexpr uint32_t kIndexFrom = 32;
-
-  const char* fixedName_ = nullptr;
-  char* ownName_ = nullptr;
-  char* text_ = nullptr;
-  std::unique_ptr<GrowString> buffer_;
-  // One block: a table of entryCapacity_ entries, then the bytes of the names
-  // and values. A value replaced by a shorter one is written in place, a
-  // longer one goes to the end; what it leaves behind is dropped when the
-  // block next moves, so replacing values costs in proportion to their size.
-  char* attributes_ = nullptr;
-  std::unique_ptr<NameIndex> index_;
-  uint32_t ownNameLength_ = 0;
+  const char* name_ = nullptr;
+  const char* text_ = nullptr;
+  AttributeTable* attributes_ = nullptr;
+  uint32_t nameLength_ = 0;
   uint32_t textLength_ = 0;
-  uint32_t attributeCount_ = 0;
-  uint32_t entryCapacity_ = 0;
-  uint32_t bytesLength_ = 0;
-  uint32_t bytesCapacity_ = 0;
   uint8_t allowed_ = 0;
   uint8_t required_ = 0;
+  uint8_t owns_ = 0;
 };
 
 }  // namespace rssvane

@@ -6,9 +6,9 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "base/Codes.h"
-#include "xml/HugePages.h"
 #include "xml/XmlReader.h"
 
 namespace rssvane {
@@ -31,120 +31,149 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) noexcept {
   return true;
 }
 
-// Merges the declarations in scope at the start of the root element into the
-// feed's namespaces. A failure is recorded in the feed, so its message wins
-// over the reader's.
-class RootNamespaces : public XmlClient {
+// Builds the model from the reader's events as they arrive, in the order a
+// walk of the finished tree would visit the elements: the root's children
+// (image, text input, items, and any other element walked as a channel),
+// the channel's children, and the fields of each container. Only the
+// elements the model keeps are looked at; their text comes from the reader
+// at their end, their attributes at their start. A failure is recorded in
+// the feed, so its message wins over the reader's.
+class ModelBuilder : public XmlClient {
  public:
-  RootNamespaces(FeedState& feed, XmlReader& reader) : feed_(feed), reader_(reader) {}
+  ModelBuilder(FeedState& feed, XmlReader& reader, std::string_view document)
+      : feed_(feed), reader_(reader), document_(document) {}
 
-  int StartElement(std::string_view, std::string_view, std::string_view, bool) override {
-    if (reader_.ElementDepth() != 0) return 0;
-    for (size_t n = 1; n <= reader_.NamespaceCount(); ++n) {
-      std::string_view prefix, uri;
-      reader_.Namespace(n, prefix, uri);
-      if (int rc = feed_.MergeNamespace(prefix, uri)) {
-        failed_ = true;
-        return rc;
-      }
+  int StartElement(std::string_view, std::string_view, std::string_view name, bool) override {
+    size_t depth = reader_.ElementDepth();
+    if (depth == 0) return Root();
+    if (depth > kDeepest) return 0;
+    Level& level = levels_[depth];
+    level = {kIgnored, nullptr, nullptr};
+    const Level& parent = levels_[depth - 1];
+    switch (parent.role) {
+      case kRoot:
+        if (name == "image") return Container(level, feed_.Image());
+        if (EqualsIgnoreCase(name, "textInput")) return Container(level, feed_.TextInput());
+        if (name == "item") return NewItem(level);
+        level.role = kChannel;
+        return 0;
+      case kChannel:
+        if (name == "image") return Container(level, feed_.Image());
+        if (name == "textInput") return Container(level, feed_.TextInput());
+        if (name == "item") return NewItem(level);
+        return Field(level, feed_.Channel(), name);
+      case kContainer:
+        return Field(level, *parent.container, name);
+      default:
+        return 0;
     }
+  }
+
+  int EndElement(std::string_view, std::string_view, std::string_view, bool) override {
+    size_t depth = reader_.ElementDepth();
+    if (depth == 0 || depth > kDeepest || levels_[depth].role != kField) return 0;
+    std::string_view text;
+    if (!Keep(reader_.ElementText(), text)) return OutOfMemory();
+    levels_[depth].field->ShareText(text);
     return 0;
   }
 
   bool Failed() const noexcept { return failed_; }
+  bool SawRoot() const noexcept { return sawRoot_; }
+  int Version() const noexcept { return version_; }
 
  private:
+  enum Role : uint8_t { kIgnored, kRoot, kChannel, kContainer, kField };
+  struct Level {
+    Role role;
+    FeedContainer* container;
+    FeedField* field;
+  };
+  // The root, a channel, an item in the channel and its fields.
+  static constexpr size_t kDeepest = 3;
+
+  int Failed(int rc) noexcept {
+    failed_ = true;
+    return rc;
+  }
+  int OutOfMemory() noexcept { return Failed(feed_.Fail(kErrOutOfMemory)); }
+
+  // What the model keeps of the document: a text that is a part of the
+  // document text is shared from it, anything else (a text with resolved
+  // references, joined runs) is copied once into the feed's read store.
+  bool Keep(std::string_view text, std::string_view& kept) noexcept {
+    if (text.data() >= document_.data() && text.data() + text.size() <= document_.data() + document_.size()) {
+      kept = text;
+      return true;
+    }
+    return feed_.ReadStore().Copy(text, kept);
+  }
+
+  // The declarations in scope at the start of a top-level element join the
+  // feed's namespaces. Only the first is the root, walked into the model,
+  // whose version attribute decides the version.
+  int Root() noexcept {
+    for (size_t n = 1; n <= reader_.NamespaceCount(); ++n) {
+      std::string_view prefix, uri;
+      reader_.Namespace(n, prefix, uri);
+      if (int rc = feed_.MergeNamespace(prefix, uri)) return Failed(rc);
+    }
+    levels_[0] = {sawRoot_ ? kIgnored : kRoot, nullptr, nullptr};
+    if (sawRoot_) return 0;
+    sawRoot_ = true;
+    std::string_view version;
+    reader_.AttributeValue("version", version);
+    if (version == "0.91") {
+      version_ = rssVersion091;
+    } else if (version == "0.92") {
+      version_ = rssVersion092;
+    } else if (version == "2.0") {
+      version_ = rssVersion200;
+    } else if (version.empty()) {
+      version_ = rssVersionUndefined;
+    }
+    return 0;
+  }
+
+  int Container(Level& level, FeedContainer& container) noexcept {
+    container.Clear();
+    level = {kContainer, &container, nullptr};
+    return 0;
+  }
+
+  int NewItem(Level& level) noexcept {
+    FeedContainer* item;
+    if (int rc = feed_.AppendItem(item, &feed_.ReadStore())) return Failed(rc);
+    return Container(level, *item);
+  }
+
+  int Field(Level& level, FeedContainer& container, std::string_view name) noexcept {
+    FeedField* field = container.Find(name);
+    if (!field) {
+      std::string_view kept;
+      if (!Keep(name, kept) || container.AddSharedExtra(kept, field)) {
+        return Failed(feed_.Fail(kErrListMemory, kFieldMemoryText));
+      }
+    }
+    size_t count = reader_.AttributeCount();
+    if (count > 0 && field->ReserveAttributes(count, &feed_.ReadStore())) return OutOfMemory();
+    for (size_t n = 1; n <= count; ++n) {
+      std::string_view attribute, value;
+      reader_.StartAttribute(n, attribute, value);
+      if (!Keep(attribute, attribute) || !Keep(value, value)) return OutOfMemory();
+      if (int rc = field->ShareAttribute(attribute, value)) return Failed(feed_.Fail(rc));
+    }
+    level = {kField, &container, field};
+    return 0;
+  }
+
   FeedState& feed_;
   XmlReader& reader_;
+  std::string_view document_;
+  Level levels_[kDeepest + 1] = {};
+  int version_ = rssVersion200;
+  bool sawRoot_ = false;
   bool failed_ = false;
-};
-
-// Walks the document tree into the model.
-class TreeWalk {
- public:
-  TreeWalk(FeedState& feed, const XmlTree& tree) : feed_(feed), tree_(tree) {}
-
-  int Root(uint32_t root) noexcept {
-    std::string_view version;
-    tree_.AttributeByName(root, "version", version);
-    if (version == "0.91") {
-      feed_.SetVersion(rssVersion091);
-    } else if (version == "0.92") {
-      feed_.SetVersion(rssVersion092);
-    } else if (version == "2.0") {
-      feed_.SetVersion(rssVersion200);
-    } else if (version.empty()) {
-      feed_.SetVersion(rssVersionUndefined);
-    }
-    for (uint32_t child = tree_.FirstChild(root); child; child = tree_.NextSibling(child)) {
-      if (tree_.QualifiedName(child, name_)) return feed_.Fail(kErrOutOfMemory);
-      std::string_view name = name_.View();
-      int rc;
-      if (name == "image") {
-        rc = Container(feed_.Image(), child);
-      } else if (EqualsIgnoreCase(name, "textInput")) {
-        rc = Container(feed_.TextInput(), child);
-      } else if (name == "item") {
-        rc = NewItem(child);
-      } else {
-        rc = Channel(child);
-      }
-      if (rc) return rc;
-    }
-    return 0;
-  }
-
- private:
-  int Channel(uint32_t channel) noexcept {
-    for (uint32_t child = tree_.FirstChild(channel); child; child = tree_.NextSibling(child)) {
-      if (tree_.QualifiedName(child, name_)) return feed_.Fail(kErrOutOfMemory);
-      std::string_view name = name_.View();
-      int rc;
-      if (name == "image") {
-        rc = Container(feed_.Image(), child);
-      } else if (name == "textInput") {
-        rc = Container(feed_.TextInput(), child);
-      } else if (name == "item") {
-        rc = NewItem(child);
-      } else {
-        rc = Field(feed_.Channel(), child);
-      }
-      if (rc) return rc;
-    }
-    return 0;
-  }
-
-  int NewItem(uint32_t element) noexcept {
-    FeedContainer* item;
-    if (int rc = feed_.AppendItem(item)) return rc;
-    return Container(*item, element);
-  }
-
-  int Container(FeedContainer& container, uint32_t element) noexcept {
-    container.Clear();
-    for (uint32_t child = tree_.FirstChild(element); child; child = tree_.NextSibling(child)) {
-      if (int rc = Field(container, child)) return rc;
-    }
-    return 0;
-  }
-
-  int Field(FeedContainer& container, uint32_t element) noexcept {
-    if (tree_.QualifiedName(element, name_)) return feed_.Fail(kErrOutOfMemory);
-    FeedField* field = container.Find(name_.View());
-    if (!field && container.AddExtra(name_.View(), field)) return feed_.Fail(kErrListMemory, kFieldMemoryText);
-    if (int rc = feed_.SetFieldText(*field, tree_.Text(element))) return rc;
-    uint32_t count = tree_.AttributeCount(element);
-    for (uint32_t n = 1; n <= count; ++n) {
-      uint32_t attribute = tree_.Attribute(element, n);
-      if (tree_.AttributeQualifiedName(attribute, name_)) return feed_.Fail(kErrOutOfMemory);
-      if (int rc = feed_.SetFieldAttribute(*field, name_.View(), tree_.AttributeValue(attribute))) return rc;
-    }
-    return 0;
-  }
-
-  FeedState& feed_;
-  const XmlTree& tree_;
-  GrowString name_;
 };
 
 }  // namespace
@@ -157,6 +186,7 @@ void FeedReader::Reset(bool multiByte, int codePage) noexcept {
   reader_->SetMultiByte(multiByte);
   reader_->SetCodePage(codePage);
   reader_->SetBuildTree(true);
+  reader_->SetKeepTree(false);
   reader_->Reset();
 }
 
@@ -169,41 +199,34 @@ int ReadDocumentInto(FeedReader& self, XmlReader& reader, FeedState& feed, std::
   const void* zero = std::memchr(text.data(), 0, text.size());
   if (zero) text = text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - text.data()));
 
+  // The document text is the text that was read; the model is read from it.
+  if (owned) {
+    owned->Truncate(text.size());
+    feed.SetReadText(std::move(*owned));
+  } else if (int rc = feed.SetReadText(text)) {
+    return rc;
+  }
+  text = feed.DocumentText();
+
   reader.SetXmlMode(true);
   reader.SetBuildTree(true);
-  // The tree of a feed is about as large as its text, rarely less than
-  // three quarters of it.
-  if (text.size() >= (size_t{1} << 20) &&
-      reader.Tree().ReserveFor(text.size() + text.size() / 8, text.size() / 4 * 3)) {
-    return feed.Fail(kErrOutOfMemory, XmlErrorText(kErrOutOfMemory));
-  }
-  RootNamespaces client(feed, reader);
+  reader.SetKeepTree(false);
+  ModelBuilder builder(feed, reader, text);
   XmlClient* previous = reader.Client();
-  reader.SetClient(&client);
+  reader.SetClient(&builder);
   int rc = reader.Feed(text.data(), text.size());
   if (rc == 0) rc = reader.Finish();
   reader.SetClient(previous);
   if (rc) {
-    if (client.Failed()) return feed.LastError();
-    return feed.Fail(rc, XmlErrorText(rc));
+    // A document that is not read leaves a reset feed, but for the
+    // namespaces of its root, as the read stopped after its start.
+    int code = builder.Failed() ? feed.LastError() : rc;
+    std::string message(builder.Failed() ? feed.LastErrorText() : XmlErrorText(rc));
+    feed.ResetKeepingNamespaces();
+    return feed.Fail(code, message);
   }
-
-  if (owned && owned->Length() == text.size()) {
-    feed.DocumentText() = std::move(*owned);
-  } else {
-    GrowString& copy = feed.DocumentText();
-    if (copy.Reserve(text.size())) return feed.Fail(kErrOutOfMemory);
-    if (text.size() >= (size_t{4} << 20)) {
-      AdviseHugePages(copy.Data(), copy.Capacity());
-      PrefaultPages(copy.Data(), text.size());
-    }
-    if (copy.Assign(text)) return feed.Fail(kErrOutOfMemory);
-  }
-
-  XmlTree& tree = reader.Tree();
-  if (int code = tree.Select("/")) return feed.Fail(code, XmlErrorText(code));
-  TreeWalk walk(feed, tree);
-  if (int code = walk.Root(tree.Root())) return code;
+  if (!builder.SawRoot()) return feed.Fail(kErrXmlNoTree, XmlErrorText(kErrXmlNoTree));
+  feed.SetVersion(builder.Version());
   feed.SetModified(false);
   return 0;
 }

@@ -15,16 +15,42 @@ FeedState::FeedState() {
 void FeedState::Reset() noexcept {
   prefixes_.Clear();
   uris_.Clear();
+  defaultNamespace_.Clear();
+  ResetKeepingNamespaces();
+}
+
+void FeedState::ResetKeepingNamespaces() noexcept {
   items_.Clear();
-  documentText_.Clear();
   channel_.Clear();
   channel_.Fixed(channel_field::kGenerator).SetText(kGeneratorText);
   image_.Clear();
   textInput_.Clear();
-  defaultNamespace_.Clear();
+  // Nothing in the model points into what was read any more; a large
+  // document's text is given back rather than kept for the next.
+  documentText_ = GrowString();
+  readText_ = GrowString();
+  documentIsRead_ = false;
+  readStore_.Clear();
   version_ = rssVersion200;
-  modified_ = false;
+  // Namespaces that stay are a change since the last text was produced.
+  modified_ = NamespaceCount() > 0 || !defaultNamespace_.Empty();
   allowNonRss_ = true;
+}
+
+void FeedState::SetDocumentText(GrowString&& text) noexcept {
+  documentText_ = std::move(text);
+  documentIsRead_ = false;
+}
+
+int FeedState::SetReadText(std::string_view text) noexcept {
+  if (readText_.Assign(text)) return Fail(kErrOutOfMemory);
+  documentIsRead_ = true;
+  return 0;
+}
+
+void FeedState::SetReadText(GrowString&& text) noexcept {
+  readText_ = std::move(text);
+  documentIsRead_ = true;
 }
 
 void FeedState::ClearError() noexcept {
@@ -50,9 +76,9 @@ int FeedState::SetFieldAttribute(FeedField& field, std::string_view name, std::s
   return 0;
 }
 
-std::unique_ptr<FeedContainer> FeedState::NewItem() noexcept {
+std::unique_ptr<FeedContainer> FeedState::NewItem(Arena* arena) noexcept {
   try {
-    return std::make_unique<FeedContainer>(ContainerKind::kItem);
+    return std::make_unique<FeedContainer>(ContainerKind::kItem, arena);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -94,9 +120,9 @@ int FeedState::SetItemCount(long count) noexcept {
   return 0;
 }
 
-int FeedState::AppendItem(FeedContainer*& added) noexcept {
+int FeedState::AppendItem(FeedContainer*& added, Arena* arena) noexcept {
   added = nullptr;
-  std::unique_ptr<FeedContainer> item = NewItem();
+  std::unique_ptr<FeedContainer> item = NewItem(arena);
   if (!item) return Fail(kErrInvalidIndex, "Cannot add more items.");
   FeedContainer* raw = item.get();
   if (items_.Append(std::move(item))) return Fail(kErrInvalidIndex, "Cannot add more items.");

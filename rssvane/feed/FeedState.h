@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "base/Arena.h"
 #include "base/GrowString.h"
 #include "base/OwnedList.h"
 #include "base/StringList.h"
@@ -34,6 +35,9 @@ class FeedState {
   FeedState& operator=(const FeedState&) = delete;
 
   void Reset() noexcept;
+  // Reset, but for the namespaces, which stay as they are: what a document
+  // leaves behind when its reading fails after the root's start tag.
+  void ResetKeepingNamespaces() noexcept;
 
   int LastError() const noexcept { return lastError_; }
   std::string_view LastErrorText() const noexcept { return lastErrorText_.View(); }
@@ -57,8 +61,9 @@ class FeedState {
   FeedContainer* Item(long index) const noexcept;
   int AddItem(std::string_view title, std::string_view description, std::string_view link) noexcept;
   int SetItemCount(long count) noexcept;
-  // Appends an empty item, as growing the count by one does.
-  int AppendItem(FeedContainer*& added) noexcept;
+  // Appends an empty item, as growing the count by one does; reading gives
+  // it its fixed fields from the read store.
+  int AppendItem(FeedContainer*& added, Arena* arena = nullptr) noexcept;
   // Fixed item fields by their position in the item table (item_field::k...).
   int ItemText(long index, size_t field, std::string_view& out) noexcept;
   int SetItemText(long index, size_t field, std::string_view text) noexcept;
@@ -98,16 +103,28 @@ class FeedState {
   int SetGenerator(std::string_view text) noexcept;
 
   // The cached XML text of the feed; modified says it no longer matches.
-  GrowString& DocumentText() noexcept { return documentText_; }
-  const GrowString& DocumentText() const noexcept { return documentText_; }
+  std::string_view DocumentText() const noexcept {
+    return documentIsRead_ ? readText_.View() : documentText_.View();
+  }
+  // A text produced from the model.
+  void SetDocumentText(GrowString&& text) noexcept;
+  // The text a document is read from (copied, or taken over): it becomes
+  // the document text. The model read from it may point into it and into
+  // the read store, so both stay until the next Reset.
+  int SetReadText(std::string_view text) noexcept;
+  void SetReadText(GrowString&& text) noexcept;
+  Arena& ReadStore() noexcept { return readStore_; }
   bool Modified() const noexcept { return modified_; }
   void SetModified(bool modified) noexcept { modified_ = modified; }
 
  private:
   int CheckItemIndex(long index, FeedContainer*& item) noexcept;
   int CheckNamespaceIndex(long index) noexcept;
-  static std::unique_ptr<FeedContainer> NewItem() noexcept;
+  static std::unique_ptr<FeedContainer> NewItem(Arena* arena = nullptr) noexcept;
 
+  // What the model read points into; declared first, so that it goes last.
+  GrowString readText_;
+  Arena readStore_;
   FeedContainer channel_{ContainerKind::kChannel};
   FeedContainer image_{ContainerKind::kImage};
   FeedContainer textInput_{ContainerKind::kTextInput};
@@ -118,6 +135,7 @@ class FeedState {
   int version_ = rssVersion200;
   bool allowNonRss_ = true;
   GrowString documentText_;
+  bool documentIsRead_ = false;
   bool modified_ = false;
   int lastError_ = 0;
   GrowString lastErrorText_;

@@ -190,17 +190,17 @@ int FeedWriter::Produce(FeedState& feed, GrowString& out) noexcept {
 
 int FeedWriter::DocumentText(FeedState& feed, std::string_view& out) noexcept {
   out = {};
-  if (feed.DocumentText().Empty() || feed.Modified()) {
+  if (feed.DocumentText().empty() || feed.Modified()) {
     GrowString produced;
     ++productions_;
     if (int rc = Produce(feed, produced)) {
       feed.SetModified(true);
       return rc;
     }
-    feed.DocumentText() = std::move(produced);
+    feed.SetDocumentText(std::move(produced));
     feed.SetModified(false);
   }
-  out = feed.DocumentText().View();
+  out = feed.DocumentText();
   return 0;
 }
 

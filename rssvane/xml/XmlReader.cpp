@@ -165,22 +165,20 @@ void XmlReader::Reset() noexcept {
   subsetPart_ = 0;
   droppedWhiteSpace_ = false;
   inStartEvent_ = false;
+  inEndEvent_ = false;
   eventDepth_ = 0;
   // Give back what a large document made the buffers grow to.
-  for (size_t i = 0; i <= kMaxDepth; ++i) {
-    if (accumulators_[i].OnHeap()) accumulators_[i] = GrowString();
-    accumulators_[i].Clear();
-  }
+  for (Collected& accumulator : accumulators_) accumulator.Release();
   pendingStart_ = 0;
   whiteMark_ = SIZE_MAX;
-  for (GrowString* s : {&whiteSpace_, &name_, &attributeName_, &value_, &entity_, &section_, &attributes_}) {
-    if (s->OnHeap()) *s = GrowString();
-    s->Clear();
-  }
+  for (Collected* s : {&whiteSpace_, &name_, &attributeName_, &value_, &entity_, &section_}) s->Release();
+  if (attributes_.OnHeap()) attributes_ = GrowString();
+  attributes_.Clear();
   pendingCount_ = 0;
   elementNames_.Clear();
   depth_ = 0;
   nsCount_ = 0;
+  defaultsInScope_ = 0;
   nsData_.Clear();
   if (tree_.Reset()) error_ = kErrXmlOutOfMemory;
 }
@@ -221,7 +219,7 @@ int XmlReader::Finish() noexcept {
   }
   // Lenient mode forgives what was left open, so that the tree is whole.
   while (buildTree_ && depth_ > 0) {
-    std::string_view top = elementNames_.View().substr(elementNameStart_[depth_ - 1]);
+    std::string_view top = OpenName(depth_ - 1);
     if (int rc = closing_.Assign(top)) return Fail(rc);
     if (int rc = EndTag(closing_.View(), false)) return Fail(rc);
   }
@@ -232,7 +230,7 @@ int XmlReader::Finish() noexcept {
 // and the tree, and drops it from the pending text.
 int XmlReader::Deliver(size_t end) noexcept {
   whiteMark_ = SIZE_MAX;
-  GrowString& acc = Accumulator();
+  Collected& acc = Accumulator();
   if (end > 0 && client_) {
     if (int rc = client_->Characters(acc.View().substr(pendingStart_, end))) return rc;
   }
@@ -245,9 +243,9 @@ int XmlReader::Deliver(size_t end) noexcept {
   return 0;
 }
 
-int XmlReader::FlushAtTag() noexcept {
-  GrowString& acc = Accumulator();
-  const char* data = acc.CStr();
+int XmlReader::FlushPendingAtTag() noexcept {
+  Collected& acc = Accumulator();
+  const char* data = acc.Data();
   size_t length = acc.Length();
   size_t end = length;
   while (end > pendingStart_ && (classes_[static_cast<unsigned char>(data[end - 1])] & kSpace)) --end;
@@ -262,13 +260,13 @@ int XmlReader::FlushAtTag() noexcept {
 }
 
 int XmlReader::FlushText() noexcept {
-  GrowString& acc = Accumulator();
+  Collected& acc = Accumulator();
   return Deliver(acc.Length() - pendingStart_);
 }
 
 int XmlReader::FlushAtNewline() noexcept {
-  GrowString& acc = Accumulator();
-  const char* data = acc.CStr();
+  Collected& acc = Accumulator();
+  const char* data = acc.Data();
   size_t end = acc.Length();
   size_t floor = whiteMark_ >= pendingStart_ && whiteMark_ <= end ? whiteMark_ : pendingStart_;
   while (end > floor && (classes_[static_cast<unsigned char>(data[end - 1])] & kSpace)) --end;
@@ -334,7 +332,7 @@ bool XmlReader::AppendReferencedCharacter(std::string_view reference, GrowString
   }
 }
 
-size_t XmlReader::ScanName(const unsigned char* p, size_t j, size_t n) noexcept {
+[[gnu::always_inline]] inline size_t XmlReader::ScanName(const unsigned char* p, size_t j, size_t n) noexcept {
   if (nameTrail_) {
     nameTrail_ = false;
     ++j;
@@ -356,7 +354,7 @@ size_t XmlReader::ScanName(const unsigned char* p, size_t j, size_t n) noexcept 
   return j;
 }
 
-int XmlReader::ResolveEntity(bool closedBySemicolon, GrowString& target) noexcept {
+int XmlReader::ResolveEntity(bool closedBySemicolon, Collected& target) noexcept {
   std::string_view name = entity_.View();
   GrowString& result = entityResult_;
   result.Clear();
@@ -389,48 +387,48 @@ int XmlReader::ResolveEntity(bool closedBySemicolon, GrowString& target) noexcep
   return 0;
 }
 
-int XmlReader::ResolvePrefix(std::string_view name, bool attribute, std::string_view& uri, std::string_view& local,
-                             uint32_t& record) noexcept {
-  size_t colon = name.find(':');
-  std::string_view prefix;
-  if (colon == std::string_view::npos) {
-    local = name;
-    if (attribute) {
-      uri = {};
-      record = 0;
-      return 0;
-    }
-  } else {
-    prefix = name.substr(0, colon);
-    local = name.substr(colon + 1);
-  }
+int XmlReader::ResolvePrefix(std::string_view name, bool attribute, Resolved& out) noexcept {
+  out = {kNoNamespace, 0, false};
+  const void* at = std::memchr(name.data(), ':', name.size());
+  bool found = at != nullptr;
+  size_t colon = found ? static_cast<size_t>(static_cast<const char*>(at) - name.data()) : 0;
+  // Without a prefix: no namespace for an attribute, the default one for an
+  // element, when one is declared.
+  if (!found && (attribute || defaultsInScope_ == 0)) return 0;
+  const char* names = nsData_.CStr();
   for (size_t i = nsCount_; i-- > 0;) {
-    if (NsPrefix(namespaces_[i]) == prefix) {
-      uri = NsUri(namespaces_[i]);
-      record = namespaces_[i].record;
+    const NamespaceEntry& e = namespaces_[i];
+    if (e.prefixLength == colon && std::memcmp(names + e.prefixStart, name.data(), colon) == 0) {
+      out = {static_cast<int32_t>(i), found ? static_cast<uint32_t>(colon + 1) : 0, false};
       return 0;
     }
   }
-  if (colon == std::string_view::npos) {
-    uri = {};
-    record = 0;
-    return 0;
-  }
-  if (prefix == "xml") {
-    uri = XmlTree::kXmlNamespaceUri;
-    record = tree_.XmlNamespaceOffset();
+  if (!found) return 0;
+  if (name.substr(0, colon) == "xml") {
+    out = {kXmlPrefix, static_cast<uint32_t>(colon + 1), false};
     return 0;
   }
   int code = attribute ? kErrXmlAttributePrefix : kErrXmlElementPrefix;
   bool ignore = attribute ? ignoreBadAttributePrefixes_ : ignoreBadElementPrefixes_;
   if (!ignore) return code;
-  if (client_) {
-    if (int rc = client_->Warning(code, XmlErrorText(code))) return rc;
-  }
-  uri = {};
-  local = name;
-  record = 0;
+  out.ignored = true;
+  if (client_) return client_->Warning(code, XmlErrorText(code));
   return 0;
+}
+
+std::string_view XmlReader::UriOf(const Resolved& r) const noexcept {
+  if (r.ns >= 0) return NsUri(namespaces_[r.ns]);
+  return r.ns == kXmlPrefix ? XmlTree::kXmlNamespaceUri : std::string_view();
+}
+
+uint32_t XmlReader::RecordOf(const Resolved& r) const noexcept {
+  if (r.ns >= 0) return namespaces_[r.ns].record;
+  return r.ns == kXmlPrefix ? tree_.XmlNamespaceOffset() : 0;
+}
+
+std::string_view XmlReader::OpenName(size_t level) const noexcept {
+  const OpenElement& e = open_[level];
+  return e.nameAt ? std::string_view(e.nameAt, e.nameLength) : elementNames_.View().substr(e.nameStart, e.nameLength);
 }
 
 int XmlReader::StoreAttribute() noexcept {
@@ -448,22 +446,29 @@ int XmlReader::StoreAttribute() noexcept {
     if (nsData_.Append(value)) return kErrXmlOutOfMemory;
     e.depth = static_cast<uint32_t>(depth_);
     e.record = 0;
-    if (buildTree_) {
+    if (RecordTree()) {
       if (int rc = tree_.AddNamespace(prefix, value, e.record)) return rc;
     }
     ++nsCount_;
+    if (prefix.empty()) ++defaultsInScope_;
     if (client_) {
       if (int rc = client_->StartPrefixMapping(prefix, value)) return rc;
     }
   } else {
     if (pendingCount_ >= kMaxAttributes) return kErrXmlOutOfMemory;
     Pending& a = pending_[pendingCount_];
-    a.nameStart = static_cast<uint32_t>(attributes_.Length());
+    a.nameAt = attributeName_.InInput() ? name.data() : nullptr;
+    a.valueAt = value_.InInput() ? value.data() : nullptr;
     a.nameLength = static_cast<uint32_t>(name.size());
-    if (attributes_.Append(name)) return kErrXmlOutOfMemory;
-    a.valueStart = static_cast<uint32_t>(attributes_.Length());
     a.valueLength = static_cast<uint32_t>(value.size());
-    if (attributes_.Append(value)) return kErrXmlOutOfMemory;
+    if (!a.nameAt) {
+      a.nameStart = static_cast<uint32_t>(attributes_.Length());
+      if (attributes_.Append(name)) return kErrXmlOutOfMemory;
+    }
+    if (!a.valueAt) {
+      a.valueStart = static_cast<uint32_t>(attributes_.Length());
+      if (attributes_.Append(value)) return kErrXmlOutOfMemory;
+    }
     ++pendingCount_;
   }
   attributeName_.Clear();
@@ -473,20 +478,27 @@ int XmlReader::StoreAttribute() noexcept {
 
 int XmlReader::CloseStartTag(bool emptyElement) noexcept {
   std::string_view name = name_.View();
+  Resolved resolved{kNoNamespace, 0, false};
+  if (xmlMode_) {
+    if (int rc = ResolvePrefix(name, false, resolved)) return rc;
+  }
   if (xmlMode_ || buildTree_) {
     if (depth_ >= kMaxDepth) return kErrXmlOutOfMemory;
-    elementNameStart_[depth_] = static_cast<uint32_t>(elementNames_.Length());
-    if (elementNames_.Append(name)) return kErrXmlOutOfMemory;
+    OpenElement& open = open_[depth_];
+    open.nameAt = name_.InInput() ? name.data() : nullptr;
+    open.nameLength = static_cast<uint32_t>(name.size());
+    if (!open.nameAt) {
+      open.nameStart = static_cast<uint32_t>(elementNames_.Length());
+      if (elementNames_.Append(name)) return kErrXmlOutOfMemory;
+    }
+    open.resolved = resolved;
     ++depth_;
     pendingStart_ = 0;
     whiteMark_ = SIZE_MAX;
     accumulators_[buildTree_ ? depth_ : 0].Clear();
   }
-  std::string_view uri, local = name;
-  uint32_t record = 0;
-  if (xmlMode_) {
-    if (int rc = ResolvePrefix(name, false, uri, local, record)) return rc;
-  }
+  std::string_view uri = UriOf(resolved), local = name.substr(resolved.local);
+  uint32_t record = RecordOf(resolved);
   if (!xmlMode_ && !emptyElement && EqualsIgnoreCase(name, "SCRIPT")) rawMode_ = true;
   eventDepth_ = depth_ ? depth_ - 1 : 0;
   if (client_) {
@@ -496,15 +508,19 @@ int XmlReader::CloseStartTag(bool emptyElement) noexcept {
     if (rc) return rc;
   }
   if (buildTree_) {
-    if (int rc = tree_.StartElement(record, local, static_cast<uint32_t>(pendingCount_), emptyElement)) return rc;
+    if (RecordTree()) {
+      if (int rc = tree_.StartElement(record, local, static_cast<uint32_t>(pendingCount_), emptyElement)) return rc;
+    }
     for (size_t i = 0; i < pendingCount_; ++i) {
       std::string_view attributeName = PendingName(i);
-      std::string_view attributeUri, attributeLocal = attributeName;
-      uint32_t attributeRecord = 0;
+      Resolved attribute{kNoNamespace, 0, false};
       if (xmlMode_) {
-        if (int rc = ResolvePrefix(attributeName, true, attributeUri, attributeLocal, attributeRecord)) return rc;
+        if (int rc = ResolvePrefix(attributeName, true, attribute)) return rc;
       }
-      if (int rc = tree_.AddAttribute(attributeRecord, attributeLocal, PendingValue(i))) return rc;
+      if (RecordTree()) {
+        int rc = tree_.AddAttribute(RecordOf(attribute), attributeName.substr(attribute.local), PendingValue(i));
+        if (rc) return rc;
+      }
     }
   }
   pendingCount_ = 0;
@@ -514,37 +530,46 @@ int XmlReader::CloseStartTag(bool emptyElement) noexcept {
 }
 
 int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
+  Resolved resolved{kNoNamespace, 0, false};
   if (xmlMode_) {
-    if (depth_ == 0 || elementNames_.View().substr(elementNameStart_[depth_ - 1]) != name) return kErrXmlUnbalanced;
+    if (depth_ == 0 || OpenName(depth_ - 1) != name) return kErrXmlUnbalanced;
+    // The same name in the same scope: its start tag's resolution holds,
+    // and an unknown prefix is reported again.
+    resolved = open_[depth_ - 1].resolved;
+    if (resolved.ignored && client_) {
+      if (int rc = client_->Warning(kErrXmlElementPrefix, XmlErrorText(kErrXmlElementPrefix))) return rc;
+    }
   }
-  std::string_view uri, local = name;
-  uint32_t record = 0;
-  if (xmlMode_) {
-    if (int rc = ResolvePrefix(name, false, uri, local, record)) return rc;
-  }
+  std::string_view uri = UriOf(resolved), local = name.substr(resolved.local);
   eventDepth_ = depth_ ? depth_ - 1 : 0;
   if (client_) {
-    if (int rc = client_->EndElement(uri, local, name, emptyElement)) return rc;
+    inEndEvent_ = true;
+    int rc = client_->EndElement(uri, local, name, emptyElement);
+    inEndEvent_ = false;
+    if (rc) return rc;
   }
   if (depth_ > 0) {
     if (buildTree_) {
-      GrowString& acc = accumulators_[depth_];
-      if (int rc = tree_.EndElement(acc.View())) return rc;
+      Collected& acc = accumulators_[depth_];
+      if (RecordTree()) {
+        if (int rc = tree_.EndElement(acc.View())) return rc;
+      }
       acc.Clear();
     }
     if (xmlMode_) {
       while (nsCount_ > 0 && namespaces_[nsCount_ - 1].depth + 1 >= depth_) {
         NamespaceEntry& e = namespaces_[nsCount_ - 1];
-        if (buildTree_) tree_.EndNamespaceScope(e.record);
+        if (RecordTree()) tree_.EndNamespaceScope(e.record);
         if (client_) {
           if (int rc = client_->EndPrefixMapping(NsPrefix(e))) return rc;
         }
+        if (e.prefixLength == 0) --defaultsInScope_;
         nsData_.Truncate(e.prefixStart);
         --nsCount_;
       }
     }
     --depth_;
-    elementNames_.Truncate(elementNameStart_[depth_]);
+    if (!open_[depth_].nameAt) elementNames_.Truncate(open_[depth_].nameStart);
     pendingStart_ = buildTree_ ? accumulators_[depth_].Length() : 0;
     whiteMark_ = SIZE_MAX;
     if (buildTree_ && depth_ == 0) {
@@ -564,10 +589,11 @@ int XmlReader::ReportMarkedSection() noexcept {
     if (int rc = client_->MarkedSection(name_.View(), section_.View())) return rc;
   }
   if (buildTree_ && depth_ > 0 && name_.View() == "CDATA") {
-    GrowString& acc = accumulators_[depth_];
+    Collected& acc = accumulators_[depth_];
     // White space cut off right before the section separated words.
     if (droppedWhiteSpace_ && acc.Append(' ')) return kErrXmlOutOfMemory;
-    if (acc.Append(section_.View())) return kErrXmlOutOfMemory;
+    int rc = section_.InInput() ? acc.AppendInput(section_.View()) : acc.Append(section_.View());
+    if (rc) return kErrXmlOutOfMemory;
     pendingStart_ = acc.Length();
     whiteMark_ = SIZE_MAX;
   }
@@ -587,6 +613,14 @@ int XmlReader::ReportMarkedSection() noexcept {
     if ((buffer).Append(what)) return Fail(kErrXmlOutOfMemory); \
   } while (0)
 
+// Bytes of the input, collected where they are.
+#define XR_INPUT(buffer, at, n)                                         \
+  do {                                                                  \
+    if ((buffer).AppendInput(reinterpret_cast<const char*>(at), (n))) { \
+      return Fail(kErrXmlOutOfMemory);                                  \
+    }                                                                   \
+  } while (0)
+
 int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
   const uint8_t* cls = classes_;
   size_t i = 0;
@@ -598,49 +632,63 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
     unsigned char c = p[i];
     switch (state_) {
       case kText: {
-        size_t j;
-        if (!multiByte_) {
-          // Text stops only at "<", "&" and, when flushing lines, a line feed.
-          j = FindAny(p, i, n, '<', '&', flushOnNewline_ ? '\n' : '<');
-        } else {
-          j = i;
-          while (j + 4 <= n && !((cls[p[j]] | cls[p[j + 1]] | cls[p[j + 2]] | cls[p[j + 3]]) & kTextStop)) j += 4;
-          while (j < n && !(cls[p[j]] & kTextStop)) ++j;
-        }
-        if (j != i) {
-          XR_APPEND(Accumulator(), View(p + i, j - i));
-          i = j;
+        // Text, and the plain tags and white space between texts, in one
+        // loop: the states they pass through are left only for the rest.
+        for (;;) {
+          size_t j;
+          if (!multiByte_) {
+            // Text stops only at "<", "&" and, when flushing lines, a line feed.
+            j = FindAny(p, i, n, '<', '&', flushOnNewline_ ? '\n' : '<');
+          } else {
+            j = i;
+            while (j + 4 <= n && !((cls[p[j]] | cls[p[j + 1]] | cls[p[j + 2]] | cls[p[j + 3]]) & kTextStop)) j += 4;
+            while (j < n && !(cls[p[j]] & kTextStop)) ++j;
+          }
+          if (j != i) {
+            XR_INPUT(Accumulator(), p + i, j - i);
+            i = j;
+          }
           if (i == n) break;
-          c = p[i];
-        }
-        ++i;
-        if (c == '<') {
-          XR_CHECK(FlushAtTag());
-          name_.Clear();
-          state_ = kAfterLt;
-        } else if (c == '&') {
-          XR_CHECK(FlushText());
-          entity_.Clear();
-          entityReturn_ = kText;
-          state_ = kEntityText;
-        } else if (c == '\n' && flushOnNewline_) {
-          XR_APPEND(Accumulator(), '\n');
-          XR_CHECK(FlushAtNewline());
-        } else {
-          // A lead byte of a double-byte character.
-          XR_APPEND(Accumulator(), static_cast<char>(c));
-          state_ = kSecondByte;
+          c = p[i++];
+          if (c == '<') {
+            XR_CHECK(FlushAtTag());
+            name_.Clear();
+            state_ = kAfterLt;
+            if (rawMode_) break;
+            XR_CHECK(PlainTag(p, i, n));
+            if (state_ != kAfterTag) break;
+            XR_CHECK(AfterTag(p, i, n));
+            if (state_ != kText) break;
+            continue;
+          }
+          if (c == '&') {
+            XR_CHECK(FlushText());
+            entity_.Clear();
+            entityReturn_ = kText;
+            state_ = kEntityText;
+          } else if (c == '\n' && flushOnNewline_) {
+            XR_INPUT(Accumulator(), p + i - 1, 1);
+            XR_CHECK(FlushAtNewline());
+          } else {
+            // A lead byte of a double-byte character.
+            XR_INPUT(Accumulator(), p + i - 1, 1);
+            state_ = kSecondByte;
+          }
+          break;
         }
         break;
       }
       case kSecondByte:
-        XR_APPEND(Accumulator(), static_cast<char>(c));
+        XR_INPUT(Accumulator(), p + i, 1);
         ++i;
         state_ = kText;
         break;
       case kAfterLt:
         if (xmlMode_ || (cls[c] & kName) || c == '!' || c == '/' || c == '?') {
           state_ = kTagName;
+        } else if (i > 0) {
+          XR_INPUT(Accumulator(), p + i - 1, 1);
+          state_ = kText;
         } else {
           XR_APPEND(Accumulator(), '<');
           state_ = kText;
@@ -649,7 +697,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
       case kTagName: {
         if (nameTrail_ || (cls[c] & kName)) {
           size_t j = ScanName(p, i, n);
-          XR_APPEND(name_, View(p + i, j - i));
+          XR_INPUT(name_, p + i, j - i);
           i = j;
           break;
         }
@@ -671,7 +719,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           }
         }
         if (rawMode_) {
-          GrowString& acc = Accumulator();
+          Collected& acc = Accumulator();
           XR_APPEND(acc, '<');
           XR_APPEND(acc, name_.View());
           state_ = kText;
@@ -695,14 +743,14 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           break;
         }
         attributeName_.Clear();
-        XR_APPEND(attributeName_, static_cast<char>(c));
+        XR_INPUT(attributeName_, p + i - 1, 1);
         state_ = kAttributeName;
         break;
       case kAttributeName: {
         if (cls[c] & kName) {
           size_t j = i + 1;
           while (j < n && (cls[p[j]] & kName)) ++j;
-          XR_APPEND(attributeName_, View(p + i, j - i));
+          XR_INPUT(attributeName_, p + i, j - i);
           i = j;
           break;
         }
@@ -722,7 +770,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           }
         } else {
           // Not a name character, but the name goes on to the next separator.
-          XR_APPEND(attributeName_, static_cast<char>(c));
+          XR_INPUT(attributeName_, p + i - 1, 1);
         }
         break;
       }
@@ -744,7 +792,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         } else if (c == '/') {
           state_ = kBeforeAttribute;
         } else {
-          XR_APPEND(attributeName_, static_cast<char>(c));
+          XR_INPUT(attributeName_, p + i - 1, 1);
           state_ = kAttributeName;
         }
         break;
@@ -766,7 +814,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           state_ = kAfterTag;
           XR_CHECK(CloseStartTag(false));
         } else {
-          XR_APPEND(value_, static_cast<char>(c));
+          XR_INPUT(value_, p + i - 1, 1);
           state_ = kUnquotedValue;
         }
         break;
@@ -786,7 +834,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           state_ = kAfterTag;
           XR_CHECK(CloseStartTag(slash));
         } else {
-          XR_APPEND(value_, static_cast<char>(c));
+          XR_INPUT(value_, p + i - 1, 1);
         }
         break;
       case kDoubleQuoted:
@@ -794,7 +842,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         unsigned char quote = state_ == kDoubleQuoted ? '"' : '\'';
         size_t j = FindAny(p, i, n, quote, '&', '&');
         if (j != i) {
-          XR_APPEND(value_, View(p + i, j - i));
+          XR_INPUT(value_, p + i, j - i);
           i = j;
           if (i == n) break;
           c = p[i];
@@ -810,25 +858,13 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         }
         break;
       }
-      case kAfterTag: {
-        size_t j = i;
-        while (j < n && (cls[p[j]] & kSpace)) ++j;
-        if (j != i) {
-          if (client_) XR_APPEND(whiteSpace_, View(p + i, j - i));
-          i = j;
-          if (i == n) break;
-        }
-        if (!whiteSpace_.Empty()) {
-          if (client_) XR_CHECK(client_->IgnorableWhiteSpace(whiteSpace_.View()));
-          whiteSpace_.Clear();
-        }
-        state_ = kText;
+      case kAfterTag:
+        XR_CHECK(AfterTag(p, i, n));
         break;
-      }
       case kEndTagName: {
         if (nameTrail_ || (cls[c] & kName)) {
           size_t j = ScanName(p, i, n);
-          XR_APPEND(name_, View(p + i, j - i));
+          XR_INPUT(name_, p + i, j - i);
           i = j;
           break;
         }
@@ -854,7 +890,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         if ((cls[c] & kName) || c == '#') {
           size_t j = i + 1;
           while (j < n && ((cls[p[j]] & kName) || p[j] == '#')) ++j;
-          XR_APPEND(entity_, View(p + i, j - i));
+          XR_INPUT(entity_, p + i, j - i);
           i = j;
           break;
         }
@@ -871,18 +907,18 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           name_.Clear();
           state_ = kComment;
         } else {
-          XR_APPEND(name_, static_cast<char>(c));
+          XR_INPUT(name_, p + i - 1, 1);
           state_ = kDeclaration;
         }
         break;
       case kComment:
       case kInstruction:
       case kSectionContent: {
-        GrowString& target = state_ == kSectionContent ? section_ : name_;
+        Collected& target = state_ == kSectionContent ? section_ : name_;
         const void* found = std::memchr(p + i, '>', n - i);
         size_t j = found ? static_cast<size_t>(static_cast<const unsigned char*>(found) - p) : n;
         if (j != i) {
-          XR_APPEND(target, View(p + i, j - i));
+          XR_INPUT(target, p + i, j - i);
           i = j;
           if (i == n) break;
         }
@@ -907,7 +943,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           XR_CHECK(ReportMarkedSection());
           break;
         }
-        XR_APPEND(target, '>');
+        XR_INPUT(target, p + j, 1);
         break;
       }
       case kAfterBang:
@@ -916,10 +952,10 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           name_.Clear();
           state_ = kSectionKeyword;
         } else if (c == '-') {
-          XR_APPEND(name_, '-');
+          XR_INPUT(name_, p + i - 1, 1);
           state_ = kAfterBangDash;
         } else {
-          XR_APPEND(name_, static_cast<char>(c));
+          XR_INPUT(name_, p + i - 1, 1);
           state_ = kDeclaration;
         }
         break;
@@ -930,7 +966,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           if (client_) XR_CHECK(client_->Declaration(name_.View()));
           break;
         }
-        XR_APPEND(name_, static_cast<char>(c));
+        XR_INPUT(name_, p + i - 1, 1);
         if (c == '[') {
           subsetPart_ = 0;
           state_ = kDeclBracket;
@@ -945,7 +981,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         unsigned char close = state_ == kDeclSingle ? '\'' : '"';
         const void* found = std::memchr(p + i, close, n - i);
         size_t j = found ? static_cast<size_t>(static_cast<const unsigned char*>(found) + 1 - p) : n;
-        XR_APPEND(name_, View(p + i, j - i));
+        XR_INPUT(name_, p + i, j - i);
         i = j;
         if (found) state_ = kDeclaration;
         break;
@@ -954,7 +990,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         // The internal subset: its "]" ends it only outside the literals,
         // comments and instructions that may hold one.
         ++i;
-        XR_APPEND(name_, static_cast<char>(c));
+        XR_INPUT(name_, p + i - 1, 1);
         unsigned char b1 = prev1(i - 1), b2 = prev2(i - 1);
         if (subsetPart_ == 0) {
           if (c == ']') {
@@ -981,7 +1017,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
           section_.Clear();
           state_ = kSectionContent;
         } else if (!(cls[c] & kSpace)) {
-          XR_APPEND(name_, static_cast<char>(c));
+          XR_INPUT(name_, p + i - 1, 1);
         }
         break;
       default:
@@ -995,6 +1031,148 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
     prev2_ = prev1_;
     prev1_ = p[0];
   }
+  XR_CHECK(KeepCollected());
+  return 0;
+}
+
+// The common tags, "<name>", "<name/>" and "</name>", whole in the input
+// and read at once, with what the states they pass through would do. At
+// anything else (attributes, white space, the input's end) the states take
+// over where this stopped, with the name collected so far.
+[[gnu::always_inline]] inline int XmlReader::PlainTag(const unsigned char* p, size_t& i, size_t n) noexcept {
+  if (i >= n) return 0;
+  bool end = p[i] == '/';
+  size_t start = end ? i + 1 : i;
+  if (start >= n || !(classes_[p[start]] & kName)) return 0;
+  size_t stop = ScanName(p, start, n);
+  if (name_.AppendInput(reinterpret_cast<const char*>(p + start), stop - start)) return kErrXmlOutOfMemory;
+  i = stop;
+  state_ = end ? kEndTagName : kTagName;
+  if (nameTrail_ || stop >= n) return 0;
+  if (end) {
+    if (p[stop] != '>') return 0;
+    i = stop + 1;
+    state_ = kAfterTag;
+    return EndTag(name_.View(), false);
+  }
+  bool spaced = classes_[p[stop]] & kSpace;
+  bool slash = p[stop] == '/' && stop + 1 < n && p[stop + 1] == '>';
+  if (p[stop] != '>' && !slash && !spaced) return 0;
+  pendingCount_ = 0;
+  attributes_.Clear();
+  attributeName_.Clear();
+  value_.Clear();
+  // Attributes written name="value" or name='value', each after white
+  // space; the states take over at anything else.
+  size_t k = stop;
+  while (spaced) {
+    while (k < n && (classes_[p[k]] & kSpace)) ++k;
+    i = k;
+    state_ = kBeforeAttribute;
+    if (k >= n || p[k] == '>' || p[k] == '/') break;
+    if (!(classes_[p[k]] & kName)) return 0;
+    size_t nameStart = k;
+    while (k < n && (classes_[p[k]] & kName)) ++k;
+    if (attributeName_.AppendInput(reinterpret_cast<const char*>(p + nameStart), k - nameStart)) {
+      return kErrXmlOutOfMemory;
+    }
+    i = k;
+    state_ = kAttributeName;
+    if (k >= n || p[k] != '=') return 0;
+    i = ++k;
+    state_ = kBeforeValue;
+    if (k >= n || (p[k] != '"' && p[k] != '\'')) return 0;
+    unsigned char quote = p[k++];
+    size_t valueEnd = FindAny(p, k, n, quote, '&', '&');
+    if (value_.AppendInput(reinterpret_cast<const char*>(p + k), valueEnd - k)) return kErrXmlOutOfMemory;
+    i = valueEnd;
+    state_ = quote == '"' ? kDoubleQuoted : kSingleQuoted;
+    if (valueEnd >= n || p[valueEnd] != quote) return 0;
+    if (int rc = StoreAttribute()) return rc;
+    k = valueEnd + 1;
+    i = k;
+    state_ = kBeforeAttribute;
+    spaced = k < n && (classes_[p[k]] & kSpace);
+    if (!spaced) break;
+  }
+  if (k >= n) return 0;
+  // As in the states, a "/" right before the ">" makes the element empty,
+  // also when a double-byte character's second byte is that "/".
+  slash = p[k] == '/' && k + 1 < n && p[k + 1] == '>';
+  if (p[k] != '>' && !slash) return 0;
+  bool empty = slash || p[k - 1] == '/';
+  i = k + (slash ? 2 : 1);
+  state_ = kAfterTag;
+  return CloseStartTag(empty);
+}
+
+// White space after a tag, reported as ignorable once something else
+// follows; the text state then takes over. Stays in the state at the end of
+// the input, which may bring more white space.
+[[gnu::always_inline]] inline int XmlReader::AfterTag(const unsigned char* p, size_t& i, size_t n) noexcept {
+  if (i >= n) return 0;
+  size_t j = i;
+  while (j < n && (classes_[p[j]] & kSpace)) ++j;
+  if (j != i) {
+    if (client_) {
+      if (whiteSpace_.AppendInput(reinterpret_cast<const char*>(p + i), j - i)) return kErrXmlOutOfMemory;
+    }
+    i = j;
+    if (i == n) return 0;
+  }
+  if (!whiteSpace_.Empty()) {
+    if (client_) {
+      if (int rc = client_->IgnorableWhiteSpace(whiteSpace_.View())) return rc;
+    }
+    whiteSpace_.Clear();
+  }
+  state_ = kText;
+  return 0;
+}
+
+int XmlReader::KeepCollected() noexcept {
+  // Names still in the input go, bottom up, after those already kept.
+  for (size_t d = 0; d < depth_; ++d) {
+    OpenElement& open = open_[d];
+    if (!open.nameAt) continue;
+    open.nameStart = static_cast<uint32_t>(elementNames_.Length());
+    if (elementNames_.Append(std::string_view(open.nameAt, open.nameLength))) return kErrXmlOutOfMemory;
+    open.nameAt = nullptr;
+  }
+  size_t top = buildTree_ ? depth_ : 0;
+  for (size_t d = 0; d <= top; ++d) {
+    if (accumulators_[d].Keep()) return kErrXmlOutOfMemory;
+  }
+  for (Collected* c : {&whiteSpace_, &name_, &attributeName_, &value_, &entity_, &section_}) {
+    if (c->Keep()) return kErrXmlOutOfMemory;
+  }
+  for (size_t i = 0; i < pendingCount_; ++i) {
+    Pending& a = pending_[i];
+    if (a.nameAt) {
+      a.nameStart = static_cast<uint32_t>(attributes_.Length());
+      if (attributes_.Append(std::string_view(a.nameAt, a.nameLength))) return kErrXmlOutOfMemory;
+      a.nameAt = nullptr;
+    }
+    if (a.valueAt) {
+      a.valueStart = static_cast<uint32_t>(attributes_.Length());
+      if (attributes_.Append(std::string_view(a.valueAt, a.valueLength))) return kErrXmlOutOfMemory;
+      a.valueAt = nullptr;
+    }
+  }
+  return 0;
+}
+
+std::string_view XmlReader::ElementText() const noexcept {
+  if (!inEndEvent_ || !buildTree_ || depth_ == 0) return {};
+  return accumulators_[depth_].View();
+}
+
+int XmlReader::StartAttribute(size_t n, std::string_view& name, std::string_view& value) const noexcept {
+  name = value = {};
+  if (!inStartEvent_) return kErrXmlNoAttributes;
+  if (n < 1 || n > pendingCount_) return kErrXmlInvalidAttributeIndex;
+  name = PendingName(n - 1);
+  value = PendingValue(n - 1);
   return 0;
 }
 

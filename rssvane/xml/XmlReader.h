@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/GrowString.h"
+#include "xml/Collected.h"
 #include "xml/XmlClient.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlTree.h"
@@ -60,6 +61,12 @@ class XmlReader {
   bool XmlMode() const noexcept { return xmlMode_; }
   void SetBuildTree(bool on) noexcept { buildTree_ = on; }
   bool BuildTree() const noexcept { return buildTree_; }
+  // In tree mode, whether the tree's records are written (the default). A
+  // client that builds its own structure from the events needs tree mode's
+  // reading rules (each element's own text, references resolved) but not a
+  // second copy of the document.
+  void SetKeepTree(bool on) noexcept { keepTree_ = on; }
+  bool KeepTree() const noexcept { return keepTree_; }
   void SetFlushOnNewline(bool on) noexcept;
   bool FlushOnNewline() const noexcept { return flushOnNewline_; }
   void SetIgnoreBadElementPrefixes(bool on) noexcept { ignoreBadElementPrefixes_ = on; }
@@ -83,6 +90,13 @@ class XmlReader {
   // Open elements right now.
   size_t OpenElements() const noexcept { return depth_; }
 
+  // During an end element event in tree mode: the element's own text, as
+  // the tree would record it.
+  std::string_view ElementText() const noexcept;
+  // During a start element event: attribute n (from 1) as written, name and
+  // value; 102 outside a start event, 101 outside the range.
+  int StartAttribute(size_t n, std::string_view& name, std::string_view& value) const noexcept;
+
   // Namespace declarations in scope, from 1 (the outermost) to the count;
   // 104 when none is in scope, 103 outside the range.
   size_t NamespaceCount() const noexcept { return nsCount_; }
@@ -105,7 +119,11 @@ class XmlReader {
   // Checks attribute n (from 1) of the current element; outside a start
   // event it also gives that attribute's record in the tree.
   int CheckAttribute(size_t n, uint32_t& treeAttribute) const noexcept;
+  // A name and a value of the element being opened: views of the input
+  // (nameAt, valueAt), or else held in attributes_ from their start.
   struct Pending {
+    const char* nameAt;
+    const char* valueAt;
     uint32_t nameStart, nameLength, valueStart, valueLength;
   };
   struct NamespaceEntry {
@@ -118,8 +136,16 @@ class XmlReader {
   int Fail(int code) noexcept;
   int Run(const unsigned char* p, size_t n) noexcept;
 
-  GrowString& Accumulator() noexcept { return accumulators_[buildTree_ ? depth_ : 0]; }
-  int FlushAtTag() noexcept;
+  bool RecordTree() const noexcept { return buildTree_ && keepTree_; }
+  Collected& Accumulator() noexcept { return accumulators_[buildTree_ ? depth_ : 0]; }
+  int FlushAtTag() noexcept {
+    if (Accumulator().Length() != pendingStart_) return FlushPendingAtTag();
+    // Nothing pending, as after most tags.
+    droppedWhiteSpace_ = false;
+    whiteMark_ = SIZE_MAX;
+    return 0;
+  }
+  int FlushPendingAtTag() noexcept;
   int FlushText() noexcept;
   int FlushAtNewline() noexcept;
   int Deliver(size_t end) noexcept;
@@ -127,7 +153,7 @@ class XmlReader {
   int StoreAttribute() noexcept;
   int CloseStartTag(bool emptyElement) noexcept;
   int EndTag(std::string_view name, bool emptyElement) noexcept;
-  int ResolveEntity(bool closedBySemicolon, GrowString& target) noexcept;
+  int ResolveEntity(bool closedBySemicolon, Collected& target) noexcept;
   // Appends the character of a numeric reference ("#65", "#x41") in the
   // narrow encoding; false when the reference names none it can hold.
   bool AppendReferencedCharacter(std::string_view reference, GrowString& out) noexcept;
@@ -135,8 +161,21 @@ class XmlReader {
   // all belong to the name.
   size_t ScanName(const unsigned char* p, size_t j, size_t n) noexcept;
   int ReportMarkedSection() noexcept;
-  int ResolvePrefix(std::string_view name, bool attribute, std::string_view& uri, std::string_view& local,
-                    uint32_t& record) noexcept;
+  // What a name's prefix resolves to: a declaration in scope (its position
+  // in namespaces_), the xml prefix, or no namespace; where its local name
+  // starts; and whether an unknown prefix was ignored with a warning.
+  static constexpr int32_t kNoNamespace = -1;
+  static constexpr int32_t kXmlPrefix = -2;
+  struct Resolved {
+    int32_t ns;
+    uint32_t local;
+    bool ignored;
+  };
+  int ResolvePrefix(std::string_view name, bool attribute, Resolved& out) noexcept;
+  std::string_view UriOf(const Resolved& r) const noexcept;
+  uint32_t RecordOf(const Resolved& r) const noexcept;
+  // An open element's name.
+  std::string_view OpenName(size_t level) const noexcept;
   std::string_view NsPrefix(const NamespaceEntry& e) const noexcept {
     return nsData_.View().substr(e.prefixStart, e.prefixLength);
   }
@@ -144,17 +183,26 @@ class XmlReader {
     return nsData_.View().substr(e.uriStart, e.uriLength);
   }
   std::string_view PendingName(size_t i) const noexcept {
-    return attributes_.View().substr(pending_[i].nameStart, pending_[i].nameLength);
+    const Pending& a = pending_[i];
+    return a.nameAt ? std::string_view(a.nameAt, a.nameLength) : attributes_.View().substr(a.nameStart, a.nameLength);
   }
   std::string_view PendingValue(size_t i) const noexcept {
-    return attributes_.View().substr(pending_[i].valueStart, pending_[i].valueLength);
+    const Pending& a = pending_[i];
+    return a.valueAt ? std::string_view(a.valueAt, a.valueLength)
+                     : attributes_.View().substr(a.valueStart, a.valueLength);
   }
+  // At the end of a call that feeds the reader: copies what its collections
+  // still only view of the input.
+  int KeepCollected() noexcept;
+  int PlainTag(const unsigned char* p, size_t& i, size_t n) noexcept;
+  int AfterTag(const unsigned char* p, size_t& i, size_t n) noexcept;
 
   // Options.
   XmlClient* client_ = nullptr;
   bool rawBytes_ = false;
   bool xmlMode_ = true;
   bool buildTree_ = false;
+  bool keepTree_ = true;
   bool flushOnNewline_ = true;
   bool ignoreBadElementPrefixes_ = false;
   bool ignoreBadAttributePrefixes_ = false;
@@ -182,22 +230,23 @@ class XmlReader {
   unsigned char subsetPart_ = 0;
   bool droppedWhiteSpace_ = false;
   bool inStartEvent_ = false;
+  bool inEndEvent_ = false;
   size_t eventDepth_ = 0;
 
   // Pending text lives at the end of the innermost element's accumulator,
   // from pendingStart_ on, so text reaches the tree without another copy.
-  GrowString accumulators_[kMaxDepth + 1];
+  Collected accumulators_[kMaxDepth + 1];
   size_t pendingStart_ = 0;
   // After a line-feed flush, the pending text up to here is known to be
   // white space, so the next line feed need not look at it again.
   size_t whiteMark_ = SIZE_MAX;
-  GrowString whiteSpace_;
-  GrowString name_;
-  GrowString attributeName_;
-  GrowString value_;
-  GrowString entity_;
+  Collected whiteSpace_;
+  Collected name_;
+  Collected attributeName_;
+  Collected value_;
+  Collected entity_;
   GrowString entityResult_;
-  GrowString section_;
+  Collected section_;
   // The name of an element that Finish closes (lenient mode).
   GrowString closing_;
 
@@ -206,13 +255,22 @@ class XmlReader {
   Pending pending_[kMaxAttributes];
   size_t pendingCount_ = 0;
 
-  // Open elements: their names, packed.
+  // Open elements: their names, as views of the input or packed into
+  // elementNames_ from nameStart, and what their prefixes resolved to.
+  struct OpenElement {
+    const char* nameAt;
+    uint32_t nameStart;
+    uint32_t nameLength;
+    Resolved resolved;
+  };
+  OpenElement open_[kMaxDepth + 1];
   GrowString elementNames_;
-  uint32_t elementNameStart_[kMaxDepth + 1];
   size_t depth_ = 0;
 
   NamespaceEntry namespaces_[kMaxNamespaces];
   size_t nsCount_ = 0;
+  // Declarations of a default namespace among them.
+  size_t defaultsInScope_ = 0;
   GrowString nsData_;
 
   XmlTree tree_;

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <limits>
 
-#include "xml/HugePages.h"
 #include "xml/XmlErrors.h"
 
 namespace rssvane {
@@ -47,15 +46,10 @@ void XmlTree::SetWord(uint32_t offset, int index, uint32_t value) noexcept {
   std::memcpy(buffer_.Data() + offset + 4 * index, &value, 4);
 }
 
-int XmlTree::Reserve(size_t more) noexcept {
-  size_t needed = buffer_.Length() + more;
+char* XmlTree::NewRecord(size_t length) noexcept {
   // Offsets are 32 bits wide.
-  if (needed >= std::numeric_limits<uint32_t>::max()) return kErrXmlOutOfMemory;
-  if (needed > buffer_.Capacity()) {
-    if (buffer_.Reserve(needed)) return kErrXmlOutOfMemory;
-    if (buffer_.Capacity() >= (size_t{4} << 20)) AdviseHugePages(buffer_.Data(), buffer_.Capacity());
-  }
-  return 0;
+  if (buffer_.Length() + length >= std::numeric_limits<uint32_t>::max()) return nullptr;
+  return buffer_.Extend(length);
 }
 
 int XmlTree::Reset() noexcept {
@@ -70,25 +64,31 @@ int XmlTree::Reset() noexcept {
   return AddNamespace("xml", kXmlNamespaceUri, xmlNamespace_);
 }
 
-int XmlTree::ReserveFor(size_t bytes, size_t sure) noexcept {
-  if (bytes <= buffer_.Capacity()) return 0;
-  if (bytes >= std::numeric_limits<uint32_t>::max()) bytes = std::numeric_limits<uint32_t>::max() - 1;
-  if (buffer_.Reserve(bytes)) return kErrXmlOutOfMemory;
-  AdviseHugePages(buffer_.Data(), buffer_.Capacity());
-  if (sure > 0) PrefaultPages(buffer_.Data(), sure < buffer_.Capacity() ? sure : buffer_.Capacity());
-  return 0;
+namespace {
+
+// Writes a text and its zero byte; returns where the next one goes.
+char* PutText(char* out, std::string_view text) noexcept {
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());
+  out[text.size()] = '\0';
+  return out + text.size() + 1;
 }
+
+// Writes the record's header words and its first text.
+template <size_t kWords>
+char* PutRecord(char* out, const uint32_t (&header)[kWords], std::string_view text) noexcept {
+  std::memcpy(out, header, sizeof header);
+  return PutText(out + sizeof header, text);
+}
+
+}  // namespace
 
 int XmlTree::AddNamespace(std::string_view prefix, std::string_view uri, uint32_t& offset) noexcept {
   size_t length = kPHeader + prefix.size() + 1 + uri.size() + 1;
-  if (int rc = Reserve(length)) return rc;
   offset = static_cast<uint32_t>(buffer_.Length());
+  char* out = NewRecord(length);
+  if (!out) return kErrXmlOutOfMemory;
   uint32_t header[3] = {'P', static_cast<uint32_t>(length), 0};
-  buffer_.Append(std::string_view(reinterpret_cast<const char*>(header), sizeof header));
-  buffer_.Append(prefix);
-  buffer_.Append('\0');
-  buffer_.Append(uri);
-  buffer_.Append('\0');
+  PutText(PutRecord(out, header, prefix), uri);
   return 0;
 }
 
@@ -100,14 +100,13 @@ int XmlTree::StartElement(uint32_t ns, std::string_view localName, uint32_t attr
                           bool emptyElement) noexcept {
   if (depth_ >= kMaxDepth) return kErrXmlOutOfMemory;
   size_t length = kEHeader + localName.size() + 1;
-  if (int rc = Reserve(length)) return rc;
   uint32_t offset = static_cast<uint32_t>(buffer_.Length());
+  char* out = NewRecord(length);
+  if (!out) return kErrXmlOutOfMemory;
   uint32_t parent = depth_ ? depthTable_[depth_ - 1] : 0;
   uint32_t header[8] = {'E',    static_cast<uint32_t>(length), 0, emptyElement ? 0xFFFFFFFFu : 0u,
                         parent, ns,                            attributeCount, 0};
-  buffer_.Append(std::string_view(reinterpret_cast<const char*>(header), sizeof header));
-  buffer_.Append(localName);
-  buffer_.Append('\0');
+  PutRecord(out, header, localName);
   depthTable_[depth_++] = offset;
   if (root_ == 0) root_ = offset;
   return 0;
@@ -115,13 +114,10 @@ int XmlTree::StartElement(uint32_t ns, std::string_view localName, uint32_t attr
 
 int XmlTree::AddAttribute(uint32_t ns, std::string_view localName, std::string_view value) noexcept {
   size_t length = kAHeader + localName.size() + 1 + value.size() + 1;
-  if (int rc = Reserve(length)) return rc;
+  char* out = NewRecord(length);
+  if (!out) return kErrXmlOutOfMemory;
   uint32_t header[3] = {'A', static_cast<uint32_t>(length), ns};
-  buffer_.Append(std::string_view(reinterpret_cast<const char*>(header), sizeof header));
-  buffer_.Append(localName);
-  buffer_.Append('\0');
-  buffer_.Append(value);
-  buffer_.Append('\0');
+  PutText(PutRecord(out, header, localName), value);
   return 0;
 }
 
@@ -130,12 +126,12 @@ int XmlTree::EndElement(std::string_view text) noexcept {
   uint32_t element = depthTable_[depth_ - 1];
   if (!text.empty()) {
     size_t length = kTHeader + text.size() + 1;
-    if (int rc = Reserve(length)) return rc;
-    SetWord(element, 7, static_cast<uint32_t>(buffer_.Length()));
+    uint32_t offset = static_cast<uint32_t>(buffer_.Length());
+    char* out = NewRecord(length);
+    if (!out) return kErrXmlOutOfMemory;
+    SetWord(element, 7, offset);
     uint32_t header[2] = {'T', static_cast<uint32_t>(length)};
-    buffer_.Append(std::string_view(reinterpret_cast<const char*>(header), sizeof header));
-    buffer_.Append(text);
-    buffer_.Append('\0');
+    PutRecord(out, header, text);
   }
   SetWord(element, 2, static_cast<uint32_t>(buffer_.Length()));
   --depth_;

@@ -29,11 +29,6 @@ class XmlTree {
   // (offset 0) and that of the "xml" prefix, which is always in scope.
   int Reset() noexcept;
 
-  // Makes room for a tree of about bytes bytes, so that a large document
-  // does not copy its tree as it grows, and maps in the first sure part of
-  // it at once.
-  int ReserveFor(size_t bytes, size_t sure = 0) noexcept;
-
   // Building, in document order.
   int AddNamespace(std::string_view prefix, std::string_view uri, uint32_t& offset) noexcept;
   void EndNamespaceScope(uint32_t offset) noexcept;
@@ -95,7 +90,9 @@ class XmlTree {
  private:
   uint32_t Word(uint32_t offset, int index) const noexcept;
   void SetWord(uint32_t offset, int index, uint32_t value) noexcept;
-  int Reserve(size_t more) noexcept;
+  // Room for a record of length bytes at the end of the buffer; nullptr
+  // when the buffer cannot grow or its offsets would not fit 32 bits.
+  char* NewRecord(size_t length) noexcept;
   uint32_t ChildrenStart(uint32_t element) const noexcept;
   uint32_t FindElementFrom(uint32_t pos, uint32_t limit) const noexcept;
   bool NameMatches(uint32_t element, std::string_view name) const noexcept;

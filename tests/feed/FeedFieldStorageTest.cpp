@@ -37,7 +37,7 @@ TEST(FeedFieldStorage, AttributesKeepTheirOrderAndReplaceByName) {
   EXPECT_EQ(field.Name(), "category");
 }
 
-TEST(FeedFieldStorage, TextIsStoredExactlyAndCanBeBuiltInItsBuffer) {
+TEST(FeedFieldStorage, TextIsStoredExactlyOrSharedAndEitherReplacesTheOther) {
   FeedField field;
   ASSERT_EQ(field.InitExtra("dc:creator"), 0);
   EXPECT_EQ(field.Name(), "dc:creator");
@@ -47,14 +47,39 @@ TEST(FeedFieldStorage, TextIsStoredExactlyAndCanBeBuiltInItsBuffer) {
   EXPECT_EQ(field.Text(), binary);
   EXPECT_EQ(field.SetText(field.Text().substr(2)), 0);
   EXPECT_EQ(field.Text(), "b");
-  field.TextBuffer().Append("cd");
-  EXPECT_EQ(field.Text(), "bcd");
-  EXPECT_EQ(field.SetText("e"), 0);
-  EXPECT_EQ(field.TextBuffer().View(), "e");
+  const std::string shared = "shared text";
+  field.ShareText(shared);
+  EXPECT_EQ(field.Text().data(), shared.data());
+  // A copy of a part of the shared text is the field's own.
+  EXPECT_EQ(field.SetText(field.Text().substr(7)), 0);
+  EXPECT_EQ(field.Text(), "text");
+  EXPECT_NE(field.Text().data(), shared.data() + 7);
   field.Clear();
   EXPECT_EQ(field.Text(), "");
   EXPECT_EQ(field.SetText(""), 0);
   EXPECT_FALSE(field.HasContent());
+  EXPECT_EQ(shared, "shared text");
+}
+
+TEST(FeedFieldStorage, SharedAttributesAreNeverWrittenOver) {
+  const std::string document = "urlhttp://a/lengthnine";
+  std::string_view text = document;
+  FeedField field;
+  field.InitShared(text.substr(0, 3));
+  ASSERT_EQ(field.ShareAttribute(text.substr(0, 3), text.substr(3, 9)), 0);
+  ASSERT_EQ(field.ShareAttribute(text.substr(12, 6), text.substr(18, 4)), 0);
+  EXPECT_EQ(field.AttributeValue(0).data(), document.data() + 3);
+  // A shorter copy must not land where the shared value is.
+  ASSERT_EQ(field.SetAttribute("url", "x"), 0);
+  ASSERT_EQ(field.SetAttribute("type", "audio/mpeg"), 0);
+  ASSERT_EQ(field.ShareAttribute("length", text.substr(3, 4)), 0);
+  EXPECT_EQ(document, "urlhttp://a/lengthnine");
+  EXPECT_EQ(field.Name(), "url");
+  ASSERT_EQ(field.AttributeCount(), 3u);
+  EXPECT_EQ(field.Attribute("url"), "x");
+  EXPECT_EQ(field.Attribute("length"), "http");
+  EXPECT_EQ(field.Attribute("type"), "audio/mpeg");
+  EXPECT_EQ(field.AttributeName(1), "length");
 }
 
 TEST(FeedFieldStorage, ExtrasAreFoundAfterTheFixedFieldsInCreationOrder) {
@@ -64,7 +89,7 @@ TEST(FeedFieldStorage, ExtrasAreFoundAfterTheFixedFieldsInCreationOrder) {
   ASSERT_EQ(item.AddExtra("x", first), 0);
   ASSERT_EQ(item.AddExtra("x", second), 0);
   ASSERT_EQ(item.ExtraCount(), 2u);
-  EXPECT_EQ(item.Find("x"), first);
+  EXPECT_EQ(item.Find("x"), item.Extra(0));
   EXPECT_EQ(item.Extra(1), second);
   EXPECT_EQ(item.Extra(2), nullptr);
   EXPECT_EQ(item.Find("title"), &item.Fixed(item_field::kTitle));
@@ -105,14 +130,13 @@ TEST(FeedFieldStorage, ManyAttributesAreStillFoundReplacedAndKeptInOrder) {
 
 TEST(FeedFieldStorage, ManyExtrasKeepFirstMatchWins) {
   FeedContainer channel(ContainerKind::kChannel);
-  std::vector<FeedField*> made;
   for (int i = 0; i < 100; ++i) {
     FeedField* field;
     ASSERT_EQ(channel.AddExtra("x" + std::to_string(i % 50), field), 0);
-    made.push_back(field);
+    ASSERT_EQ(field, channel.Extra(static_cast<size_t>(i)));
   }
-  EXPECT_EQ(channel.Find("x10"), made[10]);
-  EXPECT_EQ(channel.Find("x49"), made[49]);
+  EXPECT_EQ(channel.Find("x10"), channel.Extra(10));
+  EXPECT_EQ(channel.Find("x49"), channel.Extra(49));
   EXPECT_EQ(channel.Find("x50"), nullptr);
   EXPECT_EQ(channel.Find("title"), &channel.Fixed(channel_field::kTitle));
   channel.Clear();

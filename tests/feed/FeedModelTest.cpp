@@ -37,7 +37,7 @@ TEST(FeedModel, ResetRestoresEverythingInOneGo) {
   feed.SetDefaultNamespace("urn:x");
   feed.SetVersion(rssVersion091);
   feed.SetAllowNonRss(false);
-  feed.DocumentText().Assign("<rss/>");
+  feed.SetReadText("<rss/>");
   feed.SetGenerator("mine");
 
   feed.Reset();
@@ -52,7 +52,7 @@ TEST(FeedModel, ResetRestoresEverythingInOneGo) {
   EXPECT_EQ(feed.DefaultNamespace(), "");
   EXPECT_EQ(feed.Version(), rssVersion200);
   EXPECT_TRUE(feed.AllowNonRss());
-  EXPECT_TRUE(feed.DocumentText().Empty());
+  EXPECT_TRUE(feed.DocumentText().empty());
   EXPECT_FALSE(feed.Modified());
   // Names and masks of the fixed fields survive clearing.
   EXPECT_EQ(feed.Channel().Fixed(channel_field::kCloud).Name(), "cloud");

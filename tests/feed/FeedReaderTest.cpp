@@ -9,6 +9,7 @@
 
 #include "base/Codes.h"
 #include "feed/FeedReader.h"
+#include "feed/FeedWriter.h"
 #include "xml/XmlReader.h"
 
 namespace rssvane {
@@ -92,7 +93,7 @@ TEST(FeedReader, ReadsChannelImageTextInputAndItemsOfAnRss2Document) {
   EXPECT_EQ(prefix, "dc");
   EXPECT_EQ(uri, "http://purl.org/dc/elements/1.1/");
   EXPECT_EQ(feed.DefaultNamespace(), "urn:default");
-  EXPECT_EQ(feed.DocumentText().View(), text);
+  EXPECT_EQ(feed.DocumentText(), text);
   EXPECT_FALSE(feed.Modified());
   EXPECT_EQ(feed.LastError(), 0);
 }
@@ -155,7 +156,7 @@ TEST(FeedReader, MalformedDocumentsFailWithTheReaderCodeAndLeaveAResetFeed) {
   EXPECT_TRUE(feed.AllowNonRss());
   // The root's declarations were merged before the failure.
   EXPECT_EQ(feed.NamespaceCount(), 1u);
-  EXPECT_EQ(feed.DocumentText().View(), "");
+  EXPECT_EQ(feed.DocumentText(), "");
   AutomationFailure failure = FailureForCode(feed.LastError(), feed.LastErrorText());
   EXPECT_EQ(failure.number, 20202);
 
@@ -171,7 +172,7 @@ TEST(FeedReader, TheDocumentEndsAtItsFirstZeroByte) {
   FeedReader reader;
   FeedState feed;
   ASSERT_EQ(reader.ReadDocument(feed, std::string_view("<rss><channel><title>x</title></channel></rss>\0junk<", 52)), 0);
-  EXPECT_EQ(feed.DocumentText().View(), "<rss><channel><title>x</title></channel></rss>");
+  EXPECT_EQ(feed.DocumentText(), "<rss><channel><title>x</title></channel></rss>");
 }
 
 TEST(FeedReader, ReadFileKeepsTheBytesAndReportsFilesItCannotRead) {
@@ -182,7 +183,7 @@ TEST(FeedReader, ReadFileKeepsTheBytesAndReportsFilesItCannotRead) {
   FeedReader reader;
   FeedState feed;
   ASSERT_EQ(reader.ReadFile(feed, file.Path()), 0);
-  EXPECT_EQ(feed.DocumentText().View(), text);
+  EXPECT_EQ(feed.DocumentText(), text);
   EXPECT_EQ(Channel(feed, channel_field::kTitle), std::string(5000, 'x'));
 
   FeedState other;
@@ -236,7 +237,7 @@ TEST(FeedReader, ALargeFeedReadsWholeAndKeepsItsText) {
   EXPECT_EQ(ItemText(feed, 5999, item_field::kTitle), "t5998 & more");
   EXPECT_EQ(ItemText(feed, 6000, item_field::kDescription), std::string(800, static_cast<char>('a' + 5999 % 26)));
   EXPECT_EQ(feed.Item(3000)->Fixed(item_field::kCategory).Attribute("domain"), "d");
-  EXPECT_EQ(feed.DocumentText().View(), text);
+  EXPECT_EQ(feed.DocumentText(), text);
   // The reader is reused for a small document after the large one.
   ASSERT_EQ(reader.ReadDocument(feed, "<rss><channel><title>small</title></channel></rss>"), 0);
   EXPECT_EQ(Channel(feed, channel_field::kTitle), "small");
@@ -282,6 +283,44 @@ TEST(FeedReader, AHostileMegabyteOfRepeatedElementsAndNewNamesReadsInLinearTime)
   EXPECT_EQ(c->AttributeCount(), 1001u);
   EXPECT_EQ(c->Attribute("a"), "ww");
   EXPECT_EQ(c->Attribute("m999"), "1");
+}
+
+}  // namespace
+}  // namespace rssvane
+
+namespace rssvane {
+namespace {
+
+// The model shares its texts with the text it was read from, and keeps that
+// for as long as it needs it: the caller's buffer may go, and a produced
+// text may take the document text's place.
+TEST(FeedReader, TheModelKeepsWhatItSharesWhenTheCallersTextAndTheDocumentTextGo) {
+  FeedState feed;
+  FeedReader reader;
+  {
+    std::string text =
+        "<rss version=\"2.0\"><channel><title>T</title><link>L</link><description>D</description>"
+        "<item><title>shared</title><description>a &amp; b</description><enclosure url=\"u\" length=\"1\"/>"
+        "</item></channel></rss>";
+    ASSERT_EQ(reader.ReadDocument(feed, text), 0);
+    text.assign(text.size(), '#');
+  }
+  ASSERT_EQ(feed.SetFieldText(feed.Channel().Fixed(channel_field::kTitle), "changed"), 0);
+  FeedWriter writer;
+  std::string_view produced;
+  ASSERT_EQ(writer.DocumentText(feed, produced), 0);
+  EXPECT_NE(produced.find("<title>changed</title>"), std::string_view::npos);
+  EXPECT_NE(produced.find("<enclosure url=\"u\" length=\"1\"/>"), std::string_view::npos);
+  EXPECT_EQ(ItemText(feed, 1, item_field::kTitle), "shared");
+  EXPECT_EQ(ItemText(feed, 1, item_field::kDescription), "a & b");
+  // The attribute table read with the element grows when more is set.
+  FeedField& enclosure = feed.Item(1)->Fixed(item_field::kEnclosure);
+  ASSERT_EQ(feed.SetFieldAttribute(enclosure, "type", "audio/mpeg"), 0);
+  ASSERT_EQ(feed.SetFieldAttribute(enclosure, "url", "a longer url"), 0);
+  EXPECT_EQ(enclosure.AttributeCount(), 3u);
+  EXPECT_EQ(enclosure.Attribute("url"), "a longer url");
+  EXPECT_EQ(enclosure.Attribute("length"), "1");
+  EXPECT_EQ(enclosure.Attribute("type"), "audio/mpeg");
 }
 
 }  // namespace

@@ -215,7 +215,7 @@ TEST(FeedWriter, AFailedProductionKeepsTheCacheAndIsReportedAgain) {
   feed.SetVersion(rssVersion091);
   EXPECT_EQ(writer.DocumentText(feed, text), kErrVersionCheck);
   EXPECT_EQ(text, "");
-  EXPECT_EQ(feed.DocumentText().View(), good);
+  EXPECT_EQ(feed.DocumentText(), good);
   // No stale text handed out as if it were current.
   EXPECT_EQ(writer.DocumentText(feed, text), kErrVersionCheck);
   feed.SetVersion(rssVersion200);
@@ -256,7 +256,7 @@ TEST_F(FeedWriterFile, WriteFileReplacesTheWholeFileAndLeavesNoTemporary) {
   MinimalFeed(feed);
   FeedWriter writer;
   ASSERT_EQ(writer.WriteFile(feed, target.c_str()), 0);
-  EXPECT_EQ(Slurp(target), std::string(feed.DocumentText().View()));
+  EXPECT_EQ(Slurp(target), std::string(feed.DocumentText()));
   EXPECT_EQ(EntriesInDir(), 1u);
   EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
@@ -276,11 +276,11 @@ TEST_F(FeedWriterFile, WritingThroughALinkOfEitherKindChangesTheFileItNames) {
   FeedWriter writer;
   ASSERT_EQ(writer.WriteFile(feed, link.c_str()), 0);
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(Slurp(real), std::string(feed.DocumentText().View()));
+  EXPECT_EQ(Slurp(real), std::string(feed.DocumentText()));
   // A file with several names stays one file, whichever name is written.
   feed.SetFieldText(feed.Channel().Fixed(channel_field::kTitle), "again");
   ASSERT_EQ(writer.WriteFile(feed, second.c_str()), 0);
-  EXPECT_EQ(Slurp(real), std::string(feed.DocumentText().View()));
+  EXPECT_EQ(Slurp(real), std::string(feed.DocumentText()));
   EXPECT_TRUE(std::filesystem::equivalent(real, second));
   EXPECT_EQ(EntriesInDir(), 3u);
 }
@@ -348,7 +348,7 @@ TEST_F(FeedWriterFile, APipeIsWrittenInPlaceNotReplaced) {
   ssize_t n = ::read(reader, buffer, sizeof buffer);
   ::close(reader);
   ASSERT_GT(n, 0);
-  EXPECT_EQ(std::string(buffer, static_cast<size_t>(n)), std::string(feed.DocumentText().View()));
+  EXPECT_EQ(std::string(buffer, static_cast<size_t>(n)), std::string(feed.DocumentText()));
   EXPECT_TRUE(std::filesystem::is_fifo(fifo));
   EXPECT_EQ(EntriesInDir(), 1u);
 }
