@@ -3,6 +3,8 @@
 #include <new>
 
 #include "base/Codes.h"
+#include "feed/AtomDocument.h"
+#include "feed/AtomReader.h"
 #include "feed/DocumentDecoder.h"
 #include "feed/PropertyPath.h"
 
@@ -28,20 +30,23 @@ void FeedEngine::Reset() noexcept {
   feed_.Reset();
 }
 
-int FeedEngine::ReadDocument(std::string_view text, std::string_view charset) noexcept {
+int FeedEngine::ReadDocument(std::string_view text, std::string_view charset, std::string_view address) noexcept {
   reader_.Reset(text_.CharsetMode() != 0, text_.CodePage());
   chain_.RestoreResetDefaults();
-  return ReadText(text, charset);
+  return ReadText(text, charset, address);
 }
 
-int FeedEngine::ReadText(std::string_view text, std::string_view charset) noexcept {
-  if (!feedSettings_.DecodeDocument()) return reader_.ReadDocument(feed_, text);
+int FeedEngine::ReadText(std::string_view text, std::string_view charset, std::string_view address) noexcept {
   DocumentDecoder decoder;
-  if (int rc = decoder.Decode(text, charset, text_.CodePage())) {
-    feed_.Reset();
-    return feed_.Fail(rc, decoder.Message());
+  if (feedSettings_.DecodeDocument()) {
+    if (int rc = decoder.Decode(text, charset, text_.CodePage())) {
+      feed_.Reset();
+      return feed_.Fail(rc, decoder.Message());
+    }
+    text = decoder.Text();
   }
-  return reader_.ReadDocument(feed_, decoder.Text());
+  if (feedSettings_.ReadAtom() && IsAtomDocument(text)) return ReadAtomDocument(feed_, reader_.Reader(), text, address);
+  return reader_.ReadDocument(feed_, text);
 }
 
 int FeedEngine::ReadFile(std::string_view path) noexcept {
@@ -51,15 +56,17 @@ int FeedEngine::ReadFile(std::string_view path) noexcept {
     // Only the reader itself is prepared beforehand: a file that cannot be
     // read must leave every setting as it was.
     reader_.Reset(text_.CharsetMode() != 0, text_.CodePage());
-    if (!feedSettings_.DecodeDocument()) {
+    if (!feedSettings_.DecodeDocument() && !feedSettings_.ReadAtom()) {
       int rc = reader_.ReadFile(feed_, name.c_str());
       if (!IsFileReadFailure(rc)) chain_.RestoreResetDefaults();
       return rc;
     }
+    // A local file has no address: its location is not where it was
+    // published, so references still relative after xml:base stay so.
     GrowString bytes;
     if (int rc = LoadFile(feed_, name.c_str(), bytes)) return rc;
     chain_.RestoreResetDefaults();
-    return ReadText(bytes.View(), {});
+    return ReadText(bytes.View(), {}, {});
   } catch (const std::bad_alloc&) {
     return feed_.Fail(kErrOutOfMemory);
   }

@@ -42,8 +42,10 @@ class FeedEngine {
 
   // charset names the encoding a server gave the document (the charset
   // parameter of its Content-Type, unquoted), or is empty; with
-  // DecodeDocument it counts when the document declares none.
-  int ReadDocument(std::string_view text, std::string_view charset = {}) noexcept;
+  // DecodeDocument it counts when the document declares none. address is
+  // the URL the document came from, or empty; with ReadAtom relative
+  // references are resolved against it.
+  int ReadDocument(std::string_view text, std::string_view charset = {}, std::string_view address = {}) noexcept;
   // A file that cannot be opened or read changes nothing; anything else has
   // reset the feed, and with it the lower layers' Reset defaults.
   // A name holding a zero byte names no file and fails like one that cannot
@@ -62,10 +64,10 @@ class FeedEngine {
   int AddItem(std::string_view title, std::string_view description, std::string_view link) noexcept;
 
  private:
-  // Reads the document, decoded first when DecodeDocument is on; a
+  // Reads the document, decoded first when DecodeDocument is on (a
   // document that cannot be decoded fails as malformed XML does, with the
-  // feed reset.
-  int ReadText(std::string_view text, std::string_view charset) noexcept;
+  // feed reset) and mapped from Atom when ReadAtom is on and it is Atom.
+  int ReadText(std::string_view text, std::string_view charset, std::string_view address) noexcept;
 
   FeedState feed_;
   FeedReader reader_;

@@ -1,5 +1,7 @@
 #include "feed/FeedSettings.h"
 
+#include <utility>
+
 #include "base/Codes.h"
 
 namespace rssvane {
@@ -24,11 +26,12 @@ bool FeedSettings::Configure(const ConfigSetting& setting, ConfigResult& result)
     }
     return true;
   }
-  if (ConfigNameIs(setting.name, "DecodeDocument")) {
+  for (auto [name, value] : {std::pair{"DecodeDocument", &decodeDocument_}, std::pair{"ReadAtom", &readAtom_}}) {
+    if (!ConfigNameIs(setting.name, name)) continue;
     if (setting.isSet) {
-      decodeDocument_ = ConfigBoolean(setting.value);
+      *value = ConfigBoolean(setting.value);
     } else {
-      result.value = decodeDocument_ ? "1" : "0";
+      result.value = *value ? "1" : "0";
     }
     return true;
   }

@@ -1,6 +1,6 @@
-// rssvane dump [--decode] FILE: reads a feed file as the control does and
-// prints the model as one JSON object, for other programs to compare against.
-// --decode reads it with DecodeDocument on.
+// rssvane dump [--decode] [--atom] FILE: reads a feed file as the control
+// does and prints the model as one JSON object, for other programs to compare
+// against. --decode and --atom read it with DecodeDocument and ReadAtom on.
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -98,6 +98,8 @@ int RunDump(const std::vector<std::string_view>& args) {
     std::string answer;
     if (arg == "--decode") {
       engine.Config("DecodeDocument=true", answer);
+    } else if (arg == "--atom") {
+      engine.Config("ReadAtom=true", answer);
     } else if (arg.substr(0, 1) != "-" && file.empty()) {
       file = arg;
     } else {
@@ -106,7 +108,7 @@ int RunDump(const std::vector<std::string_view>& args) {
     }
   }
   if (file.empty()) {
-    std::fputs("usage: rssvane dump [--decode] FILE\n", stderr);
+    std::fputs("usage: rssvane dump [--decode] [--atom] FILE\n", stderr);
     return 2;
   }
   if (int code = engine.ReadFile(file)) {
@@ -148,6 +150,6 @@ int RunDump(const std::vector<std::string_view>& args) {
 }
 
 rssvane_tool::CommandRegistration dumpCommand{
-    {"dump", "dump [--decode] FILE    print a feed file as one JSON object", RunDump}};
+    {"dump", "dump [--decode] [--atom] FILE    print a feed file as one JSON object", RunDump}};
 
 }  // namespace

@@ -58,15 +58,17 @@ TEST(RssvaneDump, UndecodableBytesBecomeReplacementCharacters) {
   EXPECT_NE(run.out.find("\"text\": \"a\xef\xbf\xbd\xef\xbf\xbd b\""), std::string::npos) << run.out;
 }
 
-TEST(RssvaneDump, DecodeReadsTheDocumentInItsOwnEncoding) {
+TEST(RssvaneDump, DecodeAndAtomReadAsTheirSettingsSay) {
   std::string latin1 =
-      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><rss><channel><title>Caf\xe9</title></channel></rss>";
-  DumpResult run = Dump(latin1, true, "--decode");
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+      "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Caf\xe9</title><entry><title>e</title></entry></feed>";
+  DumpResult run = Dump(latin1, true, "--atom --decode");
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.out.find("\"text\": \"Caf\xc3\xa9\""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"channel\": [{\"name\": \"title\", \"text\": \"Caf\xc3\xa9\""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"items\": [[{\"name\": \"title\", \"text\": \"e\""), std::string::npos) << run.out;
   DumpResult unknown = Dump(latin1, true, "--decode --nosuch");
   EXPECT_EQ(unknown.exitCode, 2);
-  EXPECT_EQ(unknown.err, "usage: rssvane dump [--decode] FILE\n");
+  EXPECT_EQ(unknown.err, "usage: rssvane dump [--decode] [--atom] FILE\n");
 }
 
 TEST(RssvaneDump, FailuresPrintTheHostsErrorNumberAndDescription) {

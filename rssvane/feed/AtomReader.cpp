@@ -1,0 +1,622 @@
+#include "feed/AtomReader.h"
+
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/Codes.h"
+#include "base/UriReference.h"
+#include "feed/AtomDocument.h"
+#include "xml/XmlReader.h"
+
+namespace rssvane {
+
+namespace {
+
+constexpr std::string_view kXhtmlNamespace = "http://www.w3.org/1999/xhtml";
+constexpr std::string_view kFieldMemoryText = "Unable to allocate memory for field in do_ParseElement.";
+
+using Attributes = std::vector<std::pair<std::string, std::string>>;
+
+bool IsSpace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view Trimmed(std::string_view text) noexcept {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string_view AttributeOf(const Attributes& attributes, std::string_view name) noexcept {
+  for (const auto& [attribute, value] : attributes) {
+    if (attribute == name) return value;
+  }
+  return {};
+}
+
+// A person construct, written as RSS writes its authors.
+struct Person {
+  std::string name, email, uri;
+
+  std::string Text() const {
+    if (!email.empty() && !name.empty()) return email + " (" + name + ")";
+    return email.empty() ? name : email;
+  }
+};
+
+// What an element is to the mapping.
+enum class Role : uint8_t {
+  kIgnored,     // inside an element whose children the model does not keep
+  kFeed,        // the root
+  kEntry,       // an entry: an item
+  kElement,     // an Atom element of the feed or of an entry
+  kExtension,   // an element of another namespace there: an extra field
+  kPerson,      // author or contributor
+  kPersonPart,  // its name, email or uri
+  kSource,      // an entry's source
+  kSourcePart,  // its title or a link
+  kXhtml,       // a text construct of type xhtml
+  kXhtmlDiv     // the div that wraps its markup
+};
+
+struct Level {
+  Role role = Role::kIgnored;
+  std::string base;   // the base URI in scope (xml:base)
+  std::string name;   // the Atom local name, or the qualified name of an extension element
+  Attributes attributes;
+  // Where the markup inside an XHTML construct or its div begins in the
+  // document, or npos.
+  size_t inner = std::string_view::npos;
+  Person person;
+};
+
+// The links, categories and authors a container has taken so far: the first
+// of each fills the RSS field, later ones become extra fields.
+struct Taken {
+  bool link = false, enclosure = false, category = false, author = false;
+};
+
+// What an entry holds until its end decides where it goes.
+struct Entry {
+  FeedContainer* item = nullptr;
+  long index = 0;
+  Taken taken;
+  bool hasSummary = false, hasContent = false;
+  std::string summary, content, published, updated;
+  Attributes contentAttributes;
+  bool hasSourceAuthor = false;
+  Person sourceAuthor;
+  bool hasSource = false, sourceUrlIsSelf = false;
+  std::string sourceTitle, sourceUrl;
+};
+
+// Builds the model from the reader's events. Text comes from the reader at
+// each element's end, as RSS reading takes it. The markup of XHTML content
+// is taken from the document as written: the caller feeds the reader one
+// piece per tag, each starting at its "<", and says where each begins, so
+// that an element's events tell where its tags stand.
+class AtomBuilder : public XmlClient {
+ public:
+  AtomBuilder(FeedState& feed, XmlReader& reader, std::string_view document, std::string_view address)
+      : feed_(feed), reader_(reader), document_(document), address_(address) {}
+
+  void SetPieceStart(size_t start) noexcept { pieceStart_ = start; }
+
+  int StartElement(std::string_view uri, std::string_view local, std::string_view qualified, bool empty) override {
+    return Guard([&] { return Start(uri, local, qualified, empty); });
+  }
+  int EndElement(std::string_view, std::string_view, std::string_view, bool) override {
+    return Guard([&] { return End(); });
+  }
+
+  bool Failed() const noexcept { return failed_; }
+
+ private:
+  template <class Step>
+  int Guard(Step&& step) noexcept {
+    try {
+      int rc = step();
+      if (rc) failed_ = true;
+      return rc;
+    } catch (const std::bad_alloc&) {
+      failed_ = true;
+      return feed_.Fail(kErrOutOfMemory);
+    }
+  }
+
+  // Just past the start tag whose event this is, or npos when the tag does
+  // not stand where the piece begins. A ">" inside a quoted value does not
+  // end the tag; a "<" cannot stand in one.
+  size_t PastStartTag(std::string_view qualified) const noexcept {
+    std::string_view piece = document_.substr(pieceStart_);
+    if (piece.size() <= qualified.size() || piece[0] != '<' || piece.substr(1, qualified.size()) != qualified) {
+      return std::string_view::npos;
+    }
+    char quote = 0;
+    for (size_t i = 1 + qualified.size(); i < piece.size(); ++i) {
+      char c = piece[i];
+      if (quote) {
+        if (c == quote) quote = 0;
+      } else if (c == '"' || c == '\'') {
+        quote = c;
+      } else if (c == '>') {
+        return pieceStart_ + i + 1;
+      }
+    }
+    return std::string_view::npos;
+  }
+
+  // Where the end tag whose event this is begins, or npos.
+  size_t EndTagStart() const noexcept {
+    return document_.substr(pieceStart_, 2) == "</" ? pieceStart_ : std::string_view::npos;
+  }
+
+  Attributes CopyAttributes(bool keepBase) const {
+    Attributes attributes;
+    GrowString name;
+    for (size_t n = 1; n <= reader_.AttributeCount(); ++n) {
+      std::string_view value;
+      if (reader_.AttributeQualifiedName(n, name) || reader_.AttributeValue(n, value)) throw std::bad_alloc();
+      if (!keepBase && name.View() == "xml:base") continue;
+      attributes.emplace_back(name.View(), value);
+    }
+    return attributes;
+  }
+
+  int Start(std::string_view uri, std::string_view local, std::string_view qualified, bool empty) {
+    size_t depth = reader_.ElementDepth();
+    if (levels_.size() <= depth) levels_.resize(depth + 1);
+    Level& level = levels_[depth];
+    const std::string& parentBase = depth == 0 ? address_ : levels_[depth - 1].base;
+    std::string_view xmlBase;
+    level.base = reader_.AttributeValue("xml:base", xmlBase) == 0 ? ResolveUriReference(parentBase, xmlBase)
+                                                                    : parentBase;
+    level.name.clear();
+    level.attributes.clear();
+    level.person = Person();
+    level.inner = std::string_view::npos;
+    level.role = Role::kIgnored;
+    if (depth == 0) {
+      // Only the first top-level element is the document's root.
+      if (rootSeen_) return 0;
+      rootSeen_ = true;
+      level.role = Role::kFeed;
+      return Root();
+    }
+    bool atom = uri == kAtomNamespace;
+    switch (levels_[depth - 1].role) {
+      case Role::kFeed:
+      case Role::kEntry:
+        if (!atom) {
+          level.role = Role::kExtension;
+          level.name = qualified;
+          level.attributes = CopyAttributes(true);
+          return DeclarePrefix(qualified, uri);
+        }
+        level.name = local;
+        if (local == "entry" && levels_[depth - 1].role == Role::kFeed) {
+          level.role = Role::kEntry;
+          return NewEntry();
+        }
+        if (local == "author" || local == "contributor") {
+          level.role = Role::kPerson;
+        } else if (local == "source" && levels_[depth - 1].role == Role::kEntry) {
+          level.role = Role::kSource;
+          entry_.hasSource = true;
+        } else {
+          level.attributes = CopyAttributes(false);
+          bool textConstruct = local == "title" || local == "subtitle" || local == "rights" || local == "summary" ||
+                               local == "content";
+          level.role = textConstruct && AttributeOf(level.attributes, "type") == "xhtml" ? Role::kXhtml
+                                                                                         : Role::kElement;
+          if (level.role == Role::kXhtml) {
+            level.inner = empty ? std::string_view::npos : PastStartTag(qualified);
+            markup_.reset();
+          }
+        }
+        return 0;
+      case Role::kPerson:
+        if (atom && (local == "name" || local == "email" || local == "uri")) {
+          level.role = Role::kPersonPart;
+          level.name = local;
+        }
+        return 0;
+      case Role::kSource:
+        if (atom && (local == "title" || local == "link")) {
+          level.role = Role::kSourcePart;
+          level.name = local;
+          level.attributes = CopyAttributes(false);
+        } else if (atom && local == "author") {
+          level.role = Role::kPerson;
+          level.name = local;
+        }
+        return 0;
+      case Role::kXhtml:
+        // The div that RFC 4287 wraps the content in is not part of it.
+        if (uri == kXhtmlNamespace && local == "div" && !divSeen_) {
+          divSeen_ = true;
+          level.role = Role::kXhtmlDiv;
+          level.inner = empty ? std::string_view::npos : PastStartTag(qualified);
+          if (empty) markup_ = std::string_view();
+        }
+        return 0;
+      default: return 0;
+    }
+  }
+
+  int End() {
+    size_t depth = reader_.ElementDepth();
+    if (depth >= levels_.size()) return 0;
+    Level& level = levels_[depth];
+    Role parent = depth == 0 ? Role::kIgnored : levels_[depth - 1].role;
+    switch (level.role) {
+      case Role::kFeed: return FeedEnd();
+      case Role::kEntry: return EntryEnd();
+      case Role::kElement: return ElementEnd(level, parent, reader_.ElementText());
+      case Role::kXhtml: {
+        // The markup inside the div, or without one inside the element; its
+        // own text should the tags not stand where the events say.
+        if (!markup_ && level.inner != std::string_view::npos && EndTagStart() != std::string_view::npos) {
+          markup_ = document_.substr(level.inner, EndTagStart() - level.inner);
+        }
+        std::string_view markup = markup_ ? Trimmed(*markup_) : reader_.ElementText();
+        divSeen_ = false;
+        return ElementEnd(level, parent, markup);
+      }
+      case Role::kXhtmlDiv:
+        if (level.inner != std::string_view::npos && EndTagStart() != std::string_view::npos) {
+          markup_ = document_.substr(level.inner, EndTagStart() - level.inner);
+        }
+        return 0;
+      case Role::kExtension: return Extra(Container(parent), level.name, reader_.ElementText(), level.attributes);
+      case Role::kPerson: return PersonEnd(level, parent);
+      case Role::kPersonPart: {
+        Person& person = levels_[depth - 1].person;
+        std::string_view text = reader_.ElementText();
+        if (level.name == "name") person.name = text;
+        if (level.name == "email") person.email = text;
+        if (level.name == "uri") person.uri = ResolveUriReference(level.base, text);
+        return 0;
+      }
+      case Role::kSourcePart: return SourcePartEnd(level);
+      default: return 0;
+    }
+  }
+
+  // The root's namespaces are the feed's, but for Atom's as the default:
+  // RSS elements have none. The extra fields use the prefix atom.
+  int Root() {
+    for (size_t n = 1; n <= reader_.NamespaceCount(); ++n) {
+      std::string_view prefix, uri;
+      reader_.Namespace(n, prefix, uri);
+      if (prefix.empty() && uri == kAtomNamespace) continue;
+      if (int rc = feed_.MergeNamespace(prefix, uri)) return rc;
+    }
+    if (int rc = feed_.MergeNamespace("atom", kAtomNamespace)) return rc;
+    if (int rc = feed_.SetVersion(rssVersion200)) return rc;
+    std::string_view language;
+    if (reader_.AttributeValue("xml:lang", language) == 0) {
+      return feed_.SetFieldText(feed_.Channel().Fixed(channel_field::kLanguage), language);
+    }
+    return 0;
+  }
+
+  // An extension element declared below the root would be written with a
+  // prefix that nothing declares.
+  int DeclarePrefix(std::string_view qualified, std::string_view uri) {
+    size_t colon = qualified.find(':');
+    if (colon == std::string_view::npos || uri.empty()) return 0;
+    std::string_view prefix = qualified.substr(0, colon);
+    for (long n = 1; n <= static_cast<long>(feed_.NamespaceCount()); ++n) {
+      std::string_view known;
+      feed_.NamespacePrefix(n, known);
+      if (known == prefix) return 0;
+    }
+    return feed_.MergeNamespace(prefix, uri);
+  }
+
+  FeedContainer& Container(Role parent) noexcept { return parent == Role::kEntry ? *entry_.item : feed_.Channel(); }
+  // The fixed field of an item or of the channel that has the same part.
+  static size_t FieldOf(Role parent, size_t itemField, size_t channelField) noexcept {
+    return parent == Role::kEntry ? itemField : channelField;
+  }
+  Taken& TakenBy(Role parent) noexcept { return parent == Role::kEntry ? entry_.taken : channelTaken_; }
+
+  int NewEntry() {
+    entry_ = Entry();
+    if (int rc = feed_.AppendItem(entry_.item)) return rc;
+    entry_.index = static_cast<long>(feed_.ItemCount());
+    return 0;
+  }
+
+  int SetText(FeedContainer& container, size_t field, std::string_view text) {
+    return feed_.SetFieldText(container.Fixed(field), text);
+  }
+
+  int SetAttributes(FeedField& field, const Attributes& attributes) {
+    for (const auto& [name, value] : attributes) {
+      if (int rc = feed_.SetFieldAttribute(field, name, value)) return rc;
+    }
+    return 0;
+  }
+
+  int Extra(FeedContainer& container, std::string_view name, std::string_view text, const Attributes& attributes) {
+    FeedField* field;
+    if (container.AddExtra(name, field)) return feed_.Fail(kErrListMemory, kFieldMemoryText);
+    if (int rc = feed_.SetFieldText(*field, text)) return rc;
+    return SetAttributes(*field, attributes);
+  }
+
+  int AtomExtra(FeedContainer& container, std::string_view local, std::string_view text,
+                const Attributes& attributes) {
+    return Extra(container, "atom:" + std::string(local), text, attributes);
+  }
+
+  int Date(FeedContainer& container, size_t field, std::string_view text) {
+    std::string date;
+    return SetText(container, field, AtomDateToRfc822(text, date) ? std::string_view(date) : text);
+  }
+
+  int ElementEnd(Level& level, Role parent, std::string_view text) {
+    const std::string& name = level.name;
+    FeedContainer& container = Container(parent);
+    if (name == "link") return Link(level, parent);
+    if (name == "category") return Category(level, parent);
+    if (name == "title") return SetText(container, FieldOf(parent, item_field::kTitle, channel_field::kTitle), text);
+    if (parent == Role::kFeed) {
+      if (name == "subtitle") return SetText(container, channel_field::kDescription, text);
+      if (name == "rights") return SetText(container, channel_field::kCopyright, text);
+      if (name == "updated") return Date(container, channel_field::kLastBuildDate, text);
+      if (name == "logo") {
+        logo_ = ResolveUriReference(level.base, text);
+        return 0;
+      }
+      if (name == "icon") return AtomExtra(container, name, ResolveUriReference(level.base, text), level.attributes);
+      if (name == "generator") {
+        FeedField& generator = container.Fixed(channel_field::kGenerator);
+        if (int rc = feed_.SetFieldText(generator, text)) return rc;
+        for (auto& [attribute, value] : level.attributes) {
+          if (attribute == "uri") value = ResolveUriReference(level.base, value);
+        }
+        return SetAttributes(generator, level.attributes);
+      }
+      return AtomExtra(container, name, text, level.attributes);
+    }
+    if (name == "summary") {
+      entry_.hasSummary = true;
+      entry_.summary = text;
+      return 0;
+    }
+    if (name == "content") {
+      entry_.hasContent = true;
+      entry_.content = text;
+      for (auto& [attribute, value] : level.attributes) {
+        if (attribute == "src") value = ResolveUriReference(level.base, value);
+      }
+      entry_.contentAttributes = std::move(level.attributes);
+      return 0;
+    }
+    if (name == "published") {
+      entry_.published = text;
+      return 0;
+    }
+    if (name == "updated") {
+      entry_.updated = text;
+      return 0;
+    }
+    if (name == "id") {
+      FeedField& guid = container.Fixed(item_field::kGuid);
+      if (int rc = feed_.SetFieldText(guid, text)) return rc;
+      return feed_.SetFieldAttribute(guid, "isPermaLink", "false");
+    }
+    return AtomExtra(container, name, text, level.attributes);
+  }
+
+  int Link(Level& level, Role parent) {
+    for (auto& [attribute, value] : level.attributes) {
+      if (attribute == "href") value = ResolveUriReference(level.base, value);
+    }
+    std::string_view rel = AttributeOf(level.attributes, "rel");
+    std::string_view href = AttributeOf(level.attributes, "href");
+    FeedContainer& container = Container(parent);
+    Taken& taken = TakenBy(parent);
+    if ((rel.empty() || rel == "alternate") && !taken.link) {
+      taken.link = true;
+      FeedField& link = container.Fixed(FieldOf(parent, item_field::kLink, channel_field::kLink));
+      if (int rc = feed_.SetFieldText(link, href)) return rc;
+      for (const auto& [attribute, value] : level.attributes) {
+        if (attribute == "href" || attribute == "rel") continue;
+        if (int rc = feed_.SetFieldAttribute(link, attribute, value)) return rc;
+      }
+      return 0;
+    }
+    if (rel == "enclosure" && parent == Role::kEntry && !taken.enclosure) {
+      taken.enclosure = true;
+      FeedField& enclosure = container.Fixed(item_field::kEnclosure);
+      for (const auto& [attribute, value] : level.attributes) {
+        if (attribute == "rel") continue;
+        if (int rc = feed_.SetFieldAttribute(enclosure, attribute == "href" ? "url" : attribute, value)) return rc;
+      }
+      return 0;
+    }
+    if (parent == Role::kFeed && otherLink_.empty()) otherLink_ = href;
+    return AtomExtra(container, "link", {}, level.attributes);
+  }
+
+  int Category(Level& level, Role parent) {
+    FeedContainer& container = Container(parent);
+    Taken& taken = TakenBy(parent);
+    if (taken.category) return AtomExtra(container, "category", {}, level.attributes);
+    taken.category = true;
+    FeedField& category = container.Fixed(FieldOf(parent, item_field::kCategory, channel_field::kCategory));
+    for (const auto& [attribute, value] : level.attributes) {
+      int rc = attribute == "term" ? feed_.SetFieldText(category, value)
+                                   : feed_.SetFieldAttribute(category, attribute == "scheme" ? "domain" : attribute, value);
+      if (rc) return rc;
+    }
+    return 0;
+  }
+
+  int PersonEnd(Level& level, Role parent) {
+    const Person& person = level.person;
+    Attributes uri;
+    if (!person.uri.empty()) uri.emplace_back("uri", person.uri);
+    if (parent == Role::kSource) {
+      if (!entry_.hasSourceAuthor) {
+        entry_.hasSourceAuthor = true;
+        entry_.sourceAuthor = person;
+      }
+      return 0;
+    }
+    Taken& taken = TakenBy(parent);
+    FeedContainer& container = Container(parent);
+    if (level.name == "author" && !taken.author) {
+      taken.author = true;
+      if (parent == Role::kFeed) feedAuthor_ = person;
+      return SetPerson(container.Fixed(FieldOf(parent, item_field::kAuthor, channel_field::kManagingEditor)),
+                       person);
+    }
+    return AtomExtra(container, level.name, person.Text(), uri);
+  }
+
+  int SetPerson(FeedField& field, const Person& person) {
+    if (int rc = feed_.SetFieldText(field, person.Text())) return rc;
+    return person.uri.empty() ? 0 : feed_.SetFieldAttribute(field, "uri", person.uri);
+  }
+
+  int SourcePartEnd(Level& level) {
+    if (level.name == "title") {
+      entry_.sourceTitle = reader_.ElementText();
+      return 0;
+    }
+    std::string_view rel = AttributeOf(level.attributes, "rel");
+    bool self = rel == "self";
+    bool alternate = rel.empty() || rel == "alternate";
+    if ((self && !entry_.sourceUrlIsSelf) || (alternate && entry_.sourceUrl.empty())) {
+      entry_.sourceUrl = ResolveUriReference(level.base, AttributeOf(level.attributes, "href"));
+      entry_.sourceUrlIsSelf = self;
+    }
+    return 0;
+  }
+
+  int EntryEnd() {
+    FeedContainer& item = *entry_.item;
+    if (entry_.hasSummary) {
+      if (int rc = SetText(item, item_field::kDescription, entry_.summary)) return rc;
+    }
+    bool contentIsDescription =
+        !entry_.hasSummary && entry_.hasContent && AttributeOf(entry_.contentAttributes, "src").empty();
+    if (contentIsDescription) {
+      if (int rc = SetText(item, item_field::kDescription, entry_.content)) return rc;
+    } else if (entry_.hasContent) {
+      if (int rc = AtomExtra(item, "content", entry_.content, entry_.contentAttributes)) return rc;
+    }
+    if (!entry_.published.empty()) {
+      if (int rc = Date(item, item_field::kPubDate, entry_.published)) return rc;
+      if (!entry_.updated.empty()) {
+        if (int rc = AtomExtra(item, "updated", entry_.updated, {})) return rc;
+      }
+    } else if (!entry_.updated.empty()) {
+      if (int rc = Date(item, item_field::kPubDate, entry_.updated)) return rc;
+    }
+    if (entry_.hasSource) {
+      FeedField& source = item.Fixed(item_field::kSource);
+      if (int rc = feed_.SetFieldText(source, entry_.sourceTitle)) return rc;
+      if (!entry_.sourceUrl.empty()) {
+        if (int rc = feed_.SetFieldAttribute(source, "url", entry_.sourceUrl)) return rc;
+      }
+    }
+    if (!entry_.taken.author) {
+      if (entry_.hasSourceAuthor) return SetPerson(item.Fixed(item_field::kAuthor), entry_.sourceAuthor);
+      // The feed's author may come after its entries.
+      authorless_.push_back(entry_.index);
+    }
+    return 0;
+  }
+
+  // RSS 2.0 requires a channel's link and description, which Atom does not:
+  // the feed's other links (its self link, usually) or its address stand for
+  // the one, its title for the other.
+  int FeedEnd() {
+    FeedContainer& channel = feed_.Channel();
+    if (channel.Fixed(channel_field::kLink).Text().empty()) {
+      if (int rc = SetText(channel, channel_field::kLink, otherLink_.empty() ? address_ : otherLink_)) return rc;
+    }
+    if (channel.Fixed(channel_field::kDescription).Text().empty()) {
+      if (int rc = SetText(channel, channel_field::kDescription, channel.Fixed(channel_field::kTitle).Text())) return rc;
+    }
+    if (!logo_.empty()) {
+      FeedContainer& image = feed_.Image();
+      if (int rc = SetText(image, image_field::kUrl, logo_)) return rc;
+      if (int rc = SetText(image, image_field::kTitle, channel.Fixed(channel_field::kTitle).Text())) return rc;
+      if (int rc = SetText(image, image_field::kLink, channel.Fixed(channel_field::kLink).Text())) return rc;
+    }
+    if (!channelTaken_.author) return 0;
+    for (long index : authorless_) {
+      if (int rc = SetPerson(feed_.Item(index)->Fixed(item_field::kAuthor), feedAuthor_)) return rc;
+    }
+    return 0;
+  }
+
+  FeedState& feed_;
+  XmlReader& reader_;
+  std::string_view document_;
+  std::string address_;
+  std::vector<Level> levels_;
+  Entry entry_;
+  Taken channelTaken_;
+  Person feedAuthor_;
+  std::string logo_;
+  std::string otherLink_;
+  bool rootSeen_ = false;
+  std::vector<long> authorless_;
+  size_t pieceStart_ = 0;
+  // The markup of the XHTML construct being read, once its div has ended.
+  std::optional<std::string_view> markup_;
+  bool divSeen_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+int ReadAtomDocument(FeedState& feed, XmlReader& reader, std::string_view text, std::string_view address) noexcept {
+  // The Atom text is not kept as the document text: the model now holds
+  // RSS, which the document text is produced from when asked.
+  feed.Reset();
+  const void* zero = std::memchr(text.data(), 0, text.size());
+  if (zero) text = text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - text.data()));
+  try {
+    reader.SetXmlMode(true);
+    reader.SetBuildTree(true);
+    reader.SetKeepTree(false);
+    AtomBuilder builder(feed, reader, text, address);
+    XmlClient* previous = reader.Client();
+    reader.SetClient(&builder);
+    int rc = 0;
+    for (size_t start = 0; start < text.size() && rc == 0;) {
+      const void* next = start + 1 < text.size() ? std::memchr(text.data() + start + 1, '<', text.size() - start - 1)
+                                                 : nullptr;
+      size_t end = next ? static_cast<size_t>(static_cast<const char*>(next) - text.data()) : text.size();
+      builder.SetPieceStart(start);
+      rc = reader.Feed(text.data() + start, end - start);
+      start = end;
+    }
+    if (rc == 0) rc = reader.Finish();
+    reader.SetClient(previous);
+    if (rc) {
+      int code = builder.Failed() ? feed.LastError() : rc;
+      std::string message(builder.Failed() ? feed.LastErrorText() : XmlErrorText(rc));
+      feed.Reset();
+      return feed.Fail(code, message);
+    }
+  } catch (const std::bad_alloc&) {
+    feed.Reset();
+    return feed.Fail(kErrOutOfMemory);
+  }
+  feed.SetModified(false);
+  return 0;
+}
+
+}  // namespace rssvane
