@@ -94,15 +94,18 @@ struct Entry {
 
 // Builds the model from the reader's events. Text comes from the reader at
 // each element's end, as RSS reading takes it. The markup of XHTML content
-// is taken from the document as written: the caller feeds the reader one
-// piece per tag, each starting at its "<", and says where each begins, so
-// that an element's events tell where its tags stand.
+// is taken from the document as written: the caller feeds the reader so
+// that each tag of such a construct begins a piece (PieceEnd), and says where
+// each piece begins, so that the construct's events tell where its tags
+// stand.
 class AtomBuilder : public XmlClient {
  public:
   AtomBuilder(FeedState& feed, XmlReader& reader, std::string_view document, std::string_view address)
       : feed_(feed), reader_(reader), document_(document), address_(address) {}
 
   void SetPieceStart(size_t start) noexcept { pieceStart_ = start; }
+  // Inside an XHTML construct, where each tag must begin a piece.
+  bool InXhtml() const noexcept { return xhtmlOpen_; }
 
   int StartElement(std::string_view uri, std::string_view local, std::string_view qualified, bool empty) override {
     return Guard([&] { return Start(uri, local, qualified, empty); });
@@ -214,6 +217,7 @@ class AtomBuilder : public XmlClient {
           if (level.role == Role::kXhtml) {
             level.inner = empty ? std::string_view::npos : PastStartTag(qualified);
             markup_.reset();
+            xhtmlOpen_ = true;
           }
         }
         return 0;
@@ -263,6 +267,7 @@ class AtomBuilder : public XmlClient {
         }
         std::string_view markup = markup_ ? Trimmed(*markup_) : reader_.ElementText();
         divSeen_ = false;
+        xhtmlOpen_ = false;
         return ElementEnd(level, parent, markup);
       }
       case Role::kXhtmlDiv:
@@ -576,8 +581,27 @@ class AtomBuilder : public XmlClient {
   // The markup of the XHTML construct being read, once its div has ended.
   std::optional<std::string_view> markup_;
   bool divSeen_ = false;
+  bool xhtmlOpen_ = false;
   bool failed_ = false;
 };
+
+// Where the piece fed from start ends. The builder finds the markup of an
+// XHTML construct from where its tags begin, so inside one every tag begins
+// a piece; elsewhere a piece runs on to the tag before the next "xhtml",
+// which any start tag of such a construct holds (a type given through a
+// reference loses only the markup: the element's text stands for it), so
+// that the rest of a feed is read in few calls.
+size_t PieceEnd(std::string_view text, size_t start, bool inXhtml) noexcept {
+  auto nextTag = [&](size_t from) {
+    size_t at = text.find('<', from);
+    return at == std::string_view::npos ? text.size() : at;
+  };
+  if (inXhtml) return nextTag(start + 1);
+  size_t mark = text.find("xhtml", start + 1);
+  if (mark == std::string_view::npos) return text.size();
+  size_t tag = text.rfind('<', mark);
+  return tag != std::string_view::npos && tag > start ? tag : nextTag(mark);
+}
 
 }  // namespace
 
@@ -596,9 +620,7 @@ int ReadAtomDocument(FeedState& feed, XmlReader& reader, std::string_view text, 
     reader.SetClient(&builder);
     int rc = 0;
     for (size_t start = 0; start < text.size() && rc == 0;) {
-      const void* next = start + 1 < text.size() ? std::memchr(text.data() + start + 1, '<', text.size() - start - 1)
-                                                 : nullptr;
-      size_t end = next ? static_cast<size_t>(static_cast<const char*>(next) - text.data()) : text.size();
+      size_t end = PieceEnd(text, start, builder.InXhtml());
       builder.SetPieceStart(start);
       rc = reader.Feed(text.data() + start, end - start);
       start = end;
