@@ -19,7 +19,8 @@ namespace {
 constexpr std::string_view kXhtmlNamespace = "http://www.w3.org/1999/xhtml";
 constexpr std::string_view kFieldMemoryText = "Unable to allocate memory for field in do_ParseElement.";
 
-using Attributes = std::vector<std::pair<std::string, std::string>>;
+// Attribute names and values, kept in the feed's read store.
+using Attributes = std::vector<std::pair<std::string_view, std::string_view>>;
 
 bool IsSpace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -84,12 +85,13 @@ struct Entry {
   long index = 0;
   Taken taken;
   bool hasSummary = false, hasContent = false;
-  std::string summary, content, published, updated;
+  // Texts kept in the feed's read store.
+  std::string_view summary, content, published, updated;
   Attributes contentAttributes;
   bool hasSourceAuthor = false;
   Person sourceAuthor;
   bool hasSource = false, sourceUrlIsSelf = false;
-  std::string sourceTitle, sourceUrl;
+  std::string_view sourceTitle, sourceUrl;
 };
 
 // Builds the model from the reader's events. Text comes from the reader at
@@ -156,16 +158,21 @@ class AtomBuilder : public XmlClient {
     return document_.substr(pieceStart_, 2) == "</" ? pieceStart_ : std::string_view::npos;
   }
 
-  Attributes CopyAttributes(bool keepBase) const {
-    Attributes attributes;
-    GrowString name;
+  // What the model keeps lives in the feed's read store, as an RSS read
+  // keeps it: a few blocks rather than an allocation per text.
+  std::string_view Keep(std::string_view text) {
+    std::string_view kept;
+    if (!feed_.ReadStore().Copy(text, kept)) throw std::bad_alloc();
+    return kept;
+  }
+
+  void CopyAttributes(bool keepBase, Attributes& attributes) {
     for (size_t n = 1; n <= reader_.AttributeCount(); ++n) {
-      std::string_view value;
-      if (reader_.AttributeQualifiedName(n, name) || reader_.AttributeValue(n, value)) throw std::bad_alloc();
-      if (!keepBase && name.View() == "xml:base") continue;
-      attributes.emplace_back(name.View(), value);
+      std::string_view name, value;
+      reader_.StartAttribute(n, name, value);
+      if (!keepBase && name == "xml:base") continue;
+      attributes.emplace_back(Keep(name), Keep(value));
     }
-    return attributes;
   }
 
   int Start(std::string_view uri, std::string_view local, std::string_view qualified, bool empty) {
@@ -195,7 +202,7 @@ class AtomBuilder : public XmlClient {
         if (!atom) {
           level.role = Role::kExtension;
           level.name = qualified;
-          level.attributes = CopyAttributes(true);
+          CopyAttributes(true, level.attributes);
           return DeclarePrefix(qualified, uri);
         }
         level.name = local;
@@ -209,7 +216,7 @@ class AtomBuilder : public XmlClient {
           level.role = Role::kSource;
           entry_.hasSource = true;
         } else {
-          level.attributes = CopyAttributes(false);
+          CopyAttributes(false, level.attributes);
           bool textConstruct = local == "title" || local == "subtitle" || local == "rights" || local == "summary" ||
                                local == "content";
           level.role = textConstruct && AttributeOf(level.attributes, "type") == "xhtml" ? Role::kXhtml
@@ -231,7 +238,7 @@ class AtomBuilder : public XmlClient {
         if (atom && (local == "title" || local == "link")) {
           level.role = Role::kSourcePart;
           level.name = local;
-          level.attributes = CopyAttributes(false);
+          CopyAttributes(false, level.attributes);
         } else if (atom && local == "author") {
           level.role = Role::kPerson;
           level.name = local;
@@ -303,7 +310,7 @@ class AtomBuilder : public XmlClient {
     if (int rc = feed_.SetVersion(rssVersion200)) return rc;
     std::string_view language;
     if (reader_.AttributeValue("xml:lang", language) == 0) {
-      return feed_.SetFieldText(feed_.Channel().Fixed(channel_field::kLanguage), language);
+      return Put(feed_.Channel().Fixed(channel_field::kLanguage), language);
     }
     return 0;
   }
@@ -330,33 +337,53 @@ class AtomBuilder : public XmlClient {
   Taken& TakenBy(Role parent) noexcept { return parent == Role::kEntry ? entry_.taken : channelTaken_; }
 
   int NewEntry() {
+    Attributes contentAttributes = std::move(entry_.contentAttributes);
+    contentAttributes.clear();
     entry_ = Entry();
-    if (int rc = feed_.AppendItem(entry_.item)) return rc;
+    entry_.contentAttributes = std::move(contentAttributes);
+    if (int rc = feed_.AppendItem(entry_.item, &feed_.ReadStore())) return rc;
     entry_.index = static_cast<long>(feed_.ItemCount());
     return 0;
   }
 
+  int Put(FeedField& field, std::string_view text) {
+    field.ShareText(Keep(text));
+    return 0;
+  }
+
   int SetText(FeedContainer& container, size_t field, std::string_view text) {
-    return feed_.SetFieldText(container.Fixed(field), text);
+    return Put(container.Fixed(field), text);
+  }
+
+  // Sets the attribute of that name, replacing its value or appending it;
+  // name and value are kept already or outlive the feed.
+  int PutAttribute(FeedField& field, std::string_view name, std::string_view value) {
+    if (field.ReserveAttributes(1, &feed_.ReadStore())) throw std::bad_alloc();
+    if (int rc = field.ShareAttribute(name, value)) return feed_.Fail(rc);
+    return 0;
   }
 
   int SetAttributes(FeedField& field, const Attributes& attributes) {
+    if (!attributes.empty() && field.ReserveAttributes(attributes.size(), &feed_.ReadStore())) {
+      throw std::bad_alloc();
+    }
     for (const auto& [name, value] : attributes) {
-      if (int rc = feed_.SetFieldAttribute(field, name, value)) return rc;
+      if (int rc = field.ShareAttribute(name, value)) return feed_.Fail(rc);
     }
     return 0;
   }
 
   int Extra(FeedContainer& container, std::string_view name, std::string_view text, const Attributes& attributes) {
     FeedField* field;
-    if (container.AddExtra(name, field)) return feed_.Fail(kErrListMemory, kFieldMemoryText);
-    if (int rc = feed_.SetFieldText(*field, text)) return rc;
+    if (container.AddSharedExtra(Keep(name), field)) return feed_.Fail(kErrListMemory, kFieldMemoryText);
+    if (int rc = Put(*field, text)) return rc;
     return SetAttributes(*field, attributes);
   }
 
   int AtomExtra(FeedContainer& container, std::string_view local, std::string_view text,
                 const Attributes& attributes) {
-    return Extra(container, "atom:" + std::string(local), text, attributes);
+    extraName_.assign("atom:").append(local);
+    return Extra(container, extraName_, text, attributes);
   }
 
   int Date(FeedContainer& container, size_t field, std::string_view text) {
@@ -381,9 +408,9 @@ class AtomBuilder : public XmlClient {
       if (name == "icon") return AtomExtra(container, name, ResolveUriReference(level.base, text), level.attributes);
       if (name == "generator") {
         FeedField& generator = container.Fixed(channel_field::kGenerator);
-        if (int rc = feed_.SetFieldText(generator, text)) return rc;
+        if (int rc = Put(generator, text)) return rc;
         for (auto& [attribute, value] : level.attributes) {
-          if (attribute == "uri") value = ResolveUriReference(level.base, value);
+          if (attribute == "uri") value = Keep(ResolveUriReference(level.base, value));
         }
         return SetAttributes(generator, level.attributes);
       }
@@ -391,37 +418,37 @@ class AtomBuilder : public XmlClient {
     }
     if (name == "summary") {
       entry_.hasSummary = true;
-      entry_.summary = text;
+      entry_.summary = Keep(text);
       return 0;
     }
     if (name == "content") {
       entry_.hasContent = true;
-      entry_.content = text;
+      entry_.content = Keep(text);
       for (auto& [attribute, value] : level.attributes) {
-        if (attribute == "src") value = ResolveUriReference(level.base, value);
+        if (attribute == "src") value = Keep(ResolveUriReference(level.base, value));
       }
-      entry_.contentAttributes = std::move(level.attributes);
+      entry_.contentAttributes = level.attributes;
       return 0;
     }
     if (name == "published") {
-      entry_.published = text;
+      entry_.published = Keep(text);
       return 0;
     }
     if (name == "updated") {
-      entry_.updated = text;
+      entry_.updated = Keep(text);
       return 0;
     }
     if (name == "id") {
       FeedField& guid = container.Fixed(item_field::kGuid);
-      if (int rc = feed_.SetFieldText(guid, text)) return rc;
-      return feed_.SetFieldAttribute(guid, "isPermaLink", "false");
+      if (int rc = Put(guid, text)) return rc;
+      return PutAttribute(guid, "isPermaLink", "false");
     }
     return AtomExtra(container, name, text, level.attributes);
   }
 
   int Link(Level& level, Role parent) {
     for (auto& [attribute, value] : level.attributes) {
-      if (attribute == "href") value = ResolveUriReference(level.base, value);
+      if (attribute == "href") value = Keep(ResolveUriReference(level.base, value));
     }
     std::string_view rel = AttributeOf(level.attributes, "rel");
     std::string_view href = AttributeOf(level.attributes, "href");
@@ -430,10 +457,10 @@ class AtomBuilder : public XmlClient {
     if ((rel.empty() || rel == "alternate") && !taken.link) {
       taken.link = true;
       FeedField& link = container.Fixed(FieldOf(parent, item_field::kLink, channel_field::kLink));
-      if (int rc = feed_.SetFieldText(link, href)) return rc;
+      link.ShareText(href);
       for (const auto& [attribute, value] : level.attributes) {
         if (attribute == "href" || attribute == "rel") continue;
-        if (int rc = feed_.SetFieldAttribute(link, attribute, value)) return rc;
+        if (int rc = PutAttribute(link, attribute, value)) return rc;
       }
       return 0;
     }
@@ -442,7 +469,7 @@ class AtomBuilder : public XmlClient {
       FeedField& enclosure = container.Fixed(item_field::kEnclosure);
       for (const auto& [attribute, value] : level.attributes) {
         if (attribute == "rel") continue;
-        if (int rc = feed_.SetFieldAttribute(enclosure, attribute == "href" ? "url" : attribute, value)) return rc;
+        if (int rc = PutAttribute(enclosure, attribute == "href" ? "url" : attribute, value)) return rc;
       }
       return 0;
     }
@@ -457,8 +484,11 @@ class AtomBuilder : public XmlClient {
     taken.category = true;
     FeedField& category = container.Fixed(FieldOf(parent, item_field::kCategory, channel_field::kCategory));
     for (const auto& [attribute, value] : level.attributes) {
-      int rc = attribute == "term" ? feed_.SetFieldText(category, value)
-                                   : feed_.SetFieldAttribute(category, attribute == "scheme" ? "domain" : attribute, value);
+      if (attribute == "term") {
+        category.ShareText(value);
+        continue;
+      }
+      int rc = PutAttribute(category, attribute == "scheme" ? "domain" : attribute, value);
       if (rc) return rc;
     }
     return 0;
@@ -467,7 +497,7 @@ class AtomBuilder : public XmlClient {
   int PersonEnd(Level& level, Role parent) {
     const Person& person = level.person;
     Attributes uri;
-    if (!person.uri.empty()) uri.emplace_back("uri", person.uri);
+    if (!person.uri.empty()) uri.emplace_back("uri", Keep(person.uri));
     if (parent == Role::kSource) {
       if (!entry_.hasSourceAuthor) {
         entry_.hasSourceAuthor = true;
@@ -487,20 +517,20 @@ class AtomBuilder : public XmlClient {
   }
 
   int SetPerson(FeedField& field, const Person& person) {
-    if (int rc = feed_.SetFieldText(field, person.Text())) return rc;
-    return person.uri.empty() ? 0 : feed_.SetFieldAttribute(field, "uri", person.uri);
+    if (int rc = Put(field, person.Text())) return rc;
+    return person.uri.empty() ? 0 : PutAttribute(field, "uri", Keep(person.uri));
   }
 
   int SourcePartEnd(Level& level) {
     if (level.name == "title") {
-      entry_.sourceTitle = reader_.ElementText();
+      entry_.sourceTitle = Keep(reader_.ElementText());
       return 0;
     }
     std::string_view rel = AttributeOf(level.attributes, "rel");
     bool self = rel == "self";
     bool alternate = rel.empty() || rel == "alternate";
     if ((self && !entry_.sourceUrlIsSelf) || (alternate && entry_.sourceUrl.empty())) {
-      entry_.sourceUrl = ResolveUriReference(level.base, AttributeOf(level.attributes, "href"));
+      entry_.sourceUrl = Keep(ResolveUriReference(level.base, AttributeOf(level.attributes, "href")));
       entry_.sourceUrlIsSelf = self;
     }
     return 0;
@@ -508,13 +538,11 @@ class AtomBuilder : public XmlClient {
 
   int EntryEnd() {
     FeedContainer& item = *entry_.item;
-    if (entry_.hasSummary) {
-      if (int rc = SetText(item, item_field::kDescription, entry_.summary)) return rc;
-    }
+    if (entry_.hasSummary) item.Fixed(item_field::kDescription).ShareText(entry_.summary);
     bool contentIsDescription =
         !entry_.hasSummary && entry_.hasContent && AttributeOf(entry_.contentAttributes, "src").empty();
     if (contentIsDescription) {
-      if (int rc = SetText(item, item_field::kDescription, entry_.content)) return rc;
+      item.Fixed(item_field::kDescription).ShareText(entry_.content);
     } else if (entry_.hasContent) {
       if (int rc = AtomExtra(item, "content", entry_.content, entry_.contentAttributes)) return rc;
     }
@@ -528,9 +556,9 @@ class AtomBuilder : public XmlClient {
     }
     if (entry_.hasSource) {
       FeedField& source = item.Fixed(item_field::kSource);
-      if (int rc = feed_.SetFieldText(source, entry_.sourceTitle)) return rc;
+      source.ShareText(entry_.sourceTitle);
       if (!entry_.sourceUrl.empty()) {
-        if (int rc = feed_.SetFieldAttribute(source, "url", entry_.sourceUrl)) return rc;
+        if (int rc = PutAttribute(source, "url", entry_.sourceUrl)) return rc;
       }
     }
     if (!entry_.taken.author) {
@@ -575,6 +603,7 @@ class AtomBuilder : public XmlClient {
   Person feedAuthor_;
   std::string logo_;
   std::string otherLink_;
+  std::string extraName_;
   bool rootSeen_ = false;
   std::vector<long> authorless_;
   size_t pieceStart_ = 0;
