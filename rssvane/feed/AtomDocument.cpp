@@ -1,7 +1,6 @@
 #include "feed/AtomDocument.h"
 
 #include <cstdint>
-#include <cstdio>
 
 namespace rssvane {
 
@@ -66,6 +65,11 @@ bool Digits(std::string_view text, size_t& p, size_t count, int& value) noexcept
     value = value * 10 + (c - '0');
   }
   return true;
+}
+
+void AppendTwoDigits(std::string& out, int value) {
+  out += static_cast<char>('0' + value / 10);
+  out += static_cast<char>('0' + value % 10);
 }
 
 bool Expect(std::string_view text, size_t& p, char c) noexcept {
@@ -142,18 +146,16 @@ bool AtomDateToRfc822(std::string_view text, std::string& out) {
     while (p < text.size() && text[p] >= '0' && text[p] <= '9') ++p;
     if (p == first) return false;
   }
-  char zone[24];
+  char sign = 0;
+  int zoneHour = 0, zoneMinute = 0;
   if (p < text.size() && (text[p] == 'Z' || text[p] == 'z')) {
-    std::snprintf(zone, sizeof zone, "GMT");
     ++p;
   } else if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
-    char sign = text[p++];
-    int zoneHour, zoneMinute;
+    sign = text[p++];
     if (!Digits(text, p, 2, zoneHour) || !Expect(text, p, ':') || !Digits(text, p, 2, zoneMinute) || zoneHour > 23 ||
         zoneMinute > 59) {
       return false;
     }
-    std::snprintf(zone, sizeof zone, "%c%02d%02d", sign, zoneHour, zoneMinute);
   } else {
     return false;
   }
@@ -166,10 +168,26 @@ bool AtomDateToRfc822(std::string_view text, std::string& out) {
   }
   int64_t days = DaysFromCivil(year, month, day);
   int weekday = static_cast<int>(((days % 7) + 7) % 7);
-  char date[96];
-  std::snprintf(date, sizeof date, "%s, %02d %s %04d %02d:%02d:%02d %s", kDays[weekday], day, kMonths[month - 1], year,
-                hour, minute, second, zone);
-  out = date;
+  // Every date is read one by one; formatting by hand spares a formatted
+  // print per entry.
+  out.assign(kDays[weekday]).append(", ");
+  AppendTwoDigits(out, day);
+  out.append(" ").append(kMonths[month - 1]).append(" ");
+  AppendTwoDigits(out, year / 100);
+  AppendTwoDigits(out, year % 100);
+  out += ' ';
+  AppendTwoDigits(out, hour);
+  out += ':';
+  AppendTwoDigits(out, minute);
+  out += ':';
+  AppendTwoDigits(out, second);
+  if (!sign) {
+    out.append(" GMT");
+  } else {
+    out.append(" ").append(1, sign);
+    AppendTwoDigits(out, zoneHour);
+    AppendTwoDigits(out, zoneMinute);
+  }
   return true;
 }
 

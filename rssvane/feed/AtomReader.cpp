@@ -386,9 +386,9 @@ class AtomBuilder : public XmlClient {
     return Extra(container, extraName_, text, attributes);
   }
 
+  // A date laid out on lines of its own is still a date.
   int Date(FeedContainer& container, size_t field, std::string_view text) {
-    std::string date;
-    return SetText(container, field, AtomDateToRfc822(text, date) ? std::string_view(date) : text);
+    return SetText(container, field, AtomDateToRfc822(Trimmed(text), date_) ? std::string_view(date_) : text);
   }
 
   int ElementEnd(Level& level, Role parent, std::string_view text) {
@@ -604,6 +604,7 @@ class AtomBuilder : public XmlClient {
   std::string logo_;
   std::string otherLink_;
   std::string extraName_;
+  std::string date_;
   bool rootSeen_ = false;
   std::vector<long> authorless_;
   size_t pieceStart_ = 0;

@@ -231,6 +231,9 @@ TEST_F(AtomReading, SummariesContentAuthorsAndCategoriesFindTheirPlaces) {
   <entry>
     <title>Out of line</title>
     <content type="video/mp4" src="http://example.org/v.mp4"/>
+    <updated>
+      2003-12-13T18:30:02Z
+    </updated>
     <author><name>A</name></author><author><email>b@example.org</email></author>
   </entry>
   <author><name>Late Feed Author</name><email>late@example.org</email></author>
@@ -264,6 +267,7 @@ TEST_F(AtomReading, SummariesContentAuthorsAndCategoriesFindTheirPlaces) {
   EXPECT_EQ(Get("item[3]/description"), "");
   EXPECT_EQ(Get("item[3]/atom:content@src"), "http://example.org/v.mp4");
   EXPECT_EQ(Get("item[3]/author"), "A");
+  EXPECT_EQ(Get("item[3]/pubDate"), "Sat, 13 Dec 2003 18:30:02 GMT");
   EXPECT_EQ(Get("item[3]/atom:author"), "b@example.org");
 
   // The prefix an entry declared for its extension is declared for RSS.
