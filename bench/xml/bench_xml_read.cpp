@@ -37,6 +37,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
@@ -294,6 +295,7 @@ enum Parser {
   kLibxml2,
   kSettingsOff,
   kDecodeOn,
+  kDecodeConverting,
   kAtomOnRss,
   kAtomMapped,
   kParsers
@@ -301,10 +303,12 @@ enum Parser {
 
 // A read through the feed engine, as the control reads, with the reading
 // settings given.
-bool EngineRead(const char* settings, const std::string& text, size_t items) {
+bool EngineRead(std::initializer_list<const char*> settings, const std::string& text, size_t items) {
   rssvane::FeedEngine engine;
   std::string answer;
-  if (settings && engine.Config(settings, answer) != 0) return false;
+  for (const char* setting : settings) {
+    if (engine.Config(setting, answer) != 0) return false;
+  }
   return engine.ReadDocument(text) == 0 && engine.Feed().ItemCount() == items;
 }
 
@@ -357,12 +361,14 @@ int main(int argc, char** argv) {
          xmlFreeDoc(doc);
          return ok;
        }, {}, {}, false},
-      {"settings: both off (FeedEngine)", [&] { return EngineRead(nullptr, feed, items); }, {}, {}, false},
+      {"settings: both off (FeedEngine)", [&] { return EngineRead({}, feed, items); }, {}, {}, false},
       {"settings: DecodeDocument on, CodePage 65001",
-       [&] { return EngineRead("DecodeDocument=true\nCodePage=65001", feed, items); }, {}, {}, false},
-      {"settings: ReadAtom on, the RSS feed", [&] { return EngineRead("ReadAtom=true", feed, items); }, {}, {},
+       [&] { return EngineRead({"DecodeDocument=true", "CodePage=65001"}, feed, items); }, {}, {}, false},
+      {"settings: DecodeDocument on, CodePage 1252 (converts)",
+       [&] { return EngineRead({"DecodeDocument=true", "CodePage=1252"}, feed, items); }, {}, {}, false},
+      {"settings: ReadAtom on, the RSS feed", [&] { return EngineRead({"ReadAtom=true"}, feed, items); }, {}, {},
        false},
-      {"settings: ReadAtom on, the feed as Atom", [&] { return EngineRead("ReadAtom=true", atom, items); }, {}, {},
+      {"settings: ReadAtom on, the feed as Atom", [&] { return EngineRead({"ReadAtom=true"}, atom, items); }, {}, {},
        false},
   };
 
@@ -444,7 +450,7 @@ int main(int argc, char** argv) {
     bool met = true;
     bool measured = false;
     const Entry& off = entries[kSettingsOff];
-    for (Parser on : {kDecodeOn, kAtomOnRss, kAtomMapped}) {
+    for (Parser on : {kDecodeOn, kDecodeConverting, kAtomOnRss, kAtomMapped}) {
       if (!usable(on)) continue;
       measured = true;
       const Entry& e = entries[on];

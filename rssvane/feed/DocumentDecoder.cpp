@@ -2,11 +2,14 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "base/AsciiText.h"
 #include "base/CodePage.h"
@@ -41,6 +44,8 @@ class Conversion {
 // stop(offset in in, out), which appends what stands for it and returns how
 // many input bytes that takes, or 0 to give up (Transcode then returns
 // false). With stopAtNul, the output ends before its first zero byte.
+constexpr size_t kTranscodePiece = 1024;
+
 template <class Stop>
 bool Transcode(iconv_t cd, std::string_view in, bool stopAtNul, std::string& out, Stop&& stop) {
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -56,10 +61,20 @@ bool Transcode(iconv_t cd, std::string_view in, bool stopAtNul, std::string& out
   while (srcLeft > 0) {
     char* dst = buffer;
     size_t dstLeft = sizeof buffer;
-    size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    // A conversion that goes through a form of its own (UTF-8 to a code page
+    // does) converts its whole input to that form and, at a character it
+    // cannot write, converts again up to it: given the input in small pieces
+    // it does so over a piece, not over the rest of the document, for each
+    // such character.
+    size_t piece = std::min(srcLeft, kTranscodePiece);
+    size_t pieceLeft = piece;
+    size_t rc = iconv(cd, &src, &pieceLeft, &dst, &dstLeft);
     int error = rc == static_cast<size_t>(-1) ? errno : 0;
+    srcLeft -= piece - pieceLeft;
     if (!take(dst)) return true;
-    if (error == 0 || error == E2BIG) continue;
+    // A sequence cut by the piece's end is read whole with the next piece.
+    bool cut = error == EINVAL && srcLeft > pieceLeft;
+    if (error == 0 || error == E2BIG || cut) continue;
     // What stands for the sequence is written in the initial shift state.
     dst = buffer;
     dstLeft = sizeof buffer;
@@ -282,6 +297,58 @@ bool HoldsMarkup(const std::string& iconvName) {
   std::string out;
   return Transcode(cd.Get(), probe, false, out, [](size_t, std::string&) { return size_t{0}; }) && out == probe;
 }
+
+// A code page of one byte a character, as most are: the byte of each
+// character it holds, found once by decoding every byte. Written through it,
+// a character the code page lacks costs a look-up; through iconv it costs a
+// stop and a restart.
+class ByteTable {
+ public:
+  // False for a code page that writes a character in more than one byte or
+  // does not write the ASCII characters as ASCII does.
+  bool Build(const std::string& iconvName) {
+    Conversion cd("UTF-8", iconvName);
+    if (!cd.Open()) return false;
+    for (unsigned b = 0; b < 0x100; ++b) {
+      char in = static_cast<char>(b);
+      char* src = &in;
+      size_t srcLeft = 1;
+      char buffer[8];
+      char* dst = buffer;
+      size_t dstLeft = sizeof buffer;
+      iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
+      if (iconv(cd.Get(), &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
+        // A byte that stands for nothing is one the code page leaves out; a
+        // byte that begins a longer sequence makes it a multi-byte one.
+        if (errno == EILSEQ && b >= 0x80) continue;
+        return false;
+      }
+      uint32_t codePoint = 0;
+      std::string_view decoded(buffer, static_cast<size_t>(dst - buffer));
+      if (decoded.empty() || Utf8Sequence(decoded, 0, codePoint) != decoded.size()) return false;
+      if (b < 0x80 && codePoint != b) return false;
+      if (b >= 0x80) bytes_.push_back({codePoint, static_cast<char>(b)});
+    }
+    std::stable_sort(bytes_.begin(), bytes_.end(), [](const Entry& a, const Entry& b) { return a.codePoint < b.codePoint; });
+    return true;
+  }
+
+  // The byte for a character above ASCII, or false.
+  bool Find(uint32_t codePoint, char& byte) const noexcept {
+    auto at = std::lower_bound(bytes_.begin(), bytes_.end(), codePoint,
+                               [](const Entry& e, uint32_t c) { return e.codePoint < c; });
+    if (at == bytes_.end() || at->codePoint != codePoint) return false;
+    byte = at->byte;
+    return true;
+  }
+
+ private:
+  struct Entry {
+    uint32_t codePoint;
+    char byte;
+  };
+  std::vector<Entry> bytes_;
+};
 
 void AppendReference(std::string& out, uint32_t codePoint) {
   char reference[16];
@@ -527,15 +594,13 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
       return 0;
     }
 
-    // Into the code page, with references for what it lacks.
-    Conversion cd(target, "UTF-8");
-    if (!cd.Open())
-      return Fail(kErrCodePage, "Code page " + std::to_string(codePage) + " cannot hold an XML document.");
+    // Into the code page, with references for what it lacks: lacking()
+    // writes what stands for the character at utf8[at] and gives its length,
+    // or 0 where nothing can.
     MarkupPosition markup(utf8);
     size_t nameAt = 0;
     uint32_t nameCharacter = 0;
-    bool converted = Transcode(cd.Get(), rest, false, out_, [&](size_t offset, std::string& out) -> size_t {
-      size_t at = restStart + offset;
+    auto lacking = [&](size_t at, std::string& out) -> size_t {
       uint32_t codePoint = 0;
       size_t length = Utf8Sequence(utf8, at, codePoint);
       MarkupPosition::Place place = markup.At(at);
@@ -548,7 +613,35 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
       AppendReference(out, codePoint);
       if (place == MarkupPosition::kCdata) out += "<![CDATA[";
       return length;
-    });
+    };
+    bool converted = true;
+    ByteTable table;
+    if (table.Build(target)) {
+      for (size_t i = 0; i < rest.size() && converted;) {
+        size_t ascii = i;
+        while (ascii < rest.size() && static_cast<unsigned char>(rest[ascii]) < 0x80) ++ascii;
+        out_.append(rest.substr(i, ascii - i));
+        i = ascii;
+        if (i == rest.size()) break;
+        uint32_t codePoint = 0;
+        size_t length = Utf8Sequence(rest, i, codePoint);
+        char byte;
+        if (length > 0 && table.Find(codePoint, byte)) {
+          out_ += byte;
+        } else {
+          length = lacking(restStart + i, out_);
+          converted = length > 0;
+        }
+        i += length;
+      }
+    } else {
+      Conversion cd(target, "UTF-8");
+      if (!cd.Open()) {
+        return Fail(kErrCodePage, "Code page " + std::to_string(codePage) + " cannot hold an XML document.");
+      }
+      converted = Transcode(cd.Get(), rest, false, out_,
+                            [&](size_t offset, std::string& out) { return lacking(restStart + offset, out); });
+    }
     if (!converted) {
       char character[16];
       std::snprintf(character, sizeof character, "U+%04X", static_cast<unsigned>(nameCharacter));

@@ -119,6 +119,16 @@ TEST(DocumentDecoder, WhatTheCodePageLacksBecomesAReferenceWhereOneCanStand) {
             "<?pi &#8364;?>&#128512;</t>");
   // windows-1252 has the euro, and its registered name in the declaration.
   EXPECT_EQ(Decoded("<t>\xe2\x82\xac</t>", {}, 1252), "<?xml version=\"1.0\" encoding=\"windows-1252\"?><t>\x80</t>");
+  // A code page of more than one byte a character goes through iconv, which
+  // is given the document in pieces: a character cut by a piece's end is
+  // read whole, either way.
+  std::string head = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><t>";
+  std::string padding(1023 - head.size(), 'a');
+  std::string sjis = head + padding + "\x93\xfa</t>";
+  std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><t>" + padding + "\xe6\x97\xa5</t>";
+  EXPECT_EQ(Decoded(sjis), utf8);
+  EXPECT_EQ(Decoded(utf8 + "<!-- \xc3\xa9 -->", {}, 932),
+            "<?xml version=\"1.0\" encoding=\"CP932\"?><t>" + padding + "\x93\xfa</t><!-- &#233; -->");
   // No reference can stand in a name.
   EXPECT_EQ(Failure("<t>\n<caf\xc3\xa9/>\n<x\xe2\x82\xac/></t>", {}, 28591),
             "The character U+20AC in a name on line 3 of the document has no form in code page 28591.");
