@@ -9,20 +9,9 @@
 #include "base/Codes.h"
 #include "feed/FeedEngine.h"
 
+#include "TouchModel.h"
+
 using namespace rssvane;
-
-namespace {
-
-void Touch(const FeedContainer& container) {
-  for (size_t i = 0; i < container.FixedCount(); ++i) {
-    const FeedField& field = container.Fixed(i);
-    (void)field.Text();
-    for (size_t a = 0; a < field.AttributeCount(); ++a) (void)field.AttributeValue(a);
-  }
-  for (size_t i = 0; i < container.ExtraCount(); ++i) (void)container.Extra(i)->Text();
-}
-
-}  // namespace
 
 // The first byte switches DecodeDocument (bit 0) and code page 28591 (bit
 // 1); the document's address runs to the first line feed, the document
@@ -46,10 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   FeedState& feed = engine.Feed();
   if (feed.Modified()) std::abort();
-  Touch(feed.Channel());
-  Touch(feed.Image());
-  Touch(feed.TextInput());
-  for (long i = 1; i <= static_cast<long>(feed.ItemCount()); ++i) Touch(*feed.Item(i));
+  TouchModel(feed);
   // Written as RSS, or refused for what RSS requires and the document lacks.
   std::string_view written;
   rc = engine.DocumentText(written);

@@ -33,20 +33,21 @@ void FeedEngine::Reset() noexcept {
 int FeedEngine::ReadDocument(std::string_view text, std::string_view charset, std::string_view address) noexcept {
   reader_.Reset(text_.CharsetMode() != 0, text_.CodePage());
   chain_.RestoreResetDefaults();
-  return ReadText(text, charset, address);
+  return ReadText(feed_, text, charset, address);
 }
 
-int FeedEngine::ReadText(std::string_view text, std::string_view charset, std::string_view address) noexcept {
+int FeedEngine::ReadText(FeedState& into, std::string_view text, std::string_view charset,
+                         std::string_view address) noexcept {
   DocumentDecoder decoder;
   if (feedSettings_.DecodeDocument()) {
     if (int rc = decoder.Decode(text, charset, text_.CodePage())) {
-      feed_.Reset();
-      return feed_.Fail(rc, decoder.Message());
+      into.Reset();
+      return into.Fail(rc, decoder.Message());
     }
     text = decoder.Text();
   }
-  if (feedSettings_.ReadAtom() && IsAtomDocument(text)) return ReadAtomDocument(feed_, reader_.Reader(), text, address);
-  return reader_.ReadDocument(feed_, text);
+  if (feedSettings_.ReadAtom() && IsAtomDocument(text)) return ReadAtomDocument(into, reader_.Reader(), text, address);
+  return reader_.ReadDocument(into, text);
 }
 
 int FeedEngine::ReadFile(std::string_view path) noexcept {
@@ -66,7 +67,7 @@ int FeedEngine::ReadFile(std::string_view path) noexcept {
     GrowString bytes;
     if (int rc = LoadFile(feed_, name.c_str(), bytes)) return rc;
     chain_.RestoreResetDefaults();
-    return ReadText(bytes.View(), {}, {});
+    return ReadText(feed_, bytes.View(), {}, {});
   } catch (const std::bad_alloc&) {
     return feed_.Fail(kErrOutOfMemory);
   }

@@ -64,10 +64,10 @@ class FeedEngine {
   int AddItem(std::string_view title, std::string_view description, std::string_view link) noexcept;
 
  private:
-  // Reads the document, decoded first when DecodeDocument is on (a
-  // document that cannot be decoded fails as malformed XML does, with the
-  // feed reset) and mapped from Atom when ReadAtom is on and it is Atom.
-  int ReadText(std::string_view text, std::string_view charset, std::string_view address) noexcept;
+  // Reads the document into a model, decoded first when DecodeDocument is
+  // on (a document that cannot be decoded fails as malformed XML does, with
+  // the model reset) and mapped from Atom when ReadAtom is on and it is Atom.
+  int ReadText(FeedState& into, std::string_view text, std::string_view charset, std::string_view address) noexcept;
 
   FeedState feed_;
   FeedReader reader_;
