@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -305,8 +306,10 @@ class AtomBuilder : public XmlClient {
       reader_.Namespace(n, prefix, uri);
       if (prefix.empty() && uri == kAtomNamespace) continue;
       if (int rc = feed_.MergeNamespace(prefix, uri)) return rc;
+      prefixes_.emplace(prefix);
     }
     if (int rc = feed_.MergeNamespace("atom", kAtomNamespace)) return rc;
+    prefixes_.emplace("atom");
     if (int rc = feed_.SetVersion(rssVersion200)) return rc;
     std::string_view language;
     if (reader_.AttributeValue("xml:lang", language) == 0) {
@@ -316,17 +319,15 @@ class AtomBuilder : public XmlClient {
   }
 
   // An extension element declared below the root would be written with a
-  // prefix that nothing declares.
+  // prefix that nothing declares. The prefixes the feed has are looked up
+  // here rather than in the feed's list, which is searched one by one: a
+  // document may declare a new one on each of many elements.
   int DeclarePrefix(std::string_view qualified, std::string_view uri) {
     size_t colon = qualified.find(':');
     if (colon == std::string_view::npos || uri.empty()) return 0;
     std::string_view prefix = qualified.substr(0, colon);
-    for (long n = 1; n <= static_cast<long>(feed_.NamespaceCount()); ++n) {
-      std::string_view known;
-      feed_.NamespacePrefix(n, known);
-      if (known == prefix) return 0;
-    }
-    return feed_.MergeNamespace(prefix, uri);
+    if (!prefixes_.emplace(prefix).second) return 0;
+    return feed_.AddNamespace(prefix, uri);
   }
 
   FeedContainer& Container(Role parent) noexcept { return parent == Role::kEntry ? *entry_.item : feed_.Channel(); }
@@ -605,6 +606,7 @@ class AtomBuilder : public XmlClient {
   std::string otherLink_;
   std::string extraName_;
   std::string date_;
+  std::set<std::string, std::less<>> prefixes_;
   bool rootSeen_ = false;
   std::vector<long> authorless_;
   size_t pieceStart_ = 0;

@@ -277,6 +277,23 @@ TEST_F(AtomReading, SummariesContentAuthorsAndCategoriesFindTheirPlaces) {
   EXPECT_EQ(written.find(" xmlns=\""), std::string::npos);
 }
 
+TEST_F(AtomReading, ManyPrefixesDeclaredBelowTheRootAreDeclaredOnceEachAtOnce) {
+  // Each of these elements declares a prefix of its own, which the feed
+  // must declare for the RSS it writes: looked up one by one in the feed's
+  // own list, this read did not end in minutes.
+  constexpr int kCount = 40000;
+  std::string doc = "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>T</title><entry>";
+  for (int i = 0; i < kCount; ++i) {
+    std::string prefix = "p" + std::to_string(i % (kCount / 2));
+    doc += "<" + prefix + ":x xmlns:" + prefix + "=\"urn:" + prefix + "\">v</" + prefix + ":x>";
+  }
+  doc += "</entry></feed>";
+  Read(doc);
+  // Half the prefixes come twice; "atom" is declared too.
+  EXPECT_EQ(engine_.Feed().NamespaceCount(), static_cast<size_t>(kCount / 2 + 1));
+  EXPECT_EQ(Get("item[1]/p19999:x"), "v");
+}
+
 TEST_F(AtomReading, AUtf16AtomFeedReadsWithBothSettings) {
   std::string answer;
   ASSERT_EQ(engine_.Config("DecodeDocument=true", answer), 0);
