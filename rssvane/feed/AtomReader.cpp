@@ -65,7 +65,11 @@ enum class Role : uint8_t {
 
 struct Level {
   Role role = Role::kIgnored;
-  std::string base;   // the base URI in scope (xml:base)
+  // The base URI in scope is the one of the level baseFrom (its own when
+  // it has an xml:base), or the document's address (npos): an element
+  // without one does not copy its parent's, however long.
+  std::string base;
+  size_t baseFrom = std::string_view::npos;
   std::string name;   // the Atom local name, or the qualified name of an extension element
   Attributes attributes;
   // Where the markup inside an XHTML construct or its div begins in the
@@ -180,10 +184,12 @@ class AtomBuilder : public XmlClient {
     size_t depth = reader_.ElementDepth();
     if (levels_.size() <= depth) levels_.resize(depth + 1);
     Level& level = levels_[depth];
-    const std::string& parentBase = depth == 0 ? address_ : levels_[depth - 1].base;
+    level.baseFrom = depth == 0 ? std::string_view::npos : levels_[depth - 1].baseFrom;
     std::string_view xmlBase;
-    level.base = reader_.AttributeValue("xml:base", xmlBase) == 0 ? ResolveUriReference(parentBase, xmlBase)
-                                                                    : parentBase;
+    if (reader_.AttributeValue("xml:base", xmlBase) == 0) {
+      level.base = ResolveUriReference(BaseOf(level), xmlBase);
+      level.baseFrom = depth;
+    }
     level.name.clear();
     level.attributes.clear();
     level.person = Person();
@@ -290,7 +296,7 @@ class AtomBuilder : public XmlClient {
         std::string_view text = reader_.ElementText();
         if (level.name == "name") person.name = text;
         if (level.name == "email") person.email = text;
-        if (level.name == "uri") person.uri = ResolveUriReference(level.base, text);
+        if (level.name == "uri") person.uri = ResolveUriReference(BaseOf(level), text);
         return 0;
       }
       case Role::kSourcePart: return SourcePartEnd(level);
@@ -316,6 +322,10 @@ class AtomBuilder : public XmlClient {
       return Put(feed_.Channel().Fixed(channel_field::kLanguage), language);
     }
     return 0;
+  }
+
+  const std::string& BaseOf(const Level& level) const noexcept {
+    return level.baseFrom == std::string_view::npos ? address_ : levels_[level.baseFrom].base;
   }
 
   // An extension element declared below the root would be written with a
@@ -403,15 +413,15 @@ class AtomBuilder : public XmlClient {
       if (name == "rights") return SetText(container, channel_field::kCopyright, text);
       if (name == "updated") return Date(container, channel_field::kLastBuildDate, text);
       if (name == "logo") {
-        logo_ = ResolveUriReference(level.base, text);
+        logo_ = ResolveUriReference(BaseOf(level), text);
         return 0;
       }
-      if (name == "icon") return AtomExtra(container, name, ResolveUriReference(level.base, text), level.attributes);
+      if (name == "icon") return AtomExtra(container, name, ResolveUriReference(BaseOf(level), text), level.attributes);
       if (name == "generator") {
         FeedField& generator = container.Fixed(channel_field::kGenerator);
         if (int rc = Put(generator, text)) return rc;
         for (auto& [attribute, value] : level.attributes) {
-          if (attribute == "uri") value = Keep(ResolveUriReference(level.base, value));
+          if (attribute == "uri") value = Keep(ResolveUriReference(BaseOf(level), value));
         }
         return SetAttributes(generator, level.attributes);
       }
@@ -426,7 +436,7 @@ class AtomBuilder : public XmlClient {
       entry_.hasContent = true;
       entry_.content = Keep(text);
       for (auto& [attribute, value] : level.attributes) {
-        if (attribute == "src") value = Keep(ResolveUriReference(level.base, value));
+        if (attribute == "src") value = Keep(ResolveUriReference(BaseOf(level), value));
       }
       entry_.contentAttributes = level.attributes;
       return 0;
@@ -449,7 +459,7 @@ class AtomBuilder : public XmlClient {
 
   int Link(Level& level, Role parent) {
     for (auto& [attribute, value] : level.attributes) {
-      if (attribute == "href") value = Keep(ResolveUriReference(level.base, value));
+      if (attribute == "href") value = Keep(ResolveUriReference(BaseOf(level), value));
     }
     std::string_view rel = AttributeOf(level.attributes, "rel");
     std::string_view href = AttributeOf(level.attributes, "href");
@@ -531,7 +541,7 @@ class AtomBuilder : public XmlClient {
     bool self = rel == "self";
     bool alternate = rel.empty() || rel == "alternate";
     if ((self && !entry_.sourceUrlIsSelf) || (alternate && entry_.sourceUrl.empty())) {
-      entry_.sourceUrl = Keep(ResolveUriReference(level.base, AttributeOf(level.attributes, "href")));
+      entry_.sourceUrl = Keep(ResolveUriReference(BaseOf(level), AttributeOf(level.attributes, "href")));
       entry_.sourceUrlIsSelf = self;
     }
     return 0;
