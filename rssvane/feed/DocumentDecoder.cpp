@@ -129,18 +129,43 @@ size_t Utf8Sequence(std::string_view text, size_t i, uint32_t& codePoint) noexce
 
 // The length of the longest well-formed UTF-8 prefix of text.
 size_t Utf8ValidLength(std::string_view text) noexcept {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  size_t n = text.size();
   size_t i = 0;
-  while (i < text.size()) {
-    // Runs of ASCII, eight bytes at a time.
-    uint64_t word;
-    if (text.size() - i >= 8 && (std::memcpy(&word, text.data() + i, 8), (word & 0x8080808080808080u) == 0)) {
-      i += 8;
-      continue;
+  auto continues = [&](size_t k) { return (p[k] & 0xC0) == 0x80; };
+  while (i < n) {
+    // Runs of ASCII, sixteen bytes at a time.
+    if (n - i >= 16) {
+      uint64_t words[2];
+      std::memcpy(words, p + i, 16);
+      if (((words[0] | words[1]) & 0x8080808080808080u) == 0) {
+        i += 16;
+        continue;
+      }
     }
-    uint32_t codePoint;
-    size_t length = Utf8Sequence(text, i, codePoint);
-    if (length == 0) return i;
-    i += length;
+    unsigned char lead = p[i];
+    if (lead < 0x80) {
+      ++i;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      if (n - i < 2 || !continues(i + 1)) return i;
+      i += 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      // Not overlong (E0 80..9F), not a surrogate (ED A0..BF).
+      if (n - i < 3 || !continues(i + 1) || !continues(i + 2) || (lead == 0xE0 && p[i + 1] < 0xA0) ||
+          (lead == 0xED && p[i + 1] > 0x9F)) {
+        return i;
+      }
+      i += 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      // Not overlong (F0 80..8F), not above U+10FFFF (F4 90..BF).
+      if (n - i < 4 || !continues(i + 1) || !continues(i + 2) || !continues(i + 3) ||
+          (lead == 0xF0 && p[i + 1] < 0x90) || (lead == 0xF4 && p[i + 1] > 0x8F)) {
+        return i;
+      }
+      i += 4;
+    } else {
+      return i;
+    }
   }
   return i;
 }

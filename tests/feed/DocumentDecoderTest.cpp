@@ -87,6 +87,12 @@ TEST(DocumentDecoder, UnknownEncodingsLiesAndInvalidBytesFailWithWhatAndWhere) {
             "The document is not valid UTF-8 at byte 44.");
   EXPECT_EQ(Failure("<t>\xed\xa0\x80</t>"), "The document is not valid UTF-8 at byte 3.");  // a surrogate
   EXPECT_EQ(Failure("<t>\xc3"), "The document is not valid UTF-8 at byte 3.");
+  // Overlong forms and what lies above U+10FFFF, after a run of ASCII.
+  for (const char* bad : {"\xc0\xaf", "\xe0\x9f\xbf", "\xf0\x8f\xbf\xbf", "\xf4\x90\x80\x80", "\xf5\x80\x80\x80"}) {
+    EXPECT_EQ(Failure("<t>0123456789abcdef\xf4\x8f\xbf\xbf\xe0\xa0\x80" + std::string(bad) + "</t>"),
+              "The document is not valid UTF-8 at byte 26.")
+        << bad;
+  }
   EXPECT_EQ(Failure("<t>\x81</t>", "us-ascii"), "The document is not valid us-ascii at byte 3.");
   // Declared in a form the declaration itself is not written in.
   EXPECT_EQ(Failure("<?xml version=\"1.0\" encoding=\"UTF-16\"?><t/>"),
