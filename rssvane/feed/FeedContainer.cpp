@@ -60,6 +60,33 @@ static_assert(std::size(kImageTable) == image_field::kCount);
 static_assert(std::size(kTextInputTable) == text_input_field::kCount);
 static_assert(std::size(kItemTable) == item_field::kCount);
 
+// For each name length, the fixed fields whose name has it (one bit each),
+// so that a look-up compares only names that may match.
+struct LengthBits {
+  uint32_t bits[FeedContainer::kFixedNameLengths];
+};
+
+constexpr LengthBits BitsOf(const FieldSpec* table, size_t count) {
+  LengthBits out{};
+  for (size_t i = 0; i < count; ++i) out.bits[table[i].name.size()] |= uint32_t{1} << i;
+  return out;
+}
+
+constexpr LengthBits kChannelBits = BitsOf(kChannelTable, std::size(kChannelTable));
+constexpr LengthBits kImageBits = BitsOf(kImageTable, std::size(kImageTable));
+constexpr LengthBits kTextInputBits = BitsOf(kTextInputTable, std::size(kTextInputTable));
+constexpr LengthBits kItemBits = BitsOf(kItemTable, std::size(kItemTable));
+
+const uint32_t* LengthBitsOf(ContainerKind kind) noexcept {
+  switch (kind) {
+    case ContainerKind::kChannel: return kChannelBits.bits;
+    case ContainerKind::kImage: return kImageBits.bits;
+    case ContainerKind::kTextInput: return kTextInputBits.bits;
+    case ContainerKind::kItem: return kItemBits.bits;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::string_view ContainerElementName(ContainerKind kind) noexcept {
@@ -83,7 +110,8 @@ const FieldSpec* FieldTable(ContainerKind kind, size_t& count) noexcept {
   return nullptr;
 }
 
-FeedContainer::FeedContainer(ContainerKind kind, Arena* arena) : kind_(kind), fixedInArena_(arena != nullptr) {
+FeedContainer::FeedContainer(ContainerKind kind, Arena* arena)
+    : kind_(kind), fixedInArena_(arena != nullptr), lengthBits_(LengthBitsOf(kind)) {
   const FieldSpec* table = FieldTable(kind, fixedCount_);
   if (arena) {
     void* block = arena->Allocate(fixedCount_ * sizeof(FeedField));
@@ -104,11 +132,11 @@ FeedContainer::~FeedContainer() {
 }
 
 FeedField* FeedContainer::Find(std::string_view name) noexcept {
-  if (name.empty()) return FindExtra(name);
-  for (size_t i = 0; i < fixedCount_; ++i) {
-    std::string_view fixed = fixed_[i].Name();
-    // Fixed names are short and differ early: compare the first byte first.
-    if (fixed.size() == name.size() && fixed[0] == name[0] && fixed == name) return &fixed_[i];
+  if (name.size() < kFixedNameLengths) {
+    for (uint32_t bits = lengthBits_[name.size()]; bits != 0; bits &= bits - 1) {
+      FeedField& fixed = fixed_[__builtin_ctz(bits)];
+      if (fixed.Name() == name) return &fixed;
+    }
   }
   return FindExtra(name);
 }

@@ -52,6 +52,8 @@ const FieldSpec* FieldTable(ContainerKind kind, size_t& count) noexcept;
 class FeedContainer {
  public:
   static constexpr size_t kMaxFixed = 25;
+  // Every fixed name is shorter than this.
+  static constexpr size_t kFixedNameLengths = 16;
 
   // The fixed fields take a block of their own, or come from arena (the
   // read store of the feed the container belongs to), which outlives it.
@@ -88,6 +90,8 @@ class FeedContainer {
   bool fixedInArena_;
   size_t fixedCount_;
   FeedField* fixed_;
+  // Which fixed fields have a name of each length.
+  const uint32_t* lengthBits_;
   // Most containers have no extras: an empty vector costs no allocation.
   std::vector<FeedField> extras_;
   // A container with many extras (a channel of ever new element names) gets

@@ -144,7 +144,9 @@ class ModelBuilder : public XmlClient {
   int NewItem(Level& level) noexcept {
     FeedContainer* item;
     if (int rc = feed_.AppendItem(item, &feed_.ReadStore())) return Failed(rc);
-    return Container(level, *item);
+    // A new item has nothing to clear.
+    level = {kContainer, item, nullptr};
+    return 0;
   }
 
   int Field(Level& level, FeedContainer& container, std::string_view name) noexcept {

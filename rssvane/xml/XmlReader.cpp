@@ -91,6 +91,39 @@ inline size_t FindAny(const unsigned char* p, size_t j, size_t n, unsigned char 
 
 }  // namespace
 
+// The first position from j on whose byte is not a name byte, or n. The
+// bytes that are always name bytes (see BuildClasses: ASCII letters and
+// digits, "-", ".", ":", "_", and every byte from 0x80 up) are passed 16 per
+// step where the processor allows.
+inline size_t XmlReader::SkipNameBytes(const unsigned char* p, size_t j, size_t n) const noexcept {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  const __m128i beforeA = _mm_set1_epi8('a' - 1), afterZ = _mm_set1_epi8('z' + 1);
+  // "-", ".", "/", the digits and ":" are one range, less "/".
+  const __m128i beforeDash = _mm_set1_epi8('-' - 1), afterColon = _mm_set1_epi8(':' + 1);
+  const __m128i slash = _mm_set1_epi8('/'), underscore = _mm_set1_epi8('_');
+  while (j + 16 <= n) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
+    __m128i lower = _mm_or_si128(v, caseBit);
+    __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, beforeA), _mm_cmplt_epi8(lower, afterZ));
+    __m128i range = _mm_and_si128(_mm_cmpgt_epi8(v, beforeDash), _mm_cmplt_epi8(v, afterColon));
+    range = _mm_andnot_si128(_mm_cmpeq_epi8(v, slash), range);
+    __m128i name = _mm_or_si128(_mm_or_si128(letter, range),
+                                _mm_or_si128(_mm_cmplt_epi8(v, zero), _mm_cmpeq_epi8(v, underscore)));
+    unsigned mask = ~static_cast<unsigned>(_mm_movemask_epi8(name)) & 0xFFFFu;
+    if (mask) {
+      j += static_cast<size_t>(__builtin_ctz(mask));
+      break;
+    }
+    j += 16;
+  }
+#endif
+  // The table has the last word: it also holds the extra name characters.
+  while (j < n && (classes_[p[j]] & kName)) ++j;
+  return j;
+}
+
 XmlReader::XmlReader() {
   SetCodePage(0);
   BuildClasses();
@@ -337,10 +370,7 @@ bool XmlReader::AppendReferencedCharacter(std::string_view reference, GrowString
     nameTrail_ = false;
     ++j;
   }
-  if (!multiByte_) {
-    while (j < n && (classes_[p[j]] & kName)) ++j;
-    return j;
-  }
+  if (!multiByte_) return SkipNameBytes(p, j, n);
   while (j < n && (classes_[p[j]] & kName)) {
     if (!(classes_[p[j]] & kLead)) {
       ++j;
@@ -666,7 +696,19 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
             entity_.Clear();
             entityReturn_ = kText;
             state_ = kEntityText;
-          } else if (c == '\n' && flushOnNewline_) {
+            // A reference whole in the input is resolved here, as its state
+            // would resolve it, and the text goes on.
+            size_t j = i;
+            while (j < n && ((cls[p[j]] & kName) || p[j] == '#')) ++j;
+            if (j == n) break;
+            if (j != i) XR_INPUT(entity_, p + i, j - i);
+            bool semicolon = p[j] == ';';
+            i = semicolon ? j + 1 : j;
+            XR_CHECK(ResolveEntity(semicolon, Accumulator()));
+            state_ = kText;
+            continue;
+          }
+          if (c == '\n' && flushOnNewline_) {
             XR_INPUT(Accumulator(), p + i - 1, 1);
             XR_CHECK(FlushAtNewline());
           } else {
@@ -748,8 +790,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
         break;
       case kAttributeName: {
         if (cls[c] & kName) {
-          size_t j = i + 1;
-          while (j < n && (cls[p[j]] & kName)) ++j;
+          size_t j = SkipNameBytes(p, i + 1, n);
           XR_INPUT(attributeName_, p + i, j - i);
           i = j;
           break;
@@ -1072,7 +1113,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
     if (k >= n || p[k] == '>' || p[k] == '/') break;
     if (!(classes_[p[k]] & kName)) return 0;
     size_t nameStart = k;
-    while (k < n && (classes_[p[k]] & kName)) ++k;
+    k = SkipNameBytes(p, k, n);
     if (attributeName_.AppendInput(reinterpret_cast<const char*>(p + nameStart), k - nameStart)) {
       return kErrXmlOutOfMemory;
     }
@@ -1212,29 +1253,27 @@ int XmlReader::AttributeQualifiedName(size_t n, GrowString& out) const noexcept 
 }
 
 int XmlReader::AttributeLocalName(size_t n, std::string_view& out) const noexcept {
-  out = {};
-  uint32_t attribute;
-  if (int rc = CheckAttribute(n, attribute)) return rc;
-  if (inStartEvent_) {
-    std::string_view name = PendingName(n - 1);
-    size_t colon = name.find(':');
-    out = colon == std::string_view::npos ? name : name.substr(colon + 1);
-  } else {
-    out = tree_.AttributeLocalName(attribute);
-  }
-  return 0;
+  return AttributeNamePart(n, false, out);
 }
 
 int XmlReader::AttributePrefix(size_t n, std::string_view& out) const noexcept {
+  return AttributeNamePart(n, true, out);
+}
+
+int XmlReader::AttributeNamePart(size_t n, bool prefix, std::string_view& out) const noexcept {
   out = {};
   uint32_t attribute;
   if (int rc = CheckAttribute(n, attribute)) return rc;
-  if (inStartEvent_) {
-    std::string_view name = PendingName(n - 1);
-    size_t colon = name.find(':');
-    out = colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
+  if (!inStartEvent_) {
+    out = prefix ? tree_.AttributePrefix(attribute) : tree_.AttributeLocalName(attribute);
+    return 0;
+  }
+  std::string_view name = PendingName(n - 1);
+  size_t colon = name.find(':');
+  if (colon == std::string_view::npos) {
+    out = prefix ? std::string_view() : name;
   } else {
-    out = tree_.AttributePrefix(attribute);
+    out = prefix ? name.substr(0, colon) : name.substr(colon + 1);
   }
   return 0;
 }

@@ -119,6 +119,8 @@ class XmlReader {
   // Checks attribute n (from 1) of the current element; outside a start
   // event it also gives that attribute's record in the tree.
   int CheckAttribute(size_t n, uint32_t& treeAttribute) const noexcept;
+  // Attribute n's prefix, or else its local name.
+  int AttributeNamePart(size_t n, bool prefix, std::string_view& out) const noexcept;
   // A name and a value of the element being opened: views of the input
   // (nameAt, valueAt), or else held in attributes_ from their start.
   struct Pending {
@@ -160,6 +162,8 @@ class XmlReader {
   // The end of the run of name bytes from j; a multi-byte character's bytes
   // all belong to the name.
   size_t ScanName(const unsigned char* p, size_t j, size_t n) noexcept;
+  // Past the name bytes from j on, whatever the mode.
+  size_t SkipNameBytes(const unsigned char* p, size_t j, size_t n) const noexcept;
   int ReportMarkedSection() noexcept;
   // What a name's prefix resolves to: a declaration in scope (its position
   // in namespaces_), the xml prefix, or no namespace; where its local name

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -279,6 +280,34 @@ TEST(XmlReader, TheXmlPrefixNeedsNoDeclarationOnAttributesOrElements) {
   EXPECT_EQ(tree.NamespaceUri(tree.Current()), "http://www.w3.org/XML/1998/namespace");
 }
 
+// The reader's own attribute accessors split a name alike during the start
+// event (from the pending attributes) and after the read (from the tree).
+TEST(XmlReader, AttributePrefixAndLocalNameAgreeDuringTheStartEventAndAfterTheRead) {
+  XmlReader reader;
+  auto split = [&reader] {
+    std::string out;
+    for (size_t n = 1; n <= reader.AttributeCount(); ++n) {
+      std::string_view prefix, local;
+      if (reader.AttributePrefix(n, prefix) || reader.AttributeLocalName(n, local)) return out + "error";
+      out += std::string(prefix) + "|" + std::string(local) + " ";
+    }
+    return out;
+  };
+  struct AtStart : XmlClient {
+    std::function<std::string()> look;
+    std::string seen;
+    int StartElement(std::string_view, std::string_view, std::string_view, bool) override {
+      seen = look();
+      return 0;
+    }
+  } atStart;
+  atStart.look = split;
+  reader.SetClient(&atStart);
+  ASSERT_EQ(ReadTree(reader, "<a xmlns:p='u' p:b='1' c='2'/>"), 0);
+  EXPECT_EQ(atStart.seen, "p|b |c ");
+  EXPECT_EQ(split(), "p|b |c ");
+}
+
 TEST(XmlReader, NamespacesGoOutOfScopeWithTheirElement) {
   XmlReader reader;
   EXPECT_EQ(ReadTree(reader, "<r><a xmlns:p='u'><p:b/></a><p:c/></r>"), kErrXmlElementPrefix);
@@ -367,6 +396,22 @@ TEST(XmlReader, EveryByteOfAMultiByteCharacterIsANameByte) {
     EXPECT_EQ(reader.Tree().LocalName(reader.Tree().Root()), "\x95\\");
     EXPECT_EQ(TextAt(reader, "/"), "t");
   }
+}
+
+// Long names are passed many bytes at a time: an extra name character deep
+// inside one must still belong to it.
+TEST(XmlReader, ExtraNameCharactersBelongToNamesOfAnyLength) {
+  XmlReader reader;
+  ASSERT_EQ(reader.SetExtraNameChars("!"), 0);
+  Recorder recorder(reader);
+  reader.SetClient(&recorder);
+  const std::string name = "a_rather_long_element!name_with_more_after_it";
+  const std::string attribute = "an_equally_long_attribute!name_to_read_past";
+  std::string text = "<" + name + " " + attribute + "='v'>t</" + name + ">";
+  ASSERT_EQ(ReadTree(reader, text), 0);
+  ASSERT_EQ(recorder.events.size(), 3u);
+  EXPECT_EQ(recorder.events[0], "start |" + name + "|" + name + " " + attribute + "=v");
+  EXPECT_EQ(recorder.events[2], "end |" + name + "|" + name);
 }
 
 TEST(XmlReader, NestingDeclarationsAndAttributesAreLimitedTo128) {
