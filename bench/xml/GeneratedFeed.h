@@ -9,5 +9,7 @@ namespace vk_bench {
 // share: the same bytes on every run, with namespaces, entities, CDATA,
 // attributes and non-ASCII text in every item.
 std::string GenerateFeed(size_t items);
+// The same feed in Atom 1.0, item for entry, for reading with ReadAtom.
+std::string GenerateAtomFeed(size_t items);
 
 }  // namespace vk_bench

@@ -8,20 +8,9 @@
 #include "feed/FeedReader.h"
 #include "xml/XmlReader.h"
 
+#include "TouchModel.h"
+
 using namespace rssvane;
-
-namespace {
-
-void Touch(const FeedContainer& container) {
-  for (size_t i = 0; i < container.FixedCount(); ++i) {
-    const FeedField& field = container.Fixed(i);
-    (void)field.Text();
-    for (size_t a = 0; a < field.AttributeCount(); ++a) (void)field.AttributeValue(a);
-  }
-  for (size_t i = 0; i < container.ExtraCount(); ++i) (void)container.Extra(i)->Text();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
@@ -38,9 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (feed.Modified()) std::abort();
   if (feed.DocumentText() != text.substr(0, feed.DocumentText().size())) std::abort();
-  Touch(feed.Channel());
-  Touch(feed.Image());
-  Touch(feed.TextInput());
-  for (long i = 1; i <= static_cast<long>(feed.ItemCount()); ++i) Touch(*feed.Item(i));
+  TouchModel(feed);
   return 0;
 }

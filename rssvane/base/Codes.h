@@ -30,6 +30,9 @@ enum : int {
   kErrPropertyPath = 233,
   kErrVersionCheck = 234,
   kErrCodePage = 235,
+  // A document whose encoding is unknown, not the one it is written in, or
+  // holds what the code page cannot take where no reference can stand.
+  kErrDocumentEncoding = 236,
   kErrInterrupted = 301,
   kErrFileOpen = 302,
   kErrStringList = 432,

@@ -283,7 +283,10 @@ struct RSS::Impl {
   // What a network method makes of the response body it fetched.
   int TakeResponse(int32_t dispId) noexcept {
     std::string_view body = net.TransferredData();
-    return dispId == kDispGetFeed ? engine.ReadDocument(body) : engine.SetDocumentText(body);
+    if (dispId != kDispGetFeed) return engine.SetDocumentText(body);
+    // What the server said of the document's encoding, and where it came
+    // from, for DecodeDocument and ReadAtom.
+    return engine.ReadDocument(body, CharsetParameter(net.ContentType()), net.Target().Url());
   }
 
   // An asynchronous exchange has ended inside the queue's notifications.

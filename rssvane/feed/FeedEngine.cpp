@@ -4,6 +4,9 @@
 #include <new>
 
 #include "base/Codes.h"
+#include "feed/AtomDocument.h"
+#include "feed/AtomReader.h"
+#include "feed/DocumentDecoder.h"
 #include "feed/PropertyPath.h"
 
 namespace rssvane {
@@ -28,7 +31,7 @@ void FeedEngine::Reset() noexcept {
   feed_.Reset();
 }
 
-int FeedEngine::ReadDocument(std::string_view text) noexcept {
+int FeedEngine::ReadDocument(std::string_view text, std::string_view charset, std::string_view address) noexcept {
   // Read into a model of its own, which replaces the feed only once the
   // whole document is in it.
   std::unique_ptr<FeedState> read;
@@ -38,10 +41,24 @@ int FeedEngine::ReadDocument(std::string_view text) noexcept {
     return feed_.Fail(kErrOutOfMemory);
   }
   reader_.Reset(text_.CharsetMode() != 0, text_.CodePage());
-  if (int rc = reader_.ReadDocument(*read, text)) return feed_.Fail(rc, read->LastErrorText());
+  if (int rc = ReadText(*read, text, charset, address)) return feed_.Fail(rc, read->LastErrorText());
   chain_.RestoreResetDefaults();
   feed_.SwapModel(*read);
   return 0;
+}
+
+int FeedEngine::ReadText(FeedState& into, std::string_view text, std::string_view charset,
+                         std::string_view address) noexcept {
+  DocumentDecoder decoder;
+  if (feedSettings_.DecodeDocument()) {
+    if (int rc = decoder.Decode(text, charset, text_.CodePage())) {
+      into.Reset();
+      return into.Fail(rc, decoder.Message());
+    }
+    text = decoder.Text();
+  }
+  if (feedSettings_.ReadAtom() && IsAtomDocument(text)) return ReadAtomDocument(into, reader_.Reader(), text, address);
+  return reader_.ReadDocument(into, text);
 }
 
 int FeedEngine::ReadFile(std::string_view path) noexcept {
@@ -51,9 +68,17 @@ int FeedEngine::ReadFile(std::string_view path) noexcept {
     // Only the reader itself is prepared beforehand: a file that cannot be
     // read must leave every setting as it was.
     reader_.Reset(text_.CharsetMode() != 0, text_.CodePage());
-    int rc = reader_.ReadFile(feed_, name.c_str());
-    if (!IsFileReadFailure(rc)) chain_.RestoreResetDefaults();
-    return rc;
+    if (!feedSettings_.DecodeDocument() && !feedSettings_.ReadAtom()) {
+      int rc = reader_.ReadFile(feed_, name.c_str());
+      if (!IsFileReadFailure(rc)) chain_.RestoreResetDefaults();
+      return rc;
+    }
+    // A local file has no address: its location is not where it was
+    // published, so references still relative after xml:base stay so.
+    GrowString bytes;
+    if (int rc = LoadFile(feed_, name.c_str(), bytes)) return rc;
+    chain_.RestoreResetDefaults();
+    return ReadText(feed_, bytes.View(), {}, {});
   } catch (const std::bad_alloc&) {
     return feed_.Fail(kErrOutOfMemory);
   }

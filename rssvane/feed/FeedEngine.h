@@ -43,8 +43,12 @@ class FeedEngine {
   // Replaces the feed with the document in text, restoring the lower
   // layers' Reset defaults as Reset does. A document that cannot be read
   // changes nothing: the feed, its document text and every setting stay as
-  // they were.
-  int ReadDocument(std::string_view text) noexcept;
+  // they were. charset names the encoding a server gave the document (the
+  // charset parameter of its Content-Type, unquoted), or is empty; with
+  // DecodeDocument it counts when the document declares none. address is
+  // the URL the document came from, or empty; with ReadAtom relative
+  // references are resolved against it.
+  int ReadDocument(std::string_view text, std::string_view charset = {}, std::string_view address = {}) noexcept;
   // A file that cannot be opened or read changes nothing; anything else has
   // reset the feed, and with it the lower layers' Reset defaults.
   // A name holding a zero byte names no file and fails like one that cannot
@@ -66,6 +70,11 @@ class FeedEngine {
   int AddItem(std::string_view title, std::string_view description, std::string_view link) noexcept;
 
  private:
+  // Reads the document into a model, decoded first when DecodeDocument is
+  // on (a document that cannot be decoded fails as malformed XML does, with
+  // the model reset) and mapped from Atom when ReadAtom is on and it is Atom.
+  int ReadText(FeedState& into, std::string_view text, std::string_view charset, std::string_view address) noexcept;
+
   FeedState feed_;
   FeedReader reader_;
   FeedWriter writer_;

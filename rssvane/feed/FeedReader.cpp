@@ -239,7 +239,7 @@ int FeedReader::ReadDocument(FeedState& feed, std::string_view text) noexcept {
   return ReadDocumentInto(*this, *reader_, feed, text, nullptr);
 }
 
-int FeedReader::ReadFile(FeedState& feed, const char* path) noexcept {
+int LoadFile(FeedState& feed, const char* path, GrowString& bytes) noexcept {
   int fd = path ? ::open(path, O_RDONLY | O_CLOEXEC) : -1;
   struct stat info;
   if (fd >= 0 && (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))) {
@@ -248,9 +248,8 @@ int FeedReader::ReadFile(FeedState& feed, const char* path) noexcept {
   }
   if (fd < 0) return feed.Fail(kErrFileOpen, kOpenText);
 
-  GrowString buffer;
   size_t size = static_cast<size_t>(info.st_size);
-  if (buffer.Reserve(size)) {
+  if (bytes.Reserve(size)) {
     ::close(fd);
     return feed.Fail(kErrOutOfMemory);
   }
@@ -267,10 +266,16 @@ int FeedReader::ReadFile(FeedState& feed, const char* path) noexcept {
       ::close(fd);
       return feed.Fail(10, kReadText);
     }
-    buffer.Append(std::string_view(piece, want));
+    bytes.Append(std::string_view(piece, want));
     done += want;
   }
   ::close(fd);
+  return 0;
+}
+
+int FeedReader::ReadFile(FeedState& feed, const char* path) noexcept {
+  GrowString buffer;
+  if (int rc = LoadFile(feed, path, buffer)) return rc;
   std::string_view text = buffer.View();
   return ReadDocumentInto(*this, *reader_, feed, text, &buffer);
 }

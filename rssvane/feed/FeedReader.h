@@ -3,6 +3,7 @@
 #include <memory>
 #include <string_view>
 
+#include "base/GrowString.h"
 #include "feed/FeedState.h"
 
 namespace rssvane {
@@ -39,5 +40,10 @@ class FeedReader {
  private:
   std::unique_ptr<XmlReader> reader_;
 };
+
+// Reads a local file whole into bytes, as ReadFile does before reading the
+// document: codes 302, 5, 6 and 10 (left as the feed's last error) for a file
+// that cannot be opened or read.
+int LoadFile(FeedState& feed, const char* path, GrowString& bytes) noexcept;
 
 }  // namespace rssvane

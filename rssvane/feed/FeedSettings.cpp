@@ -1,5 +1,7 @@
 #include "feed/FeedSettings.h"
 
+#include <utility>
+
 #include "base/Codes.h"
 
 namespace rssvane {
@@ -21,6 +23,15 @@ bool FeedSettings::Configure(const ConfigSetting& setting, ConfigResult& result)
       }
     } else {
       result.value = feed_.Generator();
+    }
+    return true;
+  }
+  for (auto [name, value] : {std::pair{"DecodeDocument", &decodeDocument_}, std::pair{"ReadAtom", &readAtom_}}) {
+    if (!ConfigNameIs(setting.name, name)) continue;
+    if (setting.isSet) {
+      *value = ConfigBoolean(setting.value);
+    } else {
+      result.value = *value ? "1" : "0";
     }
     return true;
   }

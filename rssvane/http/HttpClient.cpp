@@ -51,6 +51,42 @@ bool HasToken(std::string_view list, std::string_view token) noexcept {
 
 }  // namespace
 
+std::string CharsetParameter(std::string_view contentType) {
+  constexpr size_t npos = std::string_view::npos;
+  auto isSpace = [](char c) { return c == ' ' || c == '\t'; };
+  const size_t size = contentType.size();
+  size_t at = contentType.find(';');
+  while (at != npos) {
+    ++at;
+    while (at < size && isSpace(contentType[at])) ++at;
+    size_t nameEnd = at;
+    while (nameEnd < size && contentType[nameEnd] != '=' && contentType[nameEnd] != ';') ++nameEnd;
+    if (nameEnd == size || contentType[nameEnd] == ';') {
+      at = nameEnd == size ? npos : nameEnd;
+      continue;
+    }
+    std::string_view name = contentType.substr(at, nameEnd - at);
+    while (!name.empty() && isSpace(name.back())) name.remove_suffix(1);
+    size_t v = nameEnd + 1;
+    while (v < size && isSpace(contentType[v])) ++v;
+    std::string text;
+    if (v < size && contentType[v] == '"') {
+      // A quoted string: a backslash takes the next byte as it is.
+      for (++v; v < size && contentType[v] != '"'; ++v) {
+        if (contentType[v] == '\\' && v + 1 < size) ++v;
+        text += contentType[v];
+      }
+      at = contentType.find(';', v);
+    } else {
+      at = contentType.find(';', v);
+      text = contentType.substr(v, (at == npos ? size : at) - v);
+      while (!text.empty() && isSpace(text.back())) text.pop_back();
+    }
+    if (EqualsIgnoreCase(name, "charset")) return text;
+  }
+  return {};
+}
+
 HttpClient::HttpClient() { SetInBufferSize(64000); }
 
 HttpClient::~HttpClient() = default;
@@ -247,6 +283,7 @@ int HttpClient::PrepareRequest(std::string& request) {
   parser_.Start({followRedirects_, maxTransferredData_, !acceptEncoding_.empty()});
   lastETag_.clear();
   lastModified_.clear();
+  contentType_.clear();
   awaiting_ = false;
   serverCloses_ = false;
   responseBytes_ = 0;
@@ -424,6 +461,7 @@ void HttpClient::Header(std::string_view name, std::string_view value) {
   if (EqualsIgnoreCase(name, "Connection") && HasToken(value, "close")) serverCloses_ = true;
   if (EqualsIgnoreCase(name, "ETag")) lastETag_ = value;
   if (EqualsIgnoreCase(name, "Last-Modified")) lastModified_ = value;
+  if (EqualsIgnoreCase(name, "Content-Type")) contentType_ = value;
   if (ComponentEvents* events = Events()) {
     std::string field(name);
     std::string text(value);

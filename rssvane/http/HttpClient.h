@@ -35,6 +35,10 @@ namespace rssvane {
 // connection and returns; the request goes out, and its response is read
 // and evaluated, inside the connection's completion, seen only through the
 // events.
+// The charset parameter of a Content-Type value ("text/xml; charset=utf-8"),
+// unquoted; empty when it has none.
+std::string CharsetParameter(std::string_view contentType);
+
 class HttpClient : public TcpConnection, private ResponseListener {
  public:
   HttpClient();
@@ -78,6 +82,8 @@ class HttpClient : public TcpConnection, private ResponseListener {
 
   // The last response as read so far.
   const ResponseParser& Response() const noexcept { return parser_; }
+  // Its Content-Type, empty when it had none.
+  std::string_view ContentType() const noexcept { return contentType_; }
   std::string_view TransferredData() const noexcept { return parser_.TransferredData(); }
   // During a Transfer event, the raw bytes of its piece (the event's text
   // is converted to the host's code page); empty otherwise.
@@ -160,6 +166,7 @@ class HttpClient : public TcpConnection, private ResponseListener {
   // The validators of the last response read.
   std::string lastETag_;
   std::string lastModified_;
+  std::string contentType_;
 
   // The response in flight.
   ResponseParser parser_{*this};

@@ -177,6 +177,37 @@ TEST(FeedTransfer, AFailedGetFeedChangesNeitherTheDocumentNorTheModel) {
   EXPECT_EQ(rss.ItemCount(), 2);
 }
 
+// With DecodeDocument a document that declares no encoding is read in the
+// charset its server named; with ReadAtom its relative links resolve against
+// the address it was fetched from. Without them the bytes read as they stand.
+TEST(FeedTransfer, GetFeedGivesTheServersCharsetAndTheAddressToTheReading) {
+  const std::string latin1 = "<rss version=\"2.0\"><channel><title>Caf\xe9</title></channel></rss>";
+  const std::string atom =
+      "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>A</title>"
+      "<entry><title>e</title><link href=\"posts/1\"/></entry></feed>";
+  const std::string latinReply = "HTTP/1.1 200 OK\r\nContent-Type: text/xml; Charset=\"ISO-8859-1\"\r\nContent-Length: " +
+                                 std::to_string(latin1.size()) + "\r\n\r\n" + latin1;
+  ScriptedServer server({Answering(latinReply), Answering(latinReply), Answering(Ok(atom))});
+  RSS rss;
+  rss.GetFeed(Url(server, "/plain"));
+  EXPECT_EQ(rss.ChannelTitle(), u"Caf\ufffd");
+  rss.Config(u"DecodeDocument=true");
+  rss.Config(u"ReadAtom=true");
+  rss.GetFeed(Url(server, "/latin"));
+  EXPECT_EQ(rss.ChannelTitle(), u"Caf\u00e9");
+  rss.GetFeed(Url(server, "/feeds/atom.xml"));
+  EXPECT_EQ(rss.ItemLink(1), Url(server, "/feeds/posts/1"));
+}
+
+TEST(FeedTransfer, TheCharsetParameterIsFoundHoweverItIsWritten) {
+  EXPECT_EQ(CharsetParameter("text/xml"), "");
+  EXPECT_EQ(CharsetParameter("text/xml; charset=utf-8"), "utf-8");
+  EXPECT_EQ(CharsetParameter("text/xml;type=feed ; CHARSET = \"iso-8859-1\" ;q=1"), "iso-8859-1");
+  EXPECT_EQ(CharsetParameter("text/xml; a=\"x;charset=no\"; charset=\"a\\\"b\""), "a\"b");
+  EXPECT_EQ(CharsetParameter("text/xml; novalue; charset=koi8-r"), "koi8-r");
+  EXPECT_EQ(CharsetParameter("text/xml; charset=\"open"), "open");
+}
+
 // Put sends the text as it was last read, not the model produced anew, with
 // its length and no type; the answer's body becomes RSSData, and a failed
 // Put leaves RSSData alone.

@@ -1,5 +1,6 @@
-// rssvane dump FILE: reads a feed file as the control does and prints the
-// model as one JSON object, for other programs to compare against.
+// rssvane dump [--decode] [--atom] FILE: reads a feed file as the control
+// does and prints the model as one JSON object, for other programs to compare
+// against. --decode and --atom read it with DecodeDocument and ReadAtom on.
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -8,31 +9,43 @@
 #include "Commands.h"
 #include "FeedJson.h"
 #include "base/Codes.h"
-#include "feed/FeedReader.h"
+#include "feed/FeedEngine.h"
 
 namespace {
 
 using rssvane::FeedState;
 
 int RunDump(const std::vector<std::string_view>& args) {
-  if (args.size() != 1) {
-    std::fputs("usage: rssvane dump FILE\n", stderr);
+  rssvane::FeedEngine engine;
+  std::string_view file;
+  for (std::string_view arg : args) {
+    std::string answer;
+    if (arg == "--decode") {
+      engine.Config("DecodeDocument=true", answer);
+    } else if (arg == "--atom") {
+      engine.Config("ReadAtom=true", answer);
+    } else if (arg.substr(0, 1) != "-" && file.empty()) {
+      file = arg;
+    } else {
+      file = {};
+      break;
+    }
+  }
+  if (file.empty()) {
+    std::fputs("usage: rssvane dump [--decode] [--atom] FILE\n", stderr);
     return 2;
   }
-  std::string path(args[0]);
-  FeedState feed;
-  rssvane::FeedReader reader;
-  feed.ClearError();
-  if (int code = reader.ReadFile(feed, path.c_str())) {
-    rssvane::AutomationFailure failure = rssvane::FailureForCode(code, feed.LastErrorText());
+  if (int code = engine.ReadFile(file)) {
+    rssvane::AutomationFailure failure = rssvane::FailureForCode(code, engine.LastErrorText());
     std::fprintf(stderr, "rssvane: error %d: %s\n", failure.number, failure.description.c_str());
     return 1;
   }
-  std::string out = rssvane_tool::FeedJson(feed);
+  std::string out = rssvane_tool::FeedJson(engine.Feed());
   std::fwrite(out.data(), 1, out.size(), stdout);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-rssvane_tool::CommandRegistration dumpCommand{{"dump", "dump FILE    print a feed file as one JSON object", RunDump}};
+rssvane_tool::CommandRegistration dumpCommand{
+    {"dump", "dump [--decode] [--atom] FILE    print a feed file as one JSON object", RunDump}};
 
 }  // namespace

@@ -45,6 +45,8 @@ constexpr std::string_view kUsage =
     "  --if-modified-since DATE   fetch only when the document changed after DATE (HTTP date)\n"
     "  --ca-file FILE             trust the certificates of this PEM file for https, instead of the system's\n"
     "  --insecure                 do not check the https server's certificate (a warning is printed)\n"
+    "  --decode                   read a feed in the encoding it declares or its server names\n"
+    "  --atom                     read an Atom 1.0 feed into the model (RSS 2.0 when written)\n"
     "  --timeout SECONDS          give up after SECONDS without progress (default 60, 0 never)\n"
     "  --config NAME=VALUE        a configuration setting of the control; repeatable, in order\n"
     "  --events                   every event as a JSON line on standard error\n"
@@ -87,6 +89,8 @@ struct Options {
   std::string acceptEncoding = "gzip, deflate";
   std::optional<std::string> ifNoneMatch, ifModifiedSince, caFile;
   bool insecure = false;
+  bool decode = false;
+  bool atom = false;
   std::vector<std::string> configs;
   bool digest = false;
   bool keepAlive = false;
@@ -166,6 +170,10 @@ int Parse(const std::vector<std::string_view>& args, Options& o) {
       o.progress = true;
     } else if (word == "--insecure") {
       o.insecure = true;
+    } else if (word == "--decode") {
+      o.decode = true;
+    } else if (word == "--atom") {
+      o.atom = true;
     } else if (word == "--accept-encoding" || word == "--if-none-match" || word == "--if-modified-since" ||
                word == "--ca-file") {
       if (!value(v)) return UsageError(*o.command, std::string(word) + " needs a value");
@@ -335,6 +343,9 @@ int RunNetworkCommand(const NetworkCommand& command, const std::vector<std::stri
     rss.Advise(&*progress);
   }
   try {
+    // How a feed is read counts for put's file as for fetch's answer.
+    if (o.decode) rss.Config(u"DecodeDocument=true");
+    if (o.atom) rss.Config(u"ReadAtom=true");
     if (command.prepare) command.prepare(rss, o.operands);
     Configure(rss, o);
     // However it was switched off, the user hears of it.

@@ -20,12 +20,13 @@ std::string Slurp(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-DumpResult Dump(const std::string& content, bool exists = true) {
+DumpResult Dump(const std::string& content, bool exists = true, const std::string& options = "") {
   char dir[] = "/tmp/rssdumpXXXXXX";
   std::string base = mkdtemp(dir);
   std::string feed = base + "/feed.rss";
   if (exists) std::ofstream(feed, std::ios::binary) << content;
-  std::string command = std::string(RSSVANE_TOOL) + " dump '" + feed + "' >" + base + "/out 2>" + base + "/err";
+  std::string command =
+      std::string(RSSVANE_TOOL) + " dump " + options + " '" + feed + "' >" + base + "/out 2>" + base + "/err";
   int status = std::system(command.c_str());
   DumpResult run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(base + "/out"), Slurp(base + "/err")};
   std::system(("rm -rf '" + base + "'").c_str());
@@ -55,6 +56,19 @@ TEST(RssvaneDump, UndecodableBytesBecomeReplacementCharacters) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_NE(run.out.find("\"version\": \"undefined\""), std::string::npos);
   EXPECT_NE(run.out.find("\"text\": \"a\xef\xbf\xbd\xef\xbf\xbd b\""), std::string::npos) << run.out;
+}
+
+TEST(RssvaneDump, DecodeAndAtomReadAsTheirSettingsSay) {
+  std::string latin1 =
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+      "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Caf\xe9</title><entry><title>e</title></entry></feed>";
+  DumpResult run = Dump(latin1, true, "--atom --decode");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("\"channel\": [{\"name\": \"title\", \"text\": \"Caf\xc3\xa9\""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"items\": [[{\"name\": \"title\", \"text\": \"e\""), std::string::npos) << run.out;
+  DumpResult unknown = Dump(latin1, true, "--decode --nosuch");
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_EQ(unknown.err, "usage: rssvane dump [--decode] [--atom] FILE\n");
 }
 
 TEST(RssvaneDump, FailuresPrintTheHostsErrorNumberAndDescription) {

@@ -1,0 +1,194 @@
+#include "feed/AtomDocument.h"
+
+#include <cstdint>
+
+namespace rssvane {
+
+namespace {
+
+bool IsSpace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsNameByte(char c) noexcept {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == ':' || c == '_' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Past the construct that starts at p and ends with end, or npos.
+size_t Past(std::string_view text, size_t p, std::string_view end) noexcept {
+  size_t at = text.find(end, p);
+  return at == std::string_view::npos ? at : at + end.size();
+}
+
+// Past a document type declaration at p, whose internal subset may hold
+// ">" in literals and comments.
+size_t PastDoctype(std::string_view text, size_t p) noexcept {
+  size_t depth = 0;
+  char quote = 0;
+  for (p += 2; p < text.size(); ++p) {
+    char c = text[p];
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (text.substr(p, 4) == "<!--") {
+      p = Past(text, p, "-->");
+      if (p == std::string_view::npos) return p;
+      --p;
+    } else if (c == '[') {
+      ++depth;
+    } else if (c == ']' && depth > 0) {
+      --depth;
+    } else if (c == '>' && depth == 0) {
+      return p + 1;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) noexcept {
+  y -= m <= 2;
+  int64_t era = (y >= 0 ? y : y - 399) / 400;
+  int64_t yoe = y - era * 400;
+  int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+// Reads count digits at text[p], advancing p.
+bool Digits(std::string_view text, size_t& p, size_t count, int& value) noexcept {
+  if (text.size() - p < count) return false;
+  value = 0;
+  for (size_t i = 0; i < count; ++i, ++p) {
+    char c = text[p];
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+void AppendTwoDigits(std::string& out, int value) {
+  out += static_cast<char>('0' + value / 10);
+  out += static_cast<char>('0' + value % 10);
+}
+
+bool Expect(std::string_view text, size_t& p, char c) noexcept {
+  if (p >= text.size() || text[p] != c) return false;
+  ++p;
+  return true;
+}
+
+}  // namespace
+
+bool IsAtomDocument(std::string_view text) noexcept {
+  size_t p = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  // The prolog: white space, the declaration, comments, processing
+  // instructions and a document type, in any order.
+  for (;;) {
+    while (p < text.size() && IsSpace(text[p])) ++p;
+    if (p >= text.size() || text[p] != '<') return false;
+    if (text.substr(p, 2) == "<?") {
+      p = Past(text, p, "?>");
+    } else if (text.substr(p, 4) == "<!--") {
+      p = Past(text, p, "-->");
+    } else if (text.substr(p, 2) == "<!") {
+      p = PastDoctype(text, p);
+    } else {
+      break;
+    }
+    if (p == std::string_view::npos) return false;
+  }
+  size_t nameStart = ++p;
+  while (p < text.size() && IsNameByte(text[p])) ++p;
+  std::string_view name = text.substr(nameStart, p - nameStart);
+  size_t colon = name.find(':');
+  std::string_view prefix = colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
+  if (name.substr(colon == std::string_view::npos ? 0 : colon + 1) != "feed") return false;
+  // The root's namespace can only be declared on the root itself.
+  std::string declaration = prefix.empty() ? "xmlns" : "xmlns:" + std::string(prefix);
+  while (p < text.size()) {
+    while (p < text.size() && IsSpace(text[p])) ++p;
+    if (p >= text.size() || text[p] == '>' || text[p] == '/') return false;
+    size_t attributeStart = p;
+    while (p < text.size() && IsNameByte(text[p])) ++p;
+    std::string_view attribute = text.substr(attributeStart, p - attributeStart);
+    while (p < text.size() && IsSpace(text[p])) ++p;
+    if (attribute.empty() || !Expect(text, p, '=')) return false;
+    while (p < text.size() && IsSpace(text[p])) ++p;
+    if (p >= text.size() || (text[p] != '"' && text[p] != '\'')) return false;
+    size_t valueEnd = text.find(text[p], p + 1);
+    if (valueEnd == std::string_view::npos) return false;
+    if (attribute == declaration) return text.substr(p + 1, valueEnd - p - 1) == kAtomNamespace;
+    p = valueEnd + 1;
+  }
+  return false;
+}
+
+bool AtomDateToRfc822(std::string_view text, std::string& out) {
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static constexpr const char* kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
+  size_t p = 0;
+  int year, month, day, hour, minute, second;
+  if (!Digits(text, p, 4, year) || !Expect(text, p, '-') || !Digits(text, p, 2, month) || !Expect(text, p, '-') ||
+      !Digits(text, p, 2, day)) {
+    return false;
+  }
+  // RFC 3339 allows "t" and, by agreement, a space for "T".
+  if (p >= text.size() || (text[p] != 'T' && text[p] != 't' && text[p] != ' ')) return false;
+  ++p;
+  if (!Digits(text, p, 2, hour) || !Expect(text, p, ':') || !Digits(text, p, 2, minute) || !Expect(text, p, ':') ||
+      !Digits(text, p, 2, second)) {
+    return false;
+  }
+  if (p < text.size() && text[p] == '.') {
+    size_t first = ++p;
+    while (p < text.size() && text[p] >= '0' && text[p] <= '9') ++p;
+    if (p == first) return false;
+  }
+  char sign = 0;
+  int zoneHour = 0, zoneMinute = 0;
+  if (p < text.size() && (text[p] == 'Z' || text[p] == 'z')) {
+    ++p;
+  } else if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
+    sign = text[p++];
+    if (!Digits(text, p, 2, zoneHour) || !Expect(text, p, ':') || !Digits(text, p, 2, zoneMinute) || zoneHour > 23 ||
+        zoneMinute > 59) {
+      return false;
+    }
+  } else {
+    return false;
+  }
+  if (p != text.size()) return false;
+  static constexpr int kMonthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  if (month < 1 || month > 12 || day < 1 || day > kMonthDays[month - 1] || (month == 2 && day == 29 && !leap) ||
+      hour > 23 || minute > 59 || second > 60) {
+    return false;
+  }
+  int64_t days = DaysFromCivil(year, month, day);
+  int weekday = static_cast<int>(((days % 7) + 7) % 7);
+  // Every date is read one by one; formatting by hand spares a formatted
+  // print per entry.
+  out.assign(kDays[weekday]).append(", ");
+  AppendTwoDigits(out, day);
+  out.append(" ").append(kMonths[month - 1]).append(" ");
+  AppendTwoDigits(out, year / 100);
+  AppendTwoDigits(out, year % 100);
+  out += ' ';
+  AppendTwoDigits(out, hour);
+  out += ':';
+  AppendTwoDigits(out, minute);
+  out += ':';
+  AppendTwoDigits(out, second);
+  if (!sign) {
+    out.append(" GMT");
+  } else {
+    out.append(" ").append(1, sign);
+    AppendTwoDigits(out, zoneHour);
+    AppendTwoDigits(out, zoneMinute);
+  }
+  return true;
+}
+
+}  // namespace rssvane

@@ -1,0 +1,685 @@
+#include "feed/DocumentDecoder.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "base/AsciiText.h"
+#include "base/CodePage.h"
+#include "base/Codes.h"
+
+namespace rssvane {
+
+namespace {
+
+constexpr size_t kMaxLabel = 64;
+
+// One iconv conversion, closed when the decoder is done with it. The
+// descriptors are not cached: labels come from the documents, and a hostile
+// server must not make the component keep one open per spelling.
+class Conversion {
+ public:
+  Conversion(const std::string& to, const std::string& from) : cd_(iconv_open(to.c_str(), from.c_str())) {}
+  ~Conversion() {
+    if (Open()) iconv_close(cd_);
+  }
+  Conversion(const Conversion&) = delete;
+  Conversion& operator=(const Conversion&) = delete;
+
+  bool Open() const noexcept { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t Get() const noexcept { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
+// Runs cd over in, appending to out. A sequence cd cannot convert goes to
+// stop(offset in in, out), which appends what stands for it and returns how
+// many input bytes that takes, or 0 to give up (Transcode then returns
+// false). With stopAtNul, the output ends before its first zero byte.
+constexpr size_t kTranscodePiece = 1024;
+
+template <class Stop>
+bool Transcode(iconv_t cd, std::string_view in, bool stopAtNul, std::string& out, Stop&& stop) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* src = const_cast<char*>(in.data());
+  size_t srcLeft = in.size();
+  char buffer[16384];
+  auto take = [&](const char* end) {
+    size_t made = static_cast<size_t>(end - buffer);
+    const void* nul = stopAtNul ? std::memchr(buffer, 0, made) : nullptr;
+    out.append(buffer, nul ? static_cast<size_t>(static_cast<const char*>(nul) - buffer) : made);
+    return nul == nullptr;
+  };
+  while (srcLeft > 0) {
+    char* dst = buffer;
+    size_t dstLeft = sizeof buffer;
+    // A conversion that goes through a form of its own (UTF-8 to a code page
+    // does) converts its whole input to that form and, at a character it
+    // cannot write, converts again up to it: given the input in small pieces
+    // it does so over a piece, not over the rest of the document, for each
+    // such character.
+    size_t piece = std::min(srcLeft, kTranscodePiece);
+    size_t pieceLeft = piece;
+    size_t rc = iconv(cd, &src, &pieceLeft, &dst, &dstLeft);
+    int error = rc == static_cast<size_t>(-1) ? errno : 0;
+    srcLeft -= piece - pieceLeft;
+    if (!take(dst)) return true;
+    // A sequence cut by the piece's end is read whole with the next piece.
+    bool cut = error == EINVAL && srcLeft > pieceLeft;
+    if (error == 0 || error == E2BIG || cut) continue;
+    // What stands for the sequence is written in the initial shift state.
+    dst = buffer;
+    dstLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+    take(dst);
+    size_t used = stop(static_cast<size_t>(src - in.data()), out);
+    if (used == 0 || used > srcLeft) return false;
+    src += used;
+    srcLeft -= used;
+  }
+  char* dst = buffer;
+  size_t dstLeft = sizeof buffer;
+  iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+  take(dst);
+  return true;
+}
+
+// The length of the well-formed UTF-8 sequence at text[i], with its code
+// point, or 0 (overlong forms, surrogates and values above U+10FFFF are not
+// well-formed).
+size_t Utf8Sequence(std::string_view text, size_t i, uint32_t& codePoint) noexcept {
+  auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  unsigned char lead = byte(i);
+  size_t length;
+  uint32_t value;
+  if (lead < 0x80) {
+    codePoint = lead;
+    return 1;
+  }
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    value = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    value = lead & 0x0Fu;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    value = lead & 0x07u;
+  } else {
+    return 0;
+  }
+  if (text.size() - i < length) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    value = value << 6 | (byte(i + k) & 0x3Fu);
+  }
+  if (length == 3 && (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))) return 0;
+  if (length == 4 && (value < 0x10000 || value > 0x10FFFF)) return 0;
+  codePoint = value;
+  return length;
+}
+
+// The length of the longest well-formed UTF-8 prefix of text.
+size_t Utf8ValidLength(std::string_view text) noexcept {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  size_t n = text.size();
+  size_t i = 0;
+  auto continues = [&](size_t k) { return (p[k] & 0xC0) == 0x80; };
+  while (i < n) {
+    // Runs of ASCII, sixteen bytes at a time.
+    if (n - i >= 16) {
+      uint64_t words[2];
+      std::memcpy(words, p + i, 16);
+      if (((words[0] | words[1]) & 0x8080808080808080u) == 0) {
+        i += 16;
+        continue;
+      }
+    }
+    unsigned char lead = p[i];
+    if (lead < 0x80) {
+      ++i;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      if (n - i < 2 || !continues(i + 1)) return i;
+      i += 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      // Not overlong (E0 80..9F), not a surrogate (ED A0..BF).
+      if (n - i < 3 || !continues(i + 1) || !continues(i + 2) || (lead == 0xE0 && p[i + 1] < 0xA0) ||
+          (lead == 0xED && p[i + 1] > 0x9F)) {
+        return i;
+      }
+      i += 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      // Not overlong (F0 80..8F), not above U+10FFFF (F4 90..BF).
+      if (n - i < 4 || !continues(i + 1) || !continues(i + 2) || !continues(i + 3) ||
+          (lead == 0xF0 && p[i + 1] < 0x90) || (lead == 0xF4 && p[i + 1] > 0x8F)) {
+        return i;
+      }
+      i += 4;
+    } else {
+      return i;
+    }
+  }
+  return i;
+}
+
+// Where a document's bytes are in UTF-16 or UTF-32: a byte order mark, or
+// without one the zero bytes of a first character below 128, which no
+// document in an 8-bit encoding begins with (its text would end there).
+struct Form {
+  const char* name = nullptr;
+  size_t markLength = 0;
+};
+
+Form FindForm(std::string_view bytes) noexcept {
+  auto at = [&](size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100u; };
+  auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+  using namespace std::string_view_literals;
+  if (starts("\xEF\xBB\xBF"sv)) return {"UTF-8", 3};
+  if (starts("\x00\x00\xFE\xFF"sv)) return {"UTF-32BE", 4};
+  if (starts("\xFF\xFE\x00\x00"sv)) return {"UTF-32LE", 4};
+  if (starts("\xFE\xFF"sv)) return {"UTF-16BE", 2};
+  if (starts("\xFF\xFE"sv)) return {"UTF-16LE", 2};
+  auto ascii = [](unsigned b) { return b > 0 && b < 0x80; };
+  if (at(0) == 0 && at(1) == 0 && at(2) == 0 && ascii(at(3))) return {"UTF-32BE", 0};
+  if (at(0) == 0 && ascii(at(1))) return {"UTF-16BE", 0};
+  if (ascii(at(0)) && at(1) == 0 && at(2) == 0 && at(3) == 0) return {"UTF-32LE", 0};
+  if (ascii(at(0)) && at(1) == 0) return {"UTF-16LE", 0};
+  return {};
+}
+
+bool IsXmlSpace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsAsciiAlnum(char c) noexcept {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// The XML declaration at the start of a text in an ASCII-compatible form,
+// after any white space (some servers send a line break before it). Its
+// pseudo-attributes must be well formed and its bytes printable ASCII;
+// anything else is not taken for a declaration.
+struct Declaration {
+  bool found = false;
+  size_t end = 0;  // just past "?>"
+  bool hasEncoding = false;
+  size_t encodingStart = 0, encodingEnd = 0;  // the value, inside its quotes
+  size_t insertAt = 0;                        // where an encoding goes when it has none: after the version
+
+  std::string_view Encoding(std::string_view text) const noexcept {
+    return text.substr(encodingStart, encodingEnd - encodingStart);
+  }
+};
+
+Declaration FindDeclaration(std::string_view text) noexcept {
+  size_t p = 0;
+  while (p < text.size() && IsXmlSpace(text[p])) ++p;
+  if (text.substr(p, 5) != "<?xml" || p + 5 >= text.size() || !IsXmlSpace(text[p + 5])) return {};
+  size_t close = text.find("?>", p + 5);
+  if (close == std::string_view::npos) return {};
+  for (size_t i = p; i < close; ++i) {
+    if (IsControlByte(text[i]) && !IsXmlSpace(text[i])) return {};
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return {};
+  }
+  Declaration d;
+  p += 5;
+  d.insertAt = p;
+  for (;;) {
+    while (p < close && IsXmlSpace(text[p])) ++p;
+    if (p == close) break;
+    size_t nameStart = p;
+    while (p < close && IsAsciiAlnum(text[p])) ++p;
+    std::string_view name = text.substr(nameStart, p - nameStart);
+    while (p < close && IsXmlSpace(text[p])) ++p;
+    if (name.empty() || p == close || text[p] != '=') return {};
+    ++p;
+    while (p < close && IsXmlSpace(text[p])) ++p;
+    if (p == close || (text[p] != '"' && text[p] != '\'')) return {};
+    size_t valueEnd = text.find(text[p], p + 1);
+    if (valueEnd == std::string_view::npos || valueEnd > close) return {};
+    if (name == "version") d.insertAt = valueEnd + 1;
+    if (name == "encoding") {
+      d.hasEncoding = true;
+      d.encodingStart = p + 1;
+      d.encodingEnd = valueEnd;
+    }
+    p = valueEnd + 1;
+  }
+  d.found = true;
+  d.end = close + 2;
+  return d;
+}
+
+// An encoding name as XML declarations and HTTP parameters write them. Other
+// bytes never reach iconv, whose names take suffixes after "/".
+bool IsLabel(std::string_view label) noexcept {
+  if (label.empty() || label.size() > kMaxLabel) return false;
+  for (char c : label) {
+    if (!IsAsciiAlnum(c) && c != '-' && c != '_' && c != '.' && c != ':') return false;
+  }
+  return true;
+}
+
+// A label without case or punctuation, for recognising the spellings of one
+// encoding.
+std::string Squeezed(std::string_view label) {
+  std::string squeezed;
+  for (char c : label) {
+    if (IsAsciiAlnum(c)) squeezed += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  }
+  return squeezed;
+}
+
+bool IsUtf8Label(std::string_view label) { return Squeezed(label) == "UTF8"; }
+
+// ISO-8859-1 and windows-1252 under their common names. Both are read as
+// windows-1252: feeds that declare ISO-8859-1 and hold 0x80 to 0x9F mean its
+// quotes, dashes and euro sign, never the C1 controls, which no feed text
+// holds. The five bytes windows-1252 leaves undefined keep their ISO-8859-1
+// meaning, so no byte of such a feed is invalid.
+bool IsWindows1252Label(std::string_view label) {
+  static constexpr std::string_view kNames[] = {"ISO88591", "ISO885911987", "LATIN1", "L1",      "ISOIR100",   "CP819",
+                                                "IBM819",   "CSISOLATIN1",  "CP1252", "XCP1252", "WINDOWS1252"};
+  std::string squeezed = Squeezed(label);
+  for (std::string_view name : kNames) {
+    if (squeezed == name) return true;
+  }
+  return false;
+}
+
+bool IsWindows1252Hole(unsigned char b) noexcept {
+  return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+}
+
+// A label fit for a message, whatever bytes it holds.
+std::string Printable(std::string_view label) {
+  std::string out;
+  for (char c : label.substr(0, kMaxLabel)) out += c > 0x20 && c < 0x7F && c != '"' ? c : '?';
+  if (label.size() > kMaxLabel) out += "...";
+  return out;
+}
+
+// The name the rewritten declaration gives the code page: the registered
+// name where iconv's differs from it.
+std::string DeclarationName(const std::string& iconvName) {
+  if (iconvName.size() == 6 && iconvName.compare(0, 5, "CP125") == 0) return "windows-" + iconvName.substr(2);
+  return iconvName;
+}
+
+// The reader finds markup by its ASCII bytes, so the code page must write
+// them as ASCII does.
+bool HoldsMarkup(const std::string& iconvName) {
+  std::string probe = "\t\n\r";
+  for (char c = 0x20; c < 0x7F; ++c) probe += c;
+  Conversion cd(iconvName, "UTF-8");
+  if (!cd.Open()) return false;
+  std::string out;
+  return Transcode(cd.Get(), probe, false, out, [](size_t, std::string&) { return size_t{0}; }) && out == probe;
+}
+
+// A code page of one byte a character, as most are: the byte of each
+// character it holds, found once by decoding every byte. Written through it,
+// a character the code page lacks costs a look-up; through iconv it costs a
+// stop and a restart.
+class ByteTable {
+ public:
+  // False for a code page that writes a character in more than one byte or
+  // does not write the ASCII characters as ASCII does.
+  bool Build(const std::string& iconvName) {
+    Conversion cd("UTF-8", iconvName);
+    if (!cd.Open()) return false;
+    for (unsigned b = 0; b < 0x100; ++b) {
+      char in = static_cast<char>(b);
+      char* src = &in;
+      size_t srcLeft = 1;
+      char buffer[8];
+      char* dst = buffer;
+      size_t dstLeft = sizeof buffer;
+      iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
+      if (iconv(cd.Get(), &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
+        // A byte that stands for nothing is one the code page leaves out; a
+        // byte that begins a longer sequence makes it a multi-byte one.
+        if (errno == EILSEQ && b >= 0x80) continue;
+        return false;
+      }
+      uint32_t codePoint = 0;
+      std::string_view decoded(buffer, static_cast<size_t>(dst - buffer));
+      if (decoded.empty() || Utf8Sequence(decoded, 0, codePoint) != decoded.size()) return false;
+      if (b < 0x80 && codePoint != b) return false;
+      if (b >= 0x80) bytes_.push_back({codePoint, static_cast<char>(b)});
+    }
+    std::stable_sort(bytes_.begin(), bytes_.end(), [](const Entry& a, const Entry& b) { return a.codePoint < b.codePoint; });
+    return true;
+  }
+
+  // The byte for a character above ASCII, or false.
+  bool Find(uint32_t codePoint, char& byte) const noexcept {
+    auto at = std::lower_bound(bytes_.begin(), bytes_.end(), codePoint,
+                               [](const Entry& e, uint32_t c) { return e.codePoint < c; });
+    if (at == bytes_.end() || at->codePoint != codePoint) return false;
+    byte = at->byte;
+    return true;
+  }
+
+ private:
+  struct Entry {
+    uint32_t codePoint;
+    char byte;
+  };
+  std::vector<Entry> bytes_;
+};
+
+void AppendReference(std::string& out, uint32_t codePoint) {
+  char reference[16];
+  std::snprintf(reference, sizeof reference, "&#%u;", static_cast<unsigned>(codePoint));
+  out += reference;
+}
+
+// Where a character stands in the markup of a document, found by following
+// its ASCII markup from the start. Asked about offsets in increasing order,
+// it follows the document once.
+class MarkupPosition {
+ public:
+  enum Place { kText, kValue, kName, kCdata, kOther };
+
+  explicit MarkupPosition(std::string_view text) noexcept : text_(text) {}
+
+  Place At(size_t offset) noexcept {
+    while (pos_ < offset) Step();
+    switch (state_) {
+      case kInText: return kText;
+      case kInQuoted: return resume_ == kInTag ? kValue : kOther;
+      case kInUnquoted:
+      case kBeforeValue: return kValue;  // the first character of an unquoted value
+      case kInTag: return kName;
+      case kInCdata: return kCdata;
+      default: return kOther;
+    }
+  }
+
+ private:
+  // Quoted parts, comments and processing instructions occur both in tags
+  // or text and inside the document type, and return to where they began.
+  enum State { kInText, kInTag, kBeforeValue, kInQuoted, kInUnquoted, kInComment, kInPi, kInCdata, kInDeclaration };
+
+  bool Starts(std::string_view what) const noexcept { return text_.substr(pos_, what.size()) == what; }
+
+  void Step() noexcept {
+    char c = text_[pos_];
+    switch (state_) {
+      case kInText:
+        if (c != '<') break;
+        if (Starts("<![CDATA[")) return Enter(kInCdata, 9);
+        if (Inner()) return;
+        if (Starts("<!")) {
+          depth_ = 0;
+          return Enter(kInDeclaration, 2);
+        }
+        return Enter(kInTag, 1);
+      case kInTag:
+        if (Quote(c)) return;
+        if (c == '=') return Enter(kBeforeValue, 1);
+        if (c == '>') return Enter(kInText, 1);
+        break;
+      case kBeforeValue:
+        if (IsXmlSpace(c)) break;
+        if (Quote(c)) return;
+        if (c == '>') return Enter(kInText, 1);
+        return Enter(kInUnquoted, 0);
+      case kInUnquoted:
+        if (IsXmlSpace(c)) return Enter(kInTag, 1);
+        if (c == '>') return Enter(kInText, 1);
+        break;
+      case kInDeclaration:
+        if (Quote(c) || Inner()) return;
+        if (c == '[') ++depth_;
+        if (c == ']' && depth_ > 0) --depth_;
+        if (c == '>' && depth_ == 0) return Enter(kInText, 1);
+        break;
+      case kInQuoted:
+        if (c == quote_) return Enter(resume_, 1);
+        break;
+      case kInComment:
+        if (Starts("-->")) return Enter(resume_, 3);
+        break;
+      case kInPi:
+        if (Starts("?>")) return Enter(resume_, 2);
+        break;
+      case kInCdata:
+        if (Starts("]]>")) return Enter(kInText, 3);
+        break;
+    }
+    ++pos_;
+  }
+
+  // Enters a quoted part at a quote character; false for any other.
+  bool Quote(char c) noexcept {
+    if (c != '"' && c != '\'') return false;
+    quote_ = c;
+    Begin(kInQuoted, 1);
+    return true;
+  }
+
+  // Enters a comment or a processing instruction that starts here.
+  bool Inner() noexcept {
+    if (Starts("<!--")) {
+      Begin(kInComment, 4);
+    } else if (Starts("<?")) {
+      Begin(kInPi, 2);
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  void Begin(State inner, size_t length) noexcept {
+    resume_ = state_ == kBeforeValue ? kInTag : state_;
+    Enter(inner, length);
+  }
+
+  void Enter(State state, size_t length) noexcept {
+    state_ = state;
+    pos_ += length;
+  }
+
+  std::string_view text_;
+  size_t pos_ = 0;
+  State state_ = kInText;
+  State resume_ = kInText;
+  char quote_ = 0;
+  size_t depth_ = 0;
+};
+
+size_t LineOf(std::string_view text, size_t offset) noexcept {
+  size_t line = 1;
+  for (size_t i = 0; i < offset; ++i) line += text[i] == '\n';
+  return line;
+}
+
+}  // namespace
+
+int DocumentDecoder::Fail(int code, std::string message) noexcept {
+  text_ = {};
+  message_ = std::move(message);
+  return code;
+}
+
+int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, int codePage) noexcept {
+  try {
+    utf8_.clear();
+    out_.clear();
+    text_ = {};
+    message_.clear();
+
+    std::string target = CodePageName(codePage);
+    bool targetUtf8 = CodePageIsUtf8(codePage);
+    if (target.empty() || (!targetUtf8 && !HoldsMarkup(target))) {
+      return Fail(kErrCodePage, "Code page " + std::to_string(codePage) + " cannot hold an XML document.");
+    }
+
+    // The encoding, and the bytes written in it.
+    Form form = FindForm(bytes);
+    std::string_view body = bytes.substr(form.markLength);
+    std::string label;
+    Declaration declared;
+    if (form.name) {
+      label = form.name;
+    } else {
+      declared = FindDeclaration(body);
+      if (declared.hasEncoding) {
+        label = declared.Encoding(body);
+      } else if (!charset.empty()) {
+        label = charset;
+      } else {
+        label = "UTF-8";
+      }
+    }
+    std::string unknown = "Unknown document encoding \"" + Printable(label) + "\".";
+    if (!IsLabel(label)) return Fail(kErrDocumentEncoding, unknown);
+    auto invalidAt = [&](size_t offset) {
+      return Fail(kErrDocumentEncoding,
+                  "The document is not valid " + label + " at byte " + std::to_string(form.markLength + offset) + ".");
+    };
+
+    // Into UTF-8, up to the first NUL character.
+    std::string_view utf8;
+    if (IsUtf8Label(label)) {
+      const void* nul = std::memchr(body.data(), 0, body.size());
+      if (nul) body = body.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - body.data()));
+      size_t valid = Utf8ValidLength(body);
+      if (valid < body.size()) return invalidAt(valid);
+      utf8 = body;
+    } else {
+      bool windows1252 = IsWindows1252Label(label);
+      Conversion cd("UTF-8", windows1252 ? "CP1252" : label);
+      if (!cd.Open()) return Fail(kErrDocumentEncoding, unknown);
+      // The declaration was read as ASCII; an encoding that does not write
+      // it so (UTF-16 named in an 8-bit document) is not the document's.
+      if (declared.hasEncoding && !windows1252) {
+        std::string_view text = body.substr(0, declared.end);
+        std::string same;
+        if (!Transcode(cd.Get(), text, false, same, [](size_t, std::string&) { return size_t{0}; }) || same != text) {
+          return Fail(kErrDocumentEncoding,
+                      "The document declares the encoding \"" + label + "\" but is not written in it.");
+        }
+      }
+      size_t bad = 0;
+      utf8_.reserve(body.size() + body.size() / 8);
+      bool converted = Transcode(cd.Get(), body, true, utf8_, [&](size_t offset, std::string& out) -> size_t {
+        auto b = static_cast<unsigned char>(body[offset]);
+        if (windows1252 && IsWindows1252Hole(b)) {
+          out += '\xC2';
+          out += static_cast<char>(b);
+          return 1;
+        }
+        bad = offset;
+        return 0;
+      });
+      if (!converted) return invalidAt(bad);
+      utf8 = utf8_;
+    }
+
+    // A mark written twice (a file converted twice) is a mark still: before
+    // the first element it cannot be text, and left in UTF-8 it would read
+    // as the mark of the decoded document.
+    while (utf8.substr(0, 3) == "\xEF\xBB\xBF") utf8.remove_prefix(3);
+
+    // The declaration names the code page.
+    Declaration d = FindDeclaration(utf8);
+    std::string name = DeclarationName(target);
+    if (targetUtf8 && utf8.data() == bytes.data() && (!d.hasEncoding || IsUtf8Label(d.Encoding(utf8)))) {
+      text_ = utf8;
+      return 0;
+    }
+    out_.reserve(utf8.size() + 64);
+    size_t restStart = 0;
+    if (d.hasEncoding) {
+      out_.append(utf8.substr(0, d.encodingStart))
+          .append(name)
+          .append(utf8.substr(d.encodingEnd, d.end - d.encodingEnd));
+      restStart = d.end;
+    } else if (d.found) {
+      out_.append(utf8.substr(0, d.insertAt));
+      if (!targetUtf8) out_.append(" encoding=\"").append(name).append("\"");
+      out_.append(utf8.substr(d.insertAt, d.end - d.insertAt));
+      restStart = d.end;
+    } else if (!targetUtf8) {
+      out_.append("<?xml version=\"1.0\" encoding=\"").append(name).append("\"?>");
+    }
+    std::string_view rest = utf8.substr(restStart);
+    if (targetUtf8) {
+      out_.append(rest);
+      text_ = out_;
+      return 0;
+    }
+
+    // Into the code page, with references for what it lacks: lacking()
+    // writes what stands for the character at utf8[at] and gives its length,
+    // or 0 where nothing can.
+    MarkupPosition markup(utf8);
+    size_t nameAt = 0;
+    uint32_t nameCharacter = 0;
+    auto lacking = [&](size_t at, std::string& out) -> size_t {
+      uint32_t codePoint = 0;
+      size_t length = Utf8Sequence(utf8, at, codePoint);
+      MarkupPosition::Place place = markup.At(at);
+      if (length == 0 || place == MarkupPosition::kName) {
+        nameAt = at;
+        nameCharacter = codePoint;
+        return 0;
+      }
+      if (place == MarkupPosition::kCdata) out += "]]>";
+      AppendReference(out, codePoint);
+      if (place == MarkupPosition::kCdata) out += "<![CDATA[";
+      return length;
+    };
+    bool converted = true;
+    ByteTable table;
+    if (table.Build(target)) {
+      for (size_t i = 0; i < rest.size() && converted;) {
+        size_t ascii = i;
+        while (ascii < rest.size() && static_cast<unsigned char>(rest[ascii]) < 0x80) ++ascii;
+        out_.append(rest.substr(i, ascii - i));
+        i = ascii;
+        if (i == rest.size()) break;
+        uint32_t codePoint = 0;
+        size_t length = Utf8Sequence(rest, i, codePoint);
+        char byte;
+        if (length > 0 && table.Find(codePoint, byte)) {
+          out_ += byte;
+        } else {
+          length = lacking(restStart + i, out_);
+          converted = length > 0;
+        }
+        i += length;
+      }
+    } else {
+      Conversion cd(target, "UTF-8");
+      if (!cd.Open()) {
+        return Fail(kErrCodePage, "Code page " + std::to_string(codePage) + " cannot hold an XML document.");
+      }
+      converted = Transcode(cd.Get(), rest, false, out_,
+                            [&](size_t offset, std::string& out) { return lacking(restStart + offset, out); });
+    }
+    if (!converted) {
+      char character[16];
+      std::snprintf(character, sizeof character, "U+%04X", static_cast<unsigned>(nameCharacter));
+      return Fail(kErrDocumentEncoding, std::string("The character ") + character + " in a name on line " +
+                                            std::to_string(LineOf(utf8, nameAt)) +
+                                            " of the document has no form in code page " + std::to_string(codePage) +
+                                            ".");
+    }
+    text_ = out_;
+    return 0;
+  } catch (const std::bad_alloc&) {
+    return Fail(kErrOutOfMemory, {});
+  }
+}
+
+}  // namespace rssvane
