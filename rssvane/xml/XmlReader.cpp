@@ -65,10 +65,6 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) noexcept {
   return true;
 }
 
-inline std::string_view View(const unsigned char* p, size_t n) noexcept {
-  return std::string_view(reinterpret_cast<const char*>(p), n);
-}
-
 // The first position from j on whose byte is one of a, b or c, or n; 16
 // bytes per step where the processor allows.
 inline size_t FindAny(const unsigned char* p, size_t j, size_t n, unsigned char a, unsigned char b,
