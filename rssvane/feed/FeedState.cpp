@@ -46,9 +46,9 @@ void FeedState::SetDocumentText(GrowString&& text) noexcept {
 // The read text is kept on the heap even when short, so that a model that
 // points into it can change hands whole (SwapModel).
 int FeedState::SetReadText(std::string_view text) noexcept {
-  if (readText_.Reserve(GrowString::kInlineSize) || readText_.Assign(text)) return Fail(kErrOutOfMemory);
-  documentIsRead_ = true;
-  return 0;
+  GrowString copy;
+  if (copy.Assign(text)) return Fail(kErrOutOfMemory);
+  return SetReadText(std::move(copy));
 }
 
 int FeedState::SetReadText(GrowString&& text) noexcept {

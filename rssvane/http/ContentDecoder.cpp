@@ -184,7 +184,8 @@ bool ContentDecoder::Inflate(std::string_view& piece) {
       case Z_STREAM_END: {
         phase_ = Phase::kAfterEnd;
         outputFull_ = false;
-        // What follows the end goes back in front of the input not yet given.
+        // Bytes after the end of the data stay pending: a next gzip member
+        // starts there, or they are dropped.
         const char* rest = reinterpret_cast<const char*>(z.next_in);
         if (z.avail_in > 0 && (rest < head_ || rest >= head_ + sizeof head_)) {
           input_ = std::string_view(rest, z.avail_in + input_.size());
