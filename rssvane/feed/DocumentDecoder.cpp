@@ -2,6 +2,10 @@
 
 #include <iconv.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -127,47 +131,62 @@ size_t Utf8Sequence(std::string_view text, size_t i, uint32_t& codePoint) noexce
   return length;
 }
 
-// The length of the longest well-formed UTF-8 prefix of text.
-size_t Utf8ValidLength(std::string_view text) noexcept {
+// The first position from i on whose byte is not ASCII or is zero, or n; 16
+// bytes per step where the processor allows.
+size_t SkipAsciiText(const unsigned char* p, size_t i, size_t n) noexcept {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  while (n - i >= 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(v) | _mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
+    if (mask) return i + static_cast<size_t>(__builtin_ctz(mask));
+    i += 16;
+  }
+#endif
+  while (i < n && p[i] != 0 && p[i] < 0x80) ++i;
+  return i;
+}
+
+// The length of the longest well-formed UTF-8 prefix of text that holds no
+// NUL character; nul says whether a NUL ends it.
+size_t Utf8TextLength(std::string_view text, bool& nul) noexcept {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   size_t n = text.size();
-  size_t i = 0;
   auto continues = [&](size_t k) { return (p[k] & 0xC0) == 0x80; };
-  while (i < n) {
-    // Runs of ASCII, sixteen bytes at a time.
-    if (n - i >= 16) {
-      uint64_t words[2];
-      std::memcpy(words, p + i, 16);
-      if (((words[0] | words[1]) & 0x8080808080808080u) == 0) {
-        i += 16;
-        continue;
-      }
-    }
-    unsigned char lead = p[i];
-    if (lead < 0x80) {
-      ++i;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      if (n - i < 2 || !continues(i + 1)) return i;
-      i += 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      // Not overlong (E0 80..9F), not a surrogate (ED A0..BF).
-      if (n - i < 3 || !continues(i + 1) || !continues(i + 2) || (lead == 0xE0 && p[i + 1] < 0xA0) ||
-          (lead == 0xED && p[i + 1] > 0x9F)) {
-        return i;
-      }
-      i += 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      // Not overlong (F0 80..8F), not above U+10FFFF (F4 90..BF).
-      if (n - i < 4 || !continues(i + 1) || !continues(i + 2) || !continues(i + 3) ||
-          (lead == 0xF0 && p[i + 1] < 0x90) || (lead == 0xF4 && p[i + 1] > 0x8F)) {
-        return i;
-      }
-      i += 4;
-    } else {
+  nul = false;
+  size_t i = 0;
+  for (;;) {
+    i = SkipAsciiText(p, i, n);
+    if (i == n) return i;
+    if (p[i] == 0) {
+      nul = true;
       return i;
     }
+    // A run of characters above ASCII, as words in most scripts are.
+    while (i < n && p[i] >= 0x80) {
+      unsigned char lead = p[i];
+      if (lead >= 0xC2 && lead <= 0xDF) {
+        if (n - i < 2 || !continues(i + 1)) return i;
+        i += 2;
+      } else if (lead >= 0xE0 && lead <= 0xEF) {
+        // Not overlong (E0 80..9F), not a surrogate (ED A0..BF).
+        if (n - i < 3 || !continues(i + 1) || !continues(i + 2) || (lead == 0xE0 && p[i + 1] < 0xA0) ||
+            (lead == 0xED && p[i + 1] > 0x9F)) {
+          return i;
+        }
+        i += 3;
+      } else if (lead >= 0xF0 && lead <= 0xF4) {
+        // Not overlong (F0 80..8F), not above U+10FFFF (F4 90..BF).
+        if (n - i < 4 || !continues(i + 1) || !continues(i + 2) || !continues(i + 3) ||
+            (lead == 0xF0 && p[i + 1] < 0x90) || (lead == 0xF4 && p[i + 1] > 0x8F)) {
+          return i;
+        }
+        i += 4;
+      } else {
+        return i;
+      }
+    }
   }
-  return i;
 }
 
 // Where a document's bytes are in UTF-16 or UTF-32: a byte order mark, or
@@ -550,11 +569,10 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
     // Into UTF-8, up to the first NUL character.
     std::string_view utf8;
     if (IsUtf8Label(label)) {
-      const void* nul = std::memchr(body.data(), 0, body.size());
-      if (nul) body = body.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - body.data()));
-      size_t valid = Utf8ValidLength(body);
-      if (valid < body.size()) return invalidAt(valid);
-      utf8 = body;
+      bool nul = false;
+      size_t valid = Utf8TextLength(body, nul);
+      if (!nul && valid < body.size()) return invalidAt(valid);
+      utf8 = body.substr(0, valid);
     } else {
       bool windows1252 = IsWindows1252Label(label);
       Conversion cd("UTF-8", windows1252 ? "CP1252" : label);

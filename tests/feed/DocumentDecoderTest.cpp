@@ -114,6 +114,22 @@ TEST(DocumentDecoder, TheDocumentEndsAtItsFirstNulCharacter) {
             "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><t>\xe9</t>");
 }
 
+// Runs of ASCII are passed many bytes at a time: a fault or a NUL must be
+// found wherever it falls in such a step, and whatever precedes it.
+TEST(DocumentDecoder, AFaultOrANulIsFoundAtEveryPositionOfALongText) {
+  std::string text = "<t>";
+  while (text.size() < 96) text += "ab\xc3\xa9 \xe6\x9d\xb1 \xf0\x9f\x98\x80 0123456789abcdefgh";
+  auto atBoundary = [&](size_t i) { return (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80; };
+  for (size_t i = 3; i < text.size(); ++i) {
+    if (!atBoundary(i)) continue;
+    std::string bad = text.substr(0, i) + "\xff" + text.substr(i) + "</t>";
+    EXPECT_EQ(Failure(bad), "The document is not valid UTF-8 at byte " + std::to_string(i) + ".");
+    std::string cut = text.substr(0, i) + "\xc3" + text.substr(i);
+    EXPECT_EQ(Failure(cut), "The document is not valid UTF-8 at byte " + std::to_string(i) + ".");
+    EXPECT_EQ(Decoded(text.substr(0, i) + "\0\xff"s + text.substr(i)), text.substr(0, i));
+  }
+}
+
 TEST(DocumentDecoder, WhatTheCodePageLacksBecomesAReferenceWhereOneCanStand) {
   std::string doc =
       "<?xml version=\"1.0\"?>\n<!DOCTYPE t [<!ENTITY e \"\xe2\x82\xac\">]>\n"
