@@ -44,14 +44,34 @@ class Conversion {
   iconv_t cd_;
 };
 
+// Appends to a GrowString as to a std::string, running out of memory as
+// std::string does, so that one conversion writes either.
+class Appender {
+ public:
+  explicit Appender(GrowString& text) noexcept : text_(text) {}
+  Appender& append(const char* bytes, size_t n) { return append(std::string_view(bytes, n)); }
+  Appender& append(std::string_view bytes) {
+    if (text_.Append(bytes) != 0) throw std::bad_alloc();
+    return *this;
+  }
+  Appender& operator+=(std::string_view bytes) { return append(bytes); }
+  Appender& operator+=(char c) {
+    if (text_.Append(c) != 0) throw std::bad_alloc();
+    return *this;
+  }
+
+ private:
+  GrowString& text_;
+};
+
 // Runs cd over in, appending to out. A sequence cd cannot convert goes to
 // stop(offset in in, out), which appends what stands for it and returns how
 // many input bytes that takes, or 0 to give up (Transcode then returns
 // false). With stopAtNul, the output ends before its first zero byte.
 constexpr size_t kTranscodePiece = 1024;
 
-template <class Stop>
-bool Transcode(iconv_t cd, std::string_view in, bool stopAtNul, std::string& out, Stop&& stop) {
+template <class Out, class Stop>
+bool Transcode(iconv_t cd, std::string_view in, bool stopAtNul, Out& out, Stop&& stop) {
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char* src = const_cast<char*>(in.data());
   size_t srcLeft = in.size();
@@ -394,10 +414,29 @@ class ByteTable {
   std::vector<Entry> bytes_;
 };
 
-void AppendReference(std::string& out, uint32_t codePoint) {
-  char reference[16];
-  std::snprintf(reference, sizeof reference, "&#%u;", static_cast<unsigned>(codePoint));
-  out += reference;
+template <class Out>
+void AppendReference(Out& out, uint32_t codePoint) {
+  char digits[10];
+  size_t n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + codePoint % 10);
+    codePoint /= 10;
+  } while (codePoint != 0);
+  char reference[16] = {'&', '#'};
+  size_t length = 2;
+  while (n > 0) reference[length++] = digits[--n];
+  reference[length++] = ';';
+  out.append(reference, length);
+}
+
+// Replaces the first from bytes of text with head, moving the rest in place:
+// a declaration rewritten in a document the decoder made needs no copy of it.
+void ReplaceHead(GrowString& text, size_t from, std::string_view head) {
+  size_t rest = text.Length() - from;
+  if (head.size() > from && text.Extend(head.size() - from) == nullptr) throw std::bad_alloc();
+  std::memmove(text.Data() + head.size(), text.Data() + from, rest);
+  std::memcpy(text.Data(), head.data(), head.size());
+  text.Truncate(head.size() + rest);
 }
 
 // Where a character stands in the markup of a document, found by following
@@ -523,7 +562,16 @@ size_t LineOf(std::string_view text, size_t offset) noexcept {
 
 }  // namespace
 
+GrowString DocumentDecoder::TakeText() noexcept {
+  GrowString taken;
+  if (owned_) taken = std::move(*owned_);
+  owned_ = nullptr;
+  text_ = {};
+  return taken;
+}
+
 int DocumentDecoder::Fail(int code, std::string message) noexcept {
+  owned_ = nullptr;
   text_ = {};
   message_ = std::move(message);
   return code;
@@ -531,8 +579,9 @@ int DocumentDecoder::Fail(int code, std::string message) noexcept {
 
 int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, int codePage) noexcept {
   try {
-    utf8_.clear();
-    out_.clear();
+    utf8_.Clear();
+    out_.Clear();
+    owned_ = nullptr;
     text_ = {};
     message_.clear();
 
@@ -568,6 +617,7 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
 
     // Into UTF-8, up to the first NUL character.
     std::string_view utf8;
+    bool ownUtf8 = false;
     if (IsUtf8Label(label)) {
       bool nul = false;
       size_t valid = Utf8TextLength(body, nul);
@@ -588,8 +638,9 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
         }
       }
       size_t bad = 0;
-      utf8_.reserve(body.size() + body.size() / 8);
-      bool converted = Transcode(cd.Get(), body, true, utf8_, [&](size_t offset, std::string& out) -> size_t {
+      if (utf8_.Reserve(body.size() + body.size() / 8) != 0) throw std::bad_alloc();
+      Appender into(utf8_);
+      bool converted = Transcode(cd.Get(), body, true, into, [&](size_t offset, Appender& out) -> size_t {
         auto b = static_cast<unsigned char>(body[offset]);
         if (windows1252 && IsWindows1252Hole(b)) {
           out += '\xC2';
@@ -600,7 +651,8 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
         return 0;
       });
       if (!converted) return invalidAt(bad);
-      utf8 = utf8_;
+      utf8 = utf8_.View();
+      ownUtf8 = true;
     }
 
     // A mark written twice (a file converted twice) is a mark still: before
@@ -615,27 +667,40 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
       text_ = utf8;
       return 0;
     }
-    out_.reserve(utf8.size() + 64);
+    // The declaration as the decoded document has it, and where the rest
+    // of the document begins after the one it had.
+    std::string head;
     size_t restStart = 0;
     if (d.hasEncoding) {
-      out_.append(utf8.substr(0, d.encodingStart))
-          .append(name)
-          .append(utf8.substr(d.encodingEnd, d.end - d.encodingEnd));
+      head.append(utf8.substr(0, d.encodingStart)).append(name).append(utf8.substr(d.encodingEnd, d.end - d.encodingEnd));
       restStart = d.end;
     } else if (d.found) {
-      out_.append(utf8.substr(0, d.insertAt));
-      if (!targetUtf8) out_.append(" encoding=\"").append(name).append("\"");
-      out_.append(utf8.substr(d.insertAt, d.end - d.insertAt));
+      head.append(utf8.substr(0, d.insertAt));
+      if (!targetUtf8) head.append(" encoding=\"").append(name).append("\"");
+      head.append(utf8.substr(d.insertAt, d.end - d.insertAt));
       restStart = d.end;
     } else if (!targetUtf8) {
-      out_.append("<?xml version=\"1.0\" encoding=\"").append(name).append("\"?>");
+      head.append("<?xml version=\"1.0\" encoding=\"").append(name).append("\"?>");
     }
     std::string_view rest = utf8.substr(restStart);
     if (targetUtf8) {
-      out_.append(rest);
-      text_ = out_;
+      if (!ownUtf8) {
+        // The bytes given: copied, behind a new head.
+        if (out_.Reserve(head.size() + rest.size()) != 0) throw std::bad_alloc();
+        Appender(out_).append(head).append(rest);
+      } else {
+        // The decoder's own UTF-8: rewritten where it lies.
+        size_t from = static_cast<size_t>(utf8.data() - utf8_.CStr()) + restStart;
+        out_ = std::move(utf8_);
+        ReplaceHead(out_, from, head);
+      }
+      owned_ = &out_;
+      text_ = out_.View();
       return 0;
     }
+    if (out_.Reserve(utf8.size() + utf8.size() / 8 + 64) != 0) throw std::bad_alloc();
+    Appender out(out_);
+    out.append(head);
 
     // Into the code page, with references for what it lacks: lacking()
     // writes what stands for the character at utf8[at] and gives its length,
@@ -643,7 +708,7 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
     MarkupPosition markup(utf8);
     size_t nameAt = 0;
     uint32_t nameCharacter = 0;
-    auto lacking = [&](size_t at, std::string& out) -> size_t {
+    auto lacking = [&](size_t at, Appender& to) -> size_t {
       uint32_t codePoint = 0;
       size_t length = Utf8Sequence(utf8, at, codePoint);
       MarkupPosition::Place place = markup.At(at);
@@ -652,27 +717,27 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
         nameCharacter = codePoint;
         return 0;
       }
-      if (place == MarkupPosition::kCdata) out += "]]>";
-      AppendReference(out, codePoint);
-      if (place == MarkupPosition::kCdata) out += "<![CDATA[";
+      if (place == MarkupPosition::kCdata) to += "]]>";
+      AppendReference(to, codePoint);
+      if (place == MarkupPosition::kCdata) to += "<![CDATA[";
       return length;
     };
     bool converted = true;
     ByteTable table;
     if (table.Build(target)) {
+      const auto* p = reinterpret_cast<const unsigned char*>(rest.data());
       for (size_t i = 0; i < rest.size() && converted;) {
-        size_t ascii = i;
-        while (ascii < rest.size() && static_cast<unsigned char>(rest[ascii]) < 0x80) ++ascii;
-        out_.append(rest.substr(i, ascii - i));
+        size_t ascii = SkipAsciiText(p, i, rest.size());
+        out.append(rest.substr(i, ascii - i));
         i = ascii;
         if (i == rest.size()) break;
         uint32_t codePoint = 0;
         size_t length = Utf8Sequence(rest, i, codePoint);
         char byte;
         if (length > 0 && table.Find(codePoint, byte)) {
-          out_ += byte;
+          out += byte;
         } else {
-          length = lacking(restStart + i, out_);
+          length = lacking(restStart + i, out);
           converted = length > 0;
         }
         i += length;
@@ -682,8 +747,8 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
       if (!cd.Open()) {
         return Fail(kErrCodePage, "Code page " + std::to_string(codePage) + " cannot hold an XML document.");
       }
-      converted = Transcode(cd.Get(), rest, false, out_,
-                            [&](size_t offset, std::string& out) { return lacking(restStart + offset, out); });
+      converted = Transcode(cd.Get(), rest, false, out,
+                            [&](size_t offset, Appender& to) { return lacking(restStart + offset, to); });
     }
     if (!converted) {
       char character[16];
@@ -693,7 +758,8 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
                                             " of the document has no form in code page " + std::to_string(codePage) +
                                             ".");
     }
-    text_ = out_;
+    owned_ = &out_;
+    text_ = out_.View();
     return 0;
   } catch (const std::bad_alloc&) {
     return Fail(kErrOutOfMemory, {});

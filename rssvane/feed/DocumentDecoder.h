@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/GrowString.h"
+
 namespace rssvane {
 
 // Converts a document from the encoding it is written in into the
@@ -36,13 +38,19 @@ class DocumentDecoder {
   // The decoded document: a view of the bytes given to Decode when they
   // needed no change, else of the decoder's own copy.
   std::string_view Text() const noexcept { return text_; }
+  // Whether the decoded document is the decoder's own copy, which TakeText
+  // hands over (after which Text is empty), so that a reader that keeps
+  // the document need not copy it again.
+  bool OwnsText() const noexcept { return owned_ != nullptr; }
+  GrowString TakeText() noexcept;
   const std::string& Message() const noexcept { return message_; }
 
  private:
   int Fail(int code, std::string message) noexcept;
 
-  std::string utf8_;
-  std::string out_;
+  GrowString utf8_;
+  GrowString out_;
+  GrowString* owned_ = nullptr;
   std::string_view text_;
   std::string message_;
 };

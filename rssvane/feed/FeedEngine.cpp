@@ -58,6 +58,9 @@ int FeedEngine::ReadText(FeedState& into, std::string_view text, std::string_vie
     text = decoder.Text();
   }
   if (feedSettings_.ReadAtom() && IsAtomDocument(text)) return ReadAtomDocument(into, reader_.Reader(), text, address);
+  // A document the decoder had to convert becomes the document text as it
+  // is, rather than a second copy of it.
+  if (decoder.OwnsText()) return reader_.ReadDocument(into, decoder.TakeText());
   return reader_.ReadDocument(into, text);
 }
 

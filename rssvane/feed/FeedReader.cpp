@@ -239,6 +239,10 @@ int FeedReader::ReadDocument(FeedState& feed, std::string_view text) noexcept {
   return ReadDocumentInto(*this, *reader_, feed, text, nullptr);
 }
 
+int FeedReader::ReadDocument(FeedState& feed, GrowString&& text) noexcept {
+  return ReadDocumentInto(*this, *reader_, feed, text.View(), &text);
+}
+
 int LoadFile(FeedState& feed, const char* path, GrowString& bytes) noexcept {
   int fd = path ? ::open(path, O_RDONLY | O_CLOEXEC) : -1;
   struct stat info;
@@ -276,8 +280,7 @@ int LoadFile(FeedState& feed, const char* path, GrowString& bytes) noexcept {
 int FeedReader::ReadFile(FeedState& feed, const char* path) noexcept {
   GrowString buffer;
   if (int rc = LoadFile(feed, path, buffer)) return rc;
-  std::string_view text = buffer.View();
-  return ReadDocumentInto(*this, *reader_, feed, text, &buffer);
+  return ReadDocument(feed, std::move(buffer));
 }
 
 }  // namespace rssvane

@@ -168,6 +168,44 @@ std::string Title(FeedEngine& engine) {
   return std::string(title);
 }
 
+// The decoder rewrites the declaration of a document it converted where the
+// document lies, and the feed keeps that document: whether the declaration
+// grows, shrinks or is not there, the text read is the whole of it.
+TEST(DocumentDecoder, AConvertedDocumentIsTheDocumentTextWhateverBecomesOfItsDeclaration) {
+  std::string latin1 = "<rss><channel><title>", utf8 = latin1;
+  for (int i = 0; i < 40; ++i) {
+    latin1 += "Caf\xe9 ";
+    utf8 += "Caf\xc3\xa9 ";
+  }
+  latin1 += "</title></channel></rss>";
+  utf8 += "</title></channel></rss>";
+  struct Case {
+    std::string declaration, charset, expected;
+  } cases[] = {
+      {"<?xml version=\"1.0\" encoding=\"L1\"?>", "", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"},
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", "", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"},
+      {"\n<?xml version='1.0'?>", "latin1", "\n<?xml version='1.0'?>"},
+      {"", "latin1", ""},
+  };
+  FeedEngine engine;
+  std::string answer;
+  ASSERT_EQ(engine.Config("DecodeDocument=1", answer), 0);
+  for (const Case& c : cases) {
+    ASSERT_EQ(engine.ReadDocument(c.declaration + latin1, c.charset), 0) << c.declaration;
+    std::string_view text;
+    ASSERT_EQ(engine.DocumentText(text), 0);
+    EXPECT_EQ(text, c.expected + utf8) << c.declaration;
+    EXPECT_EQ(Title(engine).substr(0, 5), "Caf\xc3\xa9");
+  }
+  std::u16string utf16 = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><rss><channel><title>";
+  for (int i = 0; i < 40; ++i) utf16 += u"Caf\u00e9 ";
+  utf16 += u"</title></channel></rss>";
+  ASSERT_EQ(engine.ReadDocument("\xff\xfe"s + Utf16(utf16, false)), 0);
+  std::string_view text;
+  ASSERT_EQ(engine.DocumentText(text), 0);
+  EXPECT_EQ(text, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + utf8);
+}
+
 TEST(DocumentDecoder, TheEngineDecodesFilesAndDocumentsOnlyWithDecodeDocument) {
   FeedEngine engine;
   std::string answer;
