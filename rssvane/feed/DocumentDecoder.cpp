@@ -5,6 +5,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
+#define RSSVANE_UTF8_BLOCKS 1
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -167,6 +171,78 @@ size_t SkipAsciiText(const unsigned char* p, size_t i, size_t n) noexcept {
   return i;
 }
 
+#if defined(RSSVANE_UTF8_BLOCKS)
+// UTF-8 checked sixteen bytes at a time with table look-ups (pshufb): each
+// byte is classed by its high nibble, the high nibble of the byte before it
+// and that byte's low nibble, and the three classes, ANDed, leave a bit for
+// every rule the pair breaks (a lead without its continuation, a
+// continuation without a lead, overlong forms, surrogates, values above
+// U+10FFFF). A third or fourth byte must follow a lead two or three places
+// back, which saturating subtraction finds. Returns a position at the start
+// of a character up to which the text is well formed and holds no NUL; the
+// careful walk below goes on from there and finds where exactly it ends.
+__attribute__((target("ssse3"))) size_t Utf8CheckedBlocks(const unsigned char* p, size_t n) noexcept {
+  constexpr char kTooShort = 1 << 0, kTooLong = 1 << 1, kOverlong3 = 1 << 2, kTooLarge = 1 << 3,
+                 kSurrogate = 1 << 4, kOverlong2 = 1 << 5, kTooLarge1000 = 1 << 6, kOverlong4 = 1 << 6;
+  constexpr char kTwoConts = static_cast<char>(1 << 7);
+  constexpr char kCarry = kTooShort | kTooLong | kTwoConts;
+  const __m128i firstHigh = _mm_setr_epi8(
+      kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,  // 0___ ASCII
+      kTwoConts, kTwoConts, kTwoConts, kTwoConts,                                    // 10__ continuation
+      kTooShort | kOverlong2,                                                        // 1100 lead of 2
+      kTooShort,                                                                     // 1101 lead of 2
+      kTooShort | kOverlong3 | kSurrogate,                                           // 1110 lead of 3
+      kTooShort | kTooLarge | kTooLarge1000 | kOverlong4);                           // 1111 lead of 4
+  const __m128i firstLow = _mm_setr_epi8(
+      kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry, kCarry,  // ____0000 to ____0011
+      kCarry | kTooLarge, kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+      kCarry | kTooLarge | kTooLarge1000 | kSurrogate,  // ____1101
+      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000);
+  const __m128i secondHigh = _mm_setr_epi8(
+      kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,  // 0___
+      kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4,          // 1000
+      kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,                           // 1001
+      kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,                           // 1010
+      kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,                           // 1011
+      kTooShort, kTooShort, kTooShort, kTooShort);                                          // 11__
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i nibble = _mm_set1_epi8(0x0F);
+  __m128i previous = zero;
+  size_t i = 0;
+  // Blocks of ASCII are checked as the others are: a branch on which it is
+  // costs more, in text that mixes scripts, than the look-ups. A character
+  // cut at the end of the last block is left for the walk below.
+  while (n - i >= 16) {
+    __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    __m128i prev1 = _mm_alignr_epi8(in, previous, 15);
+    __m128i classes = _mm_and_si128(
+        _mm_and_si128(_mm_shuffle_epi8(firstHigh, _mm_and_si128(_mm_srli_epi16(prev1, 4), nibble)),
+                      _mm_shuffle_epi8(firstLow, _mm_and_si128(prev1, nibble))),
+        _mm_shuffle_epi8(secondHigh, _mm_and_si128(_mm_srli_epi16(in, 4), nibble)));
+    __m128i third = _mm_subs_epu8(_mm_alignr_epi8(in, previous, 14), _mm_set1_epi8(static_cast<char>(0xE0 - 0x80)));
+    __m128i fourth = _mm_subs_epu8(_mm_alignr_epi8(in, previous, 13), _mm_set1_epi8(static_cast<char>(0xF0 - 0x80)));
+    __m128i must = _mm_and_si128(_mm_or_si128(third, fourth), _mm_set1_epi8(static_cast<char>(0x80)));
+    __m128i error = _mm_or_si128(_mm_xor_si128(must, classes), _mm_cmpeq_epi8(in, zero));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(error, zero)) != 0xFFFF) break;
+    previous = in;
+    i += 16;
+  }
+  // Back to the start of a character the last block passed may have cut.
+  if (i == 0) return 0;
+  size_t lead = i - 1;
+  while (lead > 0 && i - lead < 4 && (p[lead] & 0xC0) == 0x80) --lead;
+  size_t length = p[lead] < 0x80 ? 1 : p[lead] < 0xE0 ? 2 : p[lead] < 0xF0 ? 3 : 4;
+  return lead + length <= i ? i : lead;
+}
+
+bool HasBlockInstructions() noexcept {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+#endif
+
 // The length of the longest well-formed UTF-8 prefix of text that holds no
 // NUL character; nul says whether a NUL ends it.
 size_t Utf8TextLength(std::string_view text, bool& nul) noexcept {
@@ -175,6 +251,9 @@ size_t Utf8TextLength(std::string_view text, bool& nul) noexcept {
   auto continues = [&](size_t k) { return (p[k] & 0xC0) == 0x80; };
   nul = false;
   size_t i = 0;
+#if defined(RSSVANE_UTF8_BLOCKS)
+  if (HasBlockInstructions()) i = Utf8CheckedBlocks(p, n);
+#endif
   for (;;) {
     i = SkipAsciiText(p, i, n);
     if (i == n) return i;
@@ -394,11 +473,19 @@ class ByteTable {
       if (b >= 0x80) bytes_.push_back({codePoint, static_cast<char>(b)});
     }
     std::stable_sort(bytes_.begin(), bytes_.end(), [](const Entry& a, const Entry& b) { return a.codePoint < b.codePoint; });
+    // The first byte for a character wins, as in the search below.
+    for (auto e = bytes_.rbegin(); e != bytes_.rend(); ++e) {
+      if (e->codePoint < kDirect) direct_[e->codePoint] = e->byte;
+    }
     return true;
   }
 
   // The byte for a character above ASCII, or false.
   bool Find(uint32_t codePoint, char& byte) const noexcept {
+    if (codePoint < kDirect) {
+      byte = direct_[codePoint];
+      return byte != 0;
+    }
     auto at = std::lower_bound(bytes_.begin(), bytes_.end(), codePoint,
                                [](const Entry& e, uint32_t c) { return e.codePoint < c; });
     if (at == bytes_.end() || at->codePoint != codePoint) return false;
@@ -411,7 +498,12 @@ class ByteTable {
     uint32_t codePoint;
     char byte;
   };
+  // Characters written in two bytes of UTF-8, which most code pages of one
+  // byte a character hold, are looked up directly (0: not held; no
+  // character above ASCII is written as a zero byte).
+  static constexpr uint32_t kDirect = 0x800;
   std::vector<Entry> bytes_;
+  char direct_[kDirect] = {};
 };
 
 template <class Out>
@@ -449,7 +541,20 @@ class MarkupPosition {
   explicit MarkupPosition(std::string_view text) noexcept : text_(text) {}
 
   Place At(size_t offset) noexcept {
-    while (pos_ < offset) Step();
+    while (pos_ < offset) {
+      // Text, quoted parts, comments, processing instructions and CDATA
+      // sections end only at one byte: the bytes before it are passed
+      // whole.
+      if (char awaited = Awaited()) {
+        const void* at = std::memchr(text_.data() + pos_, awaited, offset - pos_);
+        if (at == nullptr) {
+          pos_ = offset;
+          break;
+        }
+        pos_ = static_cast<size_t>(static_cast<const char*>(at) - text_.data());
+      }
+      Step();
+    }
     switch (state_) {
       case kInText: return kText;
       case kInQuoted: return resume_ == kInTag ? kValue : kOther;
@@ -467,6 +572,18 @@ class MarkupPosition {
   enum State { kInText, kInTag, kBeforeValue, kInQuoted, kInUnquoted, kInComment, kInPi, kInCdata, kInDeclaration };
 
   bool Starts(std::string_view what) const noexcept { return text_.substr(pos_, what.size()) == what; }
+
+  // The byte that may end the state, or 0 where any may.
+  char Awaited() const noexcept {
+    switch (state_) {
+      case kInText: return '<';
+      case kInQuoted: return quote_;
+      case kInComment: return '-';
+      case kInPi: return '?';
+      case kInCdata: return ']';
+      default: return 0;
+    }
+  }
 
   void Step() noexcept {
     char c = text_[pos_];
@@ -727,10 +844,12 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
     if (table.Build(target)) {
       const auto* p = reinterpret_cast<const unsigned char*>(rest.data());
       for (size_t i = 0; i < rest.size() && converted;) {
-        size_t ascii = SkipAsciiText(p, i, rest.size());
-        out.append(rest.substr(i, ascii - i));
-        i = ascii;
-        if (i == rest.size()) break;
+        if (p[i] < 0x80) {
+          size_t ascii = SkipAsciiText(p, i, rest.size());
+          out.append(rest.substr(i, ascii - i));
+          i = ascii;
+          if (i == rest.size()) break;
+        }
         uint32_t codePoint = 0;
         size_t length = Utf8Sequence(rest, i, codePoint);
         char byte;

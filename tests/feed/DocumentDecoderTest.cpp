@@ -114,19 +114,34 @@ TEST(DocumentDecoder, TheDocumentEndsAtItsFirstNulCharacter) {
             "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><t>\xe9</t>");
 }
 
-// Runs of ASCII are passed many bytes at a time: a fault or a NUL must be
-// found wherever it falls in such a step, and whatever precedes it.
+// Text is checked many bytes at a time: a fault or a NUL must be found
+// wherever it falls in such a step or across two, and whatever precedes it.
 TEST(DocumentDecoder, AFaultOrANulIsFoundAtEveryPositionOfALongText) {
   std::string text = "<t>";
   while (text.size() < 96) text += "ab\xc3\xa9 \xe6\x9d\xb1 \xf0\x9f\x98\x80 0123456789abcdefgh";
+  // A stray byte, leads cut short, a surrogate, overlong forms, a value
+  // above U+10FFFF, a continuation without its lead.
+  const char* faults[] = {"\xff", "\xc3", "\xe2\x82", "\xf0\x9f\x98", "\xed\xa0\x80", "\xe0\x80\x80",
+                          "\xc0\xaf", "\xc1\xbf", "\xf4\x90\x80\x80", "\xf5\x80\x80\x80", "\x80"};
   auto atBoundary = [&](size_t i) { return (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80; };
   for (size_t i = 3; i < text.size(); ++i) {
     if (!atBoundary(i)) continue;
-    std::string bad = text.substr(0, i) + "\xff" + text.substr(i) + "</t>";
-    EXPECT_EQ(Failure(bad), "The document is not valid UTF-8 at byte " + std::to_string(i) + ".");
-    std::string cut = text.substr(0, i) + "\xc3" + text.substr(i);
-    EXPECT_EQ(Failure(cut), "The document is not valid UTF-8 at byte " + std::to_string(i) + ".");
+    std::string where = "The document is not valid UTF-8 at byte " + std::to_string(i) + ".";
+    for (const char* fault : faults) {
+      EXPECT_EQ(Failure(text.substr(0, i) + fault + text.substr(i) + "</t>"), where) << i << " " << fault;
+    }
+    // Cut at the very end.
+    EXPECT_EQ(Failure(text.substr(0, i) + "\xe2\x82"), where) << i;
     EXPECT_EQ(Decoded(text.substr(0, i) + "\0\xff"s + text.substr(i)), text.substr(0, i));
+  }
+  EXPECT_EQ(Decoded(text), text);
+  // A character cut wherever a step ends, before a run of ASCII.
+  for (size_t k = 0; k < 32; ++k) {
+    for (const char* cut : {"\xc3", "\xe2\x82", "\xf0\x9f\x98"}) {
+      EXPECT_EQ(Failure("<t>" + std::string(k, 'a') + cut + std::string(40, 'b') + "</t>"),
+                "The document is not valid UTF-8 at byte " + std::to_string(3 + k) + ".")
+          << k << " " << cut;
+    }
   }
 }
 
@@ -139,6 +154,11 @@ TEST(DocumentDecoder, WhatTheCodePageLacksBecomesAReferenceWhereOneCanStand) {
             "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!DOCTYPE t [<!ENTITY e \"&#8364;\">]>\n"
             "<t a=\"&#8364;\" b=&#8364;>&#8364;\xe9<![CDATA[x]]>&#8364;<![CDATA[y]]><!-- &#8364; -->"
             "<?pi &#8364;?>&#128512;</t>");
+  // Sections end only at their whole closing mark, whatever part of it comes first.
+  EXPECT_EQ(Decoded("<t a='\"\xe2\x82\xac'><![CDATA[a]b]]c\xe2\x82\xac]]><!-- a-b \xe2\x82\xac --><?p a?b \xe2\x82\xac?></t>", {},
+                    28591),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><t a='\"&#8364;'><![CDATA[a]b]]c]]>&#8364;<![CDATA[]]>"
+            "<!-- a-b &#8364; --><?p a?b &#8364;?></t>");
   // windows-1252 has the euro, and its registered name in the declaration.
   EXPECT_EQ(Decoded("<t>\xe2\x82\xac</t>", {}, 1252), "<?xml version=\"1.0\" encoding=\"windows-1252\"?><t>\x80</t>");
   // A code page of more than one byte a character goes through iconv, which
