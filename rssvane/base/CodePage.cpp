@@ -178,7 +178,10 @@ bool CodePageAvailable(int codePage) {
 
 bool CodePageIsUtf8(int codePage) { return IsUtf8Name(CodePageName(codePage)); }
 
-bool CharacterToNarrow(uint32_t codePoint, int codePage, std::string& out) {
+namespace {
+
+// The character in the code page through iconv, or false.
+bool NarrowOf(uint32_t codePoint, int codePage, std::string& out) {
   out.clear();
   std::string name = CodePageName(codePage);
   if (name.empty()) return false;
@@ -198,6 +201,43 @@ bool CharacterToNarrow(uint32_t codePoint, int codePage, std::string& out) {
   if (iconv(cd, nullptr, nullptr, &dst, &dstLeft) == static_cast<size_t>(-1)) return false;
   out.assign(buffer, sizeof buffer - dstLeft);
   return !out.empty();
+}
+
+// What CharacterToNarrow found lately, by code page and character: a
+// document that refers to characters refers to the same few again and
+// again, and each look-up through iconv costs a conversion of its own. The
+// system's code page (0) is not kept, as the locale may change under it.
+struct NarrowMemo {
+  static constexpr size_t kSlots = 1024;
+  struct Slot {
+    int codePage = 0;
+    uint32_t codePoint = 0;
+    uint8_t length = 0;  // 0: the code page lacks the character
+    char bytes[15] = {};
+  };
+  Slot slots[kSlots];
+
+  Slot& For(uint32_t codePoint) noexcept { return slots[(codePoint ^ (codePoint >> 10)) % kSlots]; }
+};
+
+}  // namespace
+
+bool CharacterToNarrow(uint32_t codePoint, int codePage, std::string& out) {
+  out.clear();
+  thread_local NarrowMemo memo;
+  NarrowMemo::Slot& slot = memo.For(codePoint);
+  if (codePage != 0 && slot.codePage == codePage && slot.codePoint == codePoint) {
+    out.assign(slot.bytes, slot.length);
+    return slot.length > 0;
+  }
+  bool held = NarrowOf(codePoint, codePage, out);
+  if (codePage != 0 && out.size() <= sizeof slot.bytes) {
+    slot.codePage = codePage;
+    slot.codePoint = codePoint;
+    slot.length = held ? static_cast<uint8_t>(out.size()) : 0;
+    if (held) std::memcpy(slot.bytes, out.data(), out.size());
+  }
+  return held;
 }
 
 bool SystemCodePageIsJapanese() {

@@ -43,6 +43,29 @@ TEST(CodePage, Utf8AndShiftJisConvertBothWays) {
   EXPECT_EQ(utf8, "\xE9");
 }
 
+// Answers are remembered per code page and character: asked again, or about
+// the same character in another code page, or about another character in
+// the same slot, the answer is each one's own.
+TEST(CodePage, ACharacterInACodePageIsThatCodePagesAnswerEvenWhenAskedAgain) {
+  std::string out;
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_TRUE(CharacterToNarrow(0x20AC, 1252, out));
+    EXPECT_EQ(out, "\x80");
+    EXPECT_FALSE(CharacterToNarrow(0x20AC, 28591, out));
+    EXPECT_TRUE(out.empty());
+    EXPECT_TRUE(CharacterToNarrow(0x20AC, 28605, out));  // ISO-8859-15
+    EXPECT_EQ(out, "\xa4");
+    EXPECT_TRUE(CharacterToNarrow(0xE9, 28591, out));
+    EXPECT_EQ(out, "\xe9");
+    EXPECT_TRUE(CharacterToNarrow(0x6771, 932, out));
+    EXPECT_EQ(out, "\x93\x8c");
+    // A character remembered in the same place as U+00E9.
+    EXPECT_FALSE(CharacterToNarrow(0x4E8, 28591, out));
+    EXPECT_TRUE(CharacterToNarrow(0xE9, 28591, out));
+    EXPECT_EQ(out, "\xe9");
+  }
+}
+
 TEST(CodePage, BytesThatDoNotConvertBecomeReplacementCharacters) {
   std::string utf8;
   ASSERT_TRUE(NarrowToUtf8("a\xFF" "b\xC3", 65001, utf8));
