@@ -1,7 +1,6 @@
 #include "feed/AtomReader.h"
 
 #include <cstring>
-#include <initializer_list>
 #include <iterator>
 #include <new>
 #include <optional>
@@ -71,37 +70,55 @@ enum class Name : uint8_t {
   kUri
 };
 
-constexpr std::string_view kNames[] = {"",      "author",    "category", "content",   "contributor", "email", "entry",
-                                       "generator", "icon",  "id",       "link",      "logo",        "name",  "published",
-                                       "rights", "source",   "subtitle", "summary",   "title",       "updated", "uri"};
 // The extra field each of them becomes where RSS has no place for it.
 constexpr std::string_view kExtraNames[] = {
     "",           "atom:author",  "atom:category", "atom:content",  "atom:contributor", "atom:email",
     "atom:entry", "atom:generator", "atom:icon",   "atom:id",       "atom:link",        "atom:logo",
     "atom:name",  "atom:published", "atom:rights", "atom:source",   "atom:subtitle",    "atom:summary",
     "atom:title", "atom:updated",   "atom:uri"};
-static_assert(std::size(kNames) == std::size(kExtraNames) && std::size(kNames) == size_t(Name::kUri) + 1);
+static_assert(std::size(kExtraNames) == size_t(Name::kUri) + 1);
+
+// Whether text is literal; with the length known here, the compare is a few
+// loads rather than a call.
+template <size_t N>
+bool Is(std::string_view text, const char (&literal)[N]) noexcept {
+  return text.size() == N - 1 && std::memcmp(text.data(), literal, N - 1) == 0;
+}
 
 Name NameOf(std::string_view local) noexcept {
-  auto among = [local](std::initializer_list<Name> names) {
-    for (Name name : names) {
-      if (kNames[static_cast<size_t>(name)] == local) return name;
-    }
-    return Name::kOther;
-  };
-  switch (local.empty() ? '\0' : local[0]) {
-    case 'a': return among({Name::kAuthor});
-    case 'c': return among({Name::kCategory, Name::kContent, Name::kContributor});
-    case 'e': return among({Name::kEmail, Name::kEntry});
-    case 'g': return among({Name::kGenerator});
-    case 'i': return among({Name::kIcon, Name::kId});
-    case 'l': return among({Name::kLink, Name::kLogo});
-    case 'n': return among({Name::kName});
-    case 'p': return among({Name::kPublished});
-    case 'r': return among({Name::kRights});
-    case 's': return among({Name::kSource, Name::kSubtitle, Name::kSummary});
-    case 't': return among({Name::kTitle});
-    case 'u': return among({Name::kUpdated, Name::kUri});
+  switch (local.size()) {
+    case 2: return Is(local, "id") ? Name::kId : Name::kOther;
+    case 3: return Is(local, "uri") ? Name::kUri : Name::kOther;
+    case 4:
+      return Is(local, "link")   ? Name::kLink
+             : Is(local, "name") ? Name::kName
+             : Is(local, "logo") ? Name::kLogo
+             : Is(local, "icon") ? Name::kIcon
+                                 : Name::kOther;
+    case 5:
+      return Is(local, "title")   ? Name::kTitle
+             : Is(local, "entry") ? Name::kEntry
+             : Is(local, "email") ? Name::kEmail
+                                  : Name::kOther;
+    case 6:
+      return Is(local, "author")   ? Name::kAuthor
+             : Is(local, "rights") ? Name::kRights
+             : Is(local, "source") ? Name::kSource
+                                   : Name::kOther;
+    case 7:
+      return Is(local, "summary")   ? Name::kSummary
+             : Is(local, "content") ? Name::kContent
+             : Is(local, "updated") ? Name::kUpdated
+                                    : Name::kOther;
+    case 8:
+      return Is(local, "category")   ? Name::kCategory
+             : Is(local, "subtitle") ? Name::kSubtitle
+                                     : Name::kOther;
+    case 9:
+      return Is(local, "published")   ? Name::kPublished
+             : Is(local, "generator") ? Name::kGenerator
+                                      : Name::kOther;
+    case 11: return Is(local, "contributor") ? Name::kContributor : Name::kOther;
     default: return Name::kOther;
   }
 }
