@@ -391,7 +391,8 @@ class AtomBuilder : public XmlClient {
           markup_ = document_.substr(level.inner, EndTagStart() - level.inner);
         }
         return 0;
-      case Role::kExtension: return Extra(Container(parent), qualified, reader_.ElementText(), level.attributes);
+      case Role::kExtension:
+        return Extra(Container(parent), Keep(qualified), Keep(reader_.ElementText()), level.attributes);
       case Role::kPerson: return PersonEnd(level, parent);
       case Role::kPersonPart: {
         Person& person = levels_[depth - 1].person;
@@ -504,20 +505,22 @@ class AtomBuilder : public XmlClient {
     return SetAttributes(field, attributes, [](std::string_view name) { return name; });
   }
 
+  // An extra field; name and text are kept already or outlive the feed, as
+  // a text kept once is not copied again.
   int Extra(FeedContainer& container, std::string_view name, std::string_view text, const Attributes& attributes) {
     FeedField* field;
-    if (container.AddSharedExtra(Keep(name), field)) return feed_.Fail(kErrListMemory, kFieldMemoryText);
-    if (int rc = Put(*field, text)) return rc;
+    if (container.AddSharedExtra(name, field)) return feed_.Fail(kErrListMemory, kFieldMemoryText);
+    field->ShareText(text);
     return SetAttributes(*field, attributes);
   }
 
-  // The extra field of an Atom element: its name is one of the mapping's,
-  // or else made from local.
+  // The extra field of an Atom element, with a text kept already: its name
+  // is one of the mapping's, or else made from local.
   int AtomExtra(FeedContainer& container, Name name, std::string_view local, std::string_view text,
                 const Attributes& attributes) {
     if (name != Name::kOther) return Extra(container, kExtraNames[static_cast<size_t>(name)], text, attributes);
     extraName_.assign("atom:").append(local);
-    return Extra(container, extraName_, text, attributes);
+    return Extra(container, Keep(extraName_), text, attributes);
   }
 
   // A date laid out on lines of its own is still a date.
@@ -551,7 +554,7 @@ class AtomBuilder : public XmlClient {
           }
           return SetAttributes(generator, level.attributes);
         }
-        default: return AtomExtra(container, name, local, text, level.attributes);
+        default: return AtomExtra(container, name, local, Keep(text), level.attributes);
       }
     }
     switch (name) {
@@ -574,7 +577,7 @@ class AtomBuilder : public XmlClient {
         if (int rc = Put(guid, text)) return rc;
         return PutAttribute(guid, "isPermaLink", "false");
       }
-      default: return AtomExtra(container, name, local, text, level.attributes);
+      default: return AtomExtra(container, name, local, Keep(text), level.attributes);
     }
   }
 
@@ -616,7 +619,8 @@ class AtomBuilder : public XmlClient {
     });
   }
 
-  // A person as RSS writes its authors: "email (name)", or whichever it has.
+  // A person as RSS writes its authors: "email (name)", or whichever it
+  // has; kept.
   std::string_view PersonText(const Person& person) {
     if (person.email.empty() || person.name.empty()) return person.email.empty() ? person.name : person.email;
     personText_.assign(person.email).append(" (").append(person.name).append(")");
@@ -646,7 +650,7 @@ class AtomBuilder : public XmlClient {
   }
 
   int SetPerson(FeedField& field, const Person& person) {
-    if (int rc = Put(field, PersonText(person))) return rc;
+    field.ShareText(PersonText(person));
     return person.uri.empty() ? 0 : PutAttribute(field, "uri", person.uri);
   }
 
