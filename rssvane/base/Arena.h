@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <utility>
 
@@ -22,6 +23,16 @@ class Arena {
   void* Allocate(size_t size) noexcept;
   // A copy of text that lives until Clear; false when memory runs out.
   bool Copy(std::string_view text, std::string_view& copy) noexcept;
+  // text itself when it lies within shared, which lives as long as the
+  // arena's copies, else a copy of it.
+  bool Keep(std::string_view text, std::string_view shared, std::string_view& kept) noexcept {
+    auto at = reinterpret_cast<uintptr_t>(text.data()), from = reinterpret_cast<uintptr_t>(shared.data());
+    if (at >= from && at - from <= shared.size() && text.size() <= shared.size() - (at - from)) {
+      kept = text;
+      return true;
+    }
+    return Copy(text, kept);
+  }
   // Gives back every block.
   void Clear() noexcept;
   // Exchanges the blocks and what is left of the current one with other's.

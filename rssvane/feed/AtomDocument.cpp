@@ -67,9 +67,15 @@ bool Digits(std::string_view text, size_t& p, size_t count, int& value) noexcept
   return true;
 }
 
-void AppendTwoDigits(std::string& out, int value) {
-  out += static_cast<char>('0' + value / 10);
-  out += static_cast<char>('0' + value % 10);
+char* PutTwoDigits(char* out, int value) noexcept {
+  *out++ = static_cast<char>('0' + value / 10);
+  *out++ = static_cast<char>('0' + value % 10);
+  return out;
+}
+
+char* PutText(char* out, std::string_view text) noexcept {
+  for (char c : text) *out++ = c;
+  return out;
 }
 
 bool Expect(std::string_view text, size_t& p, char c) noexcept {
@@ -168,26 +174,32 @@ bool AtomDateToRfc822(std::string_view text, std::string& out) {
   }
   int64_t days = DaysFromCivil(year, month, day);
   int weekday = static_cast<int>(((days % 7) + 7) % 7);
-  // Every date is read one by one; formatting by hand spares a formatted
-  // print per entry.
-  out.assign(kDays[weekday]).append(", ");
-  AppendTwoDigits(out, day);
-  out.append(" ").append(kMonths[month - 1]).append(" ");
-  AppendTwoDigits(out, year / 100);
-  AppendTwoDigits(out, year % 100);
-  out += ' ';
-  AppendTwoDigits(out, hour);
-  out += ':';
-  AppendTwoDigits(out, minute);
-  out += ':';
-  AppendTwoDigits(out, second);
+  // Every date is read one by one; formatting by hand into one buffer spares
+  // a formatted print and a growing string per entry.
+  char buffer[32];
+  char* at = PutText(buffer, kDays[weekday]);
+  at = PutText(at, ", ");
+  at = PutTwoDigits(at, day);
+  *at++ = ' ';
+  at = PutText(at, kMonths[month - 1]);
+  *at++ = ' ';
+  at = PutTwoDigits(at, year / 100);
+  at = PutTwoDigits(at, year % 100);
+  *at++ = ' ';
+  at = PutTwoDigits(at, hour);
+  *at++ = ':';
+  at = PutTwoDigits(at, minute);
+  *at++ = ':';
+  at = PutTwoDigits(at, second);
   if (!sign) {
-    out.append(" GMT");
+    at = PutText(at, " GMT");
   } else {
-    out.append(" ").append(1, sign);
-    AppendTwoDigits(out, zoneHour);
-    AppendTwoDigits(out, zoneMinute);
+    *at++ = ' ';
+    *at++ = sign;
+    at = PutTwoDigits(at, zoneHour);
+    at = PutTwoDigits(at, zoneMinute);
   }
+  out.assign(buffer, static_cast<size_t>(at - buffer));
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "feed/AtomReader.h"
 
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <optional>
 #include <set>
@@ -38,15 +39,89 @@ std::string_view AttributeOf(const Attributes& attributes, std::string_view name
   return {};
 }
 
-// A person construct, written as RSS writes its authors.
+// A person construct; its texts are kept in the feed's read store.
 struct Person {
-  std::string name, email, uri;
-
-  std::string Text() const {
-    if (!email.empty() && !name.empty()) return email + " (" + name + ")";
-    return email.empty() ? name : email;
-  }
+  std::string_view name, email, uri;
 };
+
+// The Atom elements the mapping tells apart, found once at the start tag so
+// that no element's end compares its name with each of them.
+enum class Name : uint8_t {
+  kOther,
+  kAuthor,
+  kCategory,
+  kContent,
+  kContributor,
+  kEmail,
+  kEntry,
+  kGenerator,
+  kIcon,
+  kId,
+  kLink,
+  kLogo,
+  kName,
+  kPublished,
+  kRights,
+  kSource,
+  kSubtitle,
+  kSummary,
+  kTitle,
+  kUpdated,
+  kUri
+};
+
+// The extra field each of them becomes where RSS has no place for it.
+constexpr std::string_view kExtraNames[] = {
+    "",           "atom:author",  "atom:category", "atom:content",  "atom:contributor", "atom:email",
+    "atom:entry", "atom:generator", "atom:icon",   "atom:id",       "atom:link",        "atom:logo",
+    "atom:name",  "atom:published", "atom:rights", "atom:source",   "atom:subtitle",    "atom:summary",
+    "atom:title", "atom:updated",   "atom:uri"};
+static_assert(std::size(kExtraNames) == size_t(Name::kUri) + 1);
+
+// Whether text is literal; with the length known here, the compare is a few
+// loads rather than a call.
+template <size_t N>
+bool Is(std::string_view text, const char (&literal)[N]) noexcept {
+  return text.size() == N - 1 && std::memcmp(text.data(), literal, N - 1) == 0;
+}
+
+Name NameOf(std::string_view local) noexcept {
+  switch (local.size()) {
+    case 2: return Is(local, "id") ? Name::kId : Name::kOther;
+    case 3: return Is(local, "uri") ? Name::kUri : Name::kOther;
+    case 4:
+      return Is(local, "link")   ? Name::kLink
+             : Is(local, "name") ? Name::kName
+             : Is(local, "logo") ? Name::kLogo
+             : Is(local, "icon") ? Name::kIcon
+                                 : Name::kOther;
+    case 5:
+      return Is(local, "title")   ? Name::kTitle
+             : Is(local, "entry") ? Name::kEntry
+             : Is(local, "email") ? Name::kEmail
+                                  : Name::kOther;
+    case 6:
+      return Is(local, "author")   ? Name::kAuthor
+             : Is(local, "rights") ? Name::kRights
+             : Is(local, "source") ? Name::kSource
+                                   : Name::kOther;
+    case 7:
+      return Is(local, "summary")   ? Name::kSummary
+             : Is(local, "content") ? Name::kContent
+             : Is(local, "updated") ? Name::kUpdated
+                                    : Name::kOther;
+    case 8:
+      return Is(local, "category")   ? Name::kCategory
+             : Is(local, "subtitle") ? Name::kSubtitle
+                                     : Name::kOther;
+    case 9:
+      return Is(local, "published")   ? Name::kPublished
+             : Is(local, "generator") ? Name::kGenerator
+                                      : Name::kOther;
+    case 11: return Is(local, "contributor") ? Name::kContributor : Name::kOther;
+    default: return Name::kOther;
+  }
+}
 
 // What an element is to the mapping.
 enum class Role : uint8_t {
@@ -70,7 +145,7 @@ struct Level {
   // without one does not copy its parent's, however long.
   std::string base;
   size_t baseFrom = std::string_view::npos;
-  std::string name;   // the Atom local name, or the qualified name of an extension element
+  Name name = Name::kOther;  // of an Atom element; an extension's is its end's
   Attributes attributes;
   // Where the markup inside an XHTML construct or its div begins in the
   // document, or npos.
@@ -117,8 +192,8 @@ class AtomBuilder : public XmlClient {
   int StartElement(std::string_view uri, std::string_view local, std::string_view qualified, bool empty) override {
     return Guard([&] { return Start(uri, local, qualified, empty); });
   }
-  int EndElement(std::string_view, std::string_view, std::string_view, bool) override {
-    return Guard([&] { return End(); });
+  int EndElement(std::string_view, std::string_view local, std::string_view qualified, bool) override {
+    return Guard([&] { return End(local, qualified); });
   }
 
   bool Failed() const noexcept { return failed_; }
@@ -163,21 +238,28 @@ class AtomBuilder : public XmlClient {
     return document_.substr(pieceStart_, 2) == "</" ? pieceStart_ : std::string_view::npos;
   }
 
-  // What the model keeps lives in the feed's read store, as an RSS read
-  // keeps it: a few blocks rather than an allocation per text.
+  // What the model keeps lives as long as the feed: a text of the document
+  // (which the read store holds) is shared from it, any other (a text with
+  // resolved references, a resolved link, a date) is copied into the store.
   std::string_view Keep(std::string_view text) {
-    std::string_view kept;
-    if (!feed_.ReadStore().Copy(text, kept)) throw std::bad_alloc();
-    return kept;
+    if (feed_.ReadStore().Keep(text, document_, text)) return text;
+    throw std::bad_alloc();
   }
 
+  // Copies the element's attributes, but for xml:base unless keepBase,
+  // and notes its xml:base, so that the start need not look for it again.
   void CopyAttributes(bool keepBase, Attributes& attributes) {
-    for (size_t n = 1; n <= reader_.AttributeCount(); ++n) {
+    size_t count = reader_.AttributeCount();
+    for (size_t n = 1; n <= count; ++n) {
       std::string_view name, value;
       reader_.StartAttribute(n, name, value);
-      if (!keepBase && name == "xml:base") continue;
+      if (name == "xml:base") {
+        xmlBase_ = value;
+        if (!keepBase) continue;
+      }
       attributes.emplace_back(Keep(name), Keep(value));
     }
+    attributesRead_ = true;
   }
 
   int Start(std::string_view uri, std::string_view local, std::string_view qualified, bool empty) {
@@ -185,16 +267,29 @@ class AtomBuilder : public XmlClient {
     if (levels_.size() <= depth) levels_.resize(depth + 1);
     Level& level = levels_[depth];
     level.baseFrom = depth == 0 ? std::string_view::npos : levels_[depth - 1].baseFrom;
-    std::string_view xmlBase;
-    if (reader_.AttributeValue("xml:base", xmlBase) == 0) {
-      level.base = ResolveUriReference(BaseOf(level), xmlBase);
-      level.baseFrom = depth;
-    }
-    level.name.clear();
+    level.name = Name::kOther;
     level.attributes.clear();
     level.person = Person();
     level.inner = std::string_view::npos;
     level.role = Role::kIgnored;
+    xmlBase_.reset();
+    attributesRead_ = false;
+    int rc = Classify(level, depth, uri, local, qualified, empty);
+    // The base is used from the element's end on, and by its children.
+    std::string_view xmlBase;
+    if (!attributesRead_ && reader_.AttributeCount() > 0 && reader_.AttributeValue("xml:base", xmlBase) == 0) {
+      xmlBase_ = xmlBase;
+    }
+    if (xmlBase_) {
+      level.base = ResolveUriReference(BaseOf(level), *xmlBase_);
+      level.baseFrom = depth;
+    }
+    return rc;
+  }
+
+  // Decides what the element is to the mapping.
+  int Classify(Level& level, size_t depth, std::string_view uri, std::string_view local, std::string_view qualified,
+               bool empty) {
     if (depth == 0) {
       // Only the first top-level element is the document's root.
       if (rootSeen_) return 0;
@@ -202,53 +297,55 @@ class AtomBuilder : public XmlClient {
       level.role = Role::kFeed;
       return Root();
     }
+    Role parent = levels_[depth - 1].role;
     bool atom = uri == kAtomNamespace;
-    switch (levels_[depth - 1].role) {
+    switch (parent) {
       case Role::kFeed:
       case Role::kEntry:
         if (!atom) {
           level.role = Role::kExtension;
-          level.name = qualified;
           CopyAttributes(true, level.attributes);
           return DeclarePrefix(qualified, uri);
         }
-        level.name = local;
-        if (local == "entry" && levels_[depth - 1].role == Role::kFeed) {
-          level.role = Role::kEntry;
-          return NewEntry();
+        level.name = NameOf(local);
+        switch (level.name) {
+          case Name::kEntry:
+            if (parent != Role::kFeed) break;
+            level.role = Role::kEntry;
+            return NewEntry();
+          case Name::kAuthor:
+          case Name::kContributor: level.role = Role::kPerson; return 0;
+          case Name::kSource:
+            if (parent != Role::kEntry) break;
+            level.role = Role::kSource;
+            entry_.hasSource = true;
+            return 0;
+          default: break;
         }
-        if (local == "author" || local == "contributor") {
-          level.role = Role::kPerson;
-        } else if (local == "source" && levels_[depth - 1].role == Role::kEntry) {
-          level.role = Role::kSource;
-          entry_.hasSource = true;
-        } else {
-          CopyAttributes(false, level.attributes);
-          bool textConstruct = local == "title" || local == "subtitle" || local == "rights" || local == "summary" ||
-                               local == "content";
-          level.role = textConstruct && AttributeOf(level.attributes, "type") == "xhtml" ? Role::kXhtml
-                                                                                         : Role::kElement;
-          if (level.role == Role::kXhtml) {
-            level.inner = empty ? std::string_view::npos : PastStartTag(qualified);
-            markup_.reset();
-            xhtmlOpen_ = true;
-          }
+        CopyAttributes(false, level.attributes);
+        level.role = Role::kElement;
+        if (IsTextConstruct(level.name) && AttributeOf(level.attributes, "type") == "xhtml") {
+          level.role = Role::kXhtml;
+          level.inner = empty ? std::string_view::npos : PastStartTag(qualified);
+          markup_.reset();
+          xhtmlOpen_ = true;
         }
         return 0;
       case Role::kPerson:
-        if (atom && (local == "name" || local == "email" || local == "uri")) {
+        if (!atom) return 0;
+        level.name = NameOf(local);
+        if (level.name == Name::kName || level.name == Name::kEmail || level.name == Name::kUri) {
           level.role = Role::kPersonPart;
-          level.name = local;
         }
         return 0;
       case Role::kSource:
-        if (atom && (local == "title" || local == "link")) {
+        if (!atom) return 0;
+        level.name = NameOf(local);
+        if (level.name == Name::kTitle || level.name == Name::kLink) {
           level.role = Role::kSourcePart;
-          level.name = local;
           CopyAttributes(false, level.attributes);
-        } else if (atom && local == "author") {
+        } else if (level.name == Name::kAuthor) {
           level.role = Role::kPerson;
-          level.name = local;
         }
         return 0;
       case Role::kXhtml:
@@ -264,7 +361,12 @@ class AtomBuilder : public XmlClient {
     }
   }
 
-  int End() {
+  static bool IsTextConstruct(Name name) noexcept {
+    return name == Name::kTitle || name == Name::kSubtitle || name == Name::kRights || name == Name::kSummary ||
+           name == Name::kContent;
+  }
+
+  int End(std::string_view local, std::string_view qualified) {
     size_t depth = reader_.ElementDepth();
     if (depth >= levels_.size()) return 0;
     Level& level = levels_[depth];
@@ -272,7 +374,7 @@ class AtomBuilder : public XmlClient {
     switch (level.role) {
       case Role::kFeed: return FeedEnd();
       case Role::kEntry: return EntryEnd();
-      case Role::kElement: return ElementEnd(level, parent, reader_.ElementText());
+      case Role::kElement: return ElementEnd(level, parent, local, reader_.ElementText());
       case Role::kXhtml: {
         // The markup inside the div, or without one inside the element; its
         // own text should the tags not stand where the events say.
@@ -282,21 +384,22 @@ class AtomBuilder : public XmlClient {
         std::string_view markup = markup_ ? Trimmed(*markup_) : reader_.ElementText();
         divSeen_ = false;
         xhtmlOpen_ = false;
-        return ElementEnd(level, parent, markup);
+        return ElementEnd(level, parent, local, markup);
       }
       case Role::kXhtmlDiv:
         if (level.inner != std::string_view::npos && EndTagStart() != std::string_view::npos) {
           markup_ = document_.substr(level.inner, EndTagStart() - level.inner);
         }
         return 0;
-      case Role::kExtension: return Extra(Container(parent), level.name, reader_.ElementText(), level.attributes);
+      case Role::kExtension:
+        return Extra(Container(parent), Keep(qualified), Keep(reader_.ElementText()), level.attributes);
       case Role::kPerson: return PersonEnd(level, parent);
       case Role::kPersonPart: {
         Person& person = levels_[depth - 1].person;
         std::string_view text = reader_.ElementText();
-        if (level.name == "name") person.name = text;
-        if (level.name == "email") person.email = text;
-        if (level.name == "uri") person.uri = ResolveUriReference(BaseOf(level), text);
+        if (level.name == Name::kName) person.name = Keep(text);
+        if (level.name == Name::kEmail) person.email = Keep(text);
+        if (level.name == Name::kUri) person.uri = Resolved(level, Keep(text));
         return 0;
       }
       case Role::kSourcePart: return SourcePartEnd(level);
@@ -328,6 +431,13 @@ class AtomBuilder : public XmlClient {
     return level.baseFrom == std::string_view::npos ? address_ : levels_[level.baseFrom].base;
   }
 
+  // A kept reference resolved against the base in scope at level, kept; a
+  // reference is its own resolution when there is no base.
+  std::string_view Resolved(const Level& level, std::string_view reference) {
+    const std::string& base = BaseOf(level);
+    return base.empty() ? reference : Keep(ResolveUriReference(base, reference));
+  }
+
   // An extension element declared below the root would be written with a
   // prefix that nothing declares. The prefixes the feed has are looked up
   // here rather than in the feed's list, which is searched one by one: a
@@ -336,7 +446,8 @@ class AtomBuilder : public XmlClient {
     size_t colon = qualified.find(':');
     if (colon == std::string_view::npos || uri.empty()) return 0;
     std::string_view prefix = qualified.substr(0, colon);
-    if (!prefixes_.emplace(prefix).second) return 0;
+    if (prefixes_.find(prefix) != prefixes_.end()) return 0;
+    prefixes_.emplace(prefix);
     return feed_.AddNamespace(prefix, uri);
   }
 
@@ -374,27 +485,42 @@ class AtomBuilder : public XmlClient {
     return 0;
   }
 
-  int SetAttributes(FeedField& field, const Attributes& attributes) {
-    if (!attributes.empty() && field.ReserveAttributes(attributes.size(), &feed_.ReadStore())) {
-      throw std::bad_alloc();
-    }
+  // Sets the attributes, each under the name rename gives it, but those it
+  // names empty; room for them all is made at once.
+  template <class Rename>
+  int SetAttributes(FeedField& field, const Attributes& attributes, Rename rename) {
+    size_t count = 0;
+    for (const auto& attribute : attributes) count += rename(attribute.first).empty() ? 0 : 1;
+    if (count == 0) return 0;
+    if (field.ReserveAttributes(count, &feed_.ReadStore())) throw std::bad_alloc();
     for (const auto& [name, value] : attributes) {
-      if (int rc = field.ShareAttribute(name, value)) return feed_.Fail(rc);
+      std::string_view renamed = rename(name);
+      if (renamed.empty()) continue;
+      if (int rc = field.ShareAttribute(renamed, value)) return feed_.Fail(rc);
     }
     return 0;
   }
 
+  int SetAttributes(FeedField& field, const Attributes& attributes) {
+    return SetAttributes(field, attributes, [](std::string_view name) { return name; });
+  }
+
+  // An extra field; name and text are kept already or outlive the feed, as
+  // a text kept once is not copied again.
   int Extra(FeedContainer& container, std::string_view name, std::string_view text, const Attributes& attributes) {
     FeedField* field;
-    if (container.AddSharedExtra(Keep(name), field)) return feed_.Fail(kErrListMemory, kFieldMemoryText);
-    if (int rc = Put(*field, text)) return rc;
+    if (container.AddSharedExtra(name, field)) return feed_.Fail(kErrListMemory, kFieldMemoryText);
+    field->ShareText(text);
     return SetAttributes(*field, attributes);
   }
 
-  int AtomExtra(FeedContainer& container, std::string_view local, std::string_view text,
+  // The extra field of an Atom element, with a text kept already: its name
+  // is one of the mapping's, or else made from local.
+  int AtomExtra(FeedContainer& container, Name name, std::string_view local, std::string_view text,
                 const Attributes& attributes) {
+    if (name != Name::kOther) return Extra(container, kExtraNames[static_cast<size_t>(name)], text, attributes);
     extraName_.assign("atom:").append(local);
-    return Extra(container, extraName_, text, attributes);
+    return Extra(container, Keep(extraName_), text, attributes);
   }
 
   // A date laid out on lines of its own is still a date.
@@ -402,64 +528,62 @@ class AtomBuilder : public XmlClient {
     return SetText(container, field, AtomDateToRfc822(Trimmed(text), date_) ? std::string_view(date_) : text);
   }
 
-  int ElementEnd(Level& level, Role parent, std::string_view text) {
-    const std::string& name = level.name;
+  int ElementEnd(Level& level, Role parent, std::string_view local, std::string_view text) {
+    Name name = level.name;
     FeedContainer& container = Container(parent);
-    if (name == "link") return Link(level, parent);
-    if (name == "category") return Category(level, parent);
-    if (name == "title") return SetText(container, FieldOf(parent, item_field::kTitle, channel_field::kTitle), text);
+    switch (name) {
+      case Name::kLink: return Link(level, parent);
+      case Name::kCategory: return Category(level, parent);
+      case Name::kTitle:
+        return SetText(container, FieldOf(parent, item_field::kTitle, channel_field::kTitle), text);
+      default: break;
+    }
     if (parent == Role::kFeed) {
-      if (name == "subtitle") return SetText(container, channel_field::kDescription, text);
-      if (name == "rights") return SetText(container, channel_field::kCopyright, text);
-      if (name == "updated") return Date(container, channel_field::kLastBuildDate, text);
-      if (name == "logo") {
-        logo_ = ResolveUriReference(BaseOf(level), text);
-        return 0;
-      }
-      if (name == "icon") return AtomExtra(container, name, ResolveUriReference(BaseOf(level), text), level.attributes);
-      if (name == "generator") {
-        FeedField& generator = container.Fixed(channel_field::kGenerator);
-        if (int rc = Put(generator, text)) return rc;
-        for (auto& [attribute, value] : level.attributes) {
-          if (attribute == "uri") value = Keep(ResolveUriReference(BaseOf(level), value));
+      switch (name) {
+        case Name::kSubtitle: return SetText(container, channel_field::kDescription, text);
+        case Name::kRights: return SetText(container, channel_field::kCopyright, text);
+        case Name::kUpdated: return Date(container, channel_field::kLastBuildDate, text);
+        case Name::kLogo: logo_ = ResolveUriReference(BaseOf(level), text); return 0;
+        case Name::kIcon:
+          return AtomExtra(container, name, local, Resolved(level, Keep(text)), level.attributes);
+        case Name::kGenerator: {
+          FeedField& generator = container.Fixed(channel_field::kGenerator);
+          if (int rc = Put(generator, text)) return rc;
+          for (auto& [attribute, value] : level.attributes) {
+            if (attribute == "uri") value = Resolved(level, value);
+          }
+          return SetAttributes(generator, level.attributes);
         }
-        return SetAttributes(generator, level.attributes);
+        default: return AtomExtra(container, name, local, Keep(text), level.attributes);
       }
-      return AtomExtra(container, name, text, level.attributes);
     }
-    if (name == "summary") {
-      entry_.hasSummary = true;
-      entry_.summary = Keep(text);
-      return 0;
-    }
-    if (name == "content") {
-      entry_.hasContent = true;
-      entry_.content = Keep(text);
-      for (auto& [attribute, value] : level.attributes) {
-        if (attribute == "src") value = Keep(ResolveUriReference(BaseOf(level), value));
+    switch (name) {
+      case Name::kSummary:
+        entry_.hasSummary = true;
+        entry_.summary = Keep(text);
+        return 0;
+      case Name::kContent:
+        entry_.hasContent = true;
+        entry_.content = Keep(text);
+        for (auto& [attribute, value] : level.attributes) {
+          if (attribute == "src") value = Resolved(level, value);
+        }
+        entry_.contentAttributes = level.attributes;
+        return 0;
+      case Name::kPublished: entry_.published = Keep(text); return 0;
+      case Name::kUpdated: entry_.updated = Keep(text); return 0;
+      case Name::kId: {
+        FeedField& guid = container.Fixed(item_field::kGuid);
+        if (int rc = Put(guid, text)) return rc;
+        return PutAttribute(guid, "isPermaLink", "false");
       }
-      entry_.contentAttributes = level.attributes;
-      return 0;
+      default: return AtomExtra(container, name, local, Keep(text), level.attributes);
     }
-    if (name == "published") {
-      entry_.published = Keep(text);
-      return 0;
-    }
-    if (name == "updated") {
-      entry_.updated = Keep(text);
-      return 0;
-    }
-    if (name == "id") {
-      FeedField& guid = container.Fixed(item_field::kGuid);
-      if (int rc = Put(guid, text)) return rc;
-      return PutAttribute(guid, "isPermaLink", "false");
-    }
-    return AtomExtra(container, name, text, level.attributes);
   }
 
   int Link(Level& level, Role parent) {
     for (auto& [attribute, value] : level.attributes) {
-      if (attribute == "href") value = Keep(ResolveUriReference(BaseOf(level), value));
+      if (attribute == "href") value = Resolved(level, value);
     }
     std::string_view rel = AttributeOf(level.attributes, "rel");
     std::string_view href = AttributeOf(level.attributes, "href");
@@ -469,46 +593,42 @@ class AtomBuilder : public XmlClient {
       taken.link = true;
       FeedField& link = container.Fixed(FieldOf(parent, item_field::kLink, channel_field::kLink));
       link.ShareText(href);
-      for (const auto& [attribute, value] : level.attributes) {
-        if (attribute == "href" || attribute == "rel") continue;
-        if (int rc = PutAttribute(link, attribute, value)) return rc;
-      }
-      return 0;
+      return SetAttributes(link, level.attributes, [](std::string_view name) {
+        return name == "href" || name == "rel" ? std::string_view() : name;
+      });
     }
     if (rel == "enclosure" && parent == Role::kEntry && !taken.enclosure) {
       taken.enclosure = true;
-      FeedField& enclosure = container.Fixed(item_field::kEnclosure);
-      for (const auto& [attribute, value] : level.attributes) {
-        if (attribute == "rel") continue;
-        if (int rc = PutAttribute(enclosure, attribute == "href" ? "url" : attribute, value)) return rc;
-      }
-      return 0;
+      return SetAttributes(container.Fixed(item_field::kEnclosure), level.attributes, [](std::string_view name) {
+        return name == "rel" ? std::string_view() : name == "href" ? std::string_view("url") : name;
+      });
     }
     if (parent == Role::kFeed && otherLink_.empty()) otherLink_ = href;
-    return AtomExtra(container, "link", {}, level.attributes);
+    return AtomExtra(container, Name::kLink, {}, {}, level.attributes);
   }
 
   int Category(Level& level, Role parent) {
     FeedContainer& container = Container(parent);
     Taken& taken = TakenBy(parent);
-    if (taken.category) return AtomExtra(container, "category", {}, level.attributes);
+    if (taken.category) return AtomExtra(container, Name::kCategory, {}, {}, level.attributes);
     taken.category = true;
     FeedField& category = container.Fixed(FieldOf(parent, item_field::kCategory, channel_field::kCategory));
-    for (const auto& [attribute, value] : level.attributes) {
-      if (attribute == "term") {
-        category.ShareText(value);
-        continue;
-      }
-      int rc = PutAttribute(category, attribute == "scheme" ? "domain" : attribute, value);
-      if (rc) return rc;
-    }
-    return 0;
+    category.ShareText(AttributeOf(level.attributes, "term"));
+    return SetAttributes(category, level.attributes, [](std::string_view name) {
+      return name == "term" ? std::string_view() : name == "scheme" ? std::string_view("domain") : name;
+    });
+  }
+
+  // A person as RSS writes its authors: "email (name)", or whichever it
+  // has; kept.
+  std::string_view PersonText(const Person& person) {
+    if (person.email.empty() || person.name.empty()) return person.email.empty() ? person.name : person.email;
+    personText_.assign(person.email).append(" (").append(person.name).append(")");
+    return Keep(personText_);
   }
 
   int PersonEnd(Level& level, Role parent) {
     const Person& person = level.person;
-    Attributes uri;
-    if (!person.uri.empty()) uri.emplace_back("uri", Keep(person.uri));
     if (parent == Role::kSource) {
       if (!entry_.hasSourceAuthor) {
         entry_.hasSourceAuthor = true;
@@ -518,22 +638,24 @@ class AtomBuilder : public XmlClient {
     }
     Taken& taken = TakenBy(parent);
     FeedContainer& container = Container(parent);
-    if (level.name == "author" && !taken.author) {
+    if (level.name == Name::kAuthor && !taken.author) {
       taken.author = true;
       if (parent == Role::kFeed) feedAuthor_ = person;
       return SetPerson(container.Fixed(FieldOf(parent, item_field::kAuthor, channel_field::kManagingEditor)),
                        person);
     }
-    return AtomExtra(container, level.name, person.Text(), uri);
+    Attributes uri;
+    if (!person.uri.empty()) uri.emplace_back("uri", person.uri);
+    return AtomExtra(container, level.name, {}, PersonText(person), uri);
   }
 
   int SetPerson(FeedField& field, const Person& person) {
-    if (int rc = Put(field, person.Text())) return rc;
-    return person.uri.empty() ? 0 : PutAttribute(field, "uri", Keep(person.uri));
+    field.ShareText(PersonText(person));
+    return person.uri.empty() ? 0 : PutAttribute(field, "uri", person.uri);
   }
 
   int SourcePartEnd(Level& level) {
-    if (level.name == "title") {
+    if (level.name == Name::kTitle) {
       entry_.sourceTitle = Keep(reader_.ElementText());
       return 0;
     }
@@ -541,7 +663,7 @@ class AtomBuilder : public XmlClient {
     bool self = rel == "self";
     bool alternate = rel.empty() || rel == "alternate";
     if ((self && !entry_.sourceUrlIsSelf) || (alternate && entry_.sourceUrl.empty())) {
-      entry_.sourceUrl = Keep(ResolveUriReference(BaseOf(level), AttributeOf(level.attributes, "href")));
+      entry_.sourceUrl = Resolved(level, AttributeOf(level.attributes, "href"));
       entry_.sourceUrlIsSelf = self;
     }
     return 0;
@@ -555,12 +677,12 @@ class AtomBuilder : public XmlClient {
     if (contentIsDescription) {
       item.Fixed(item_field::kDescription).ShareText(entry_.content);
     } else if (entry_.hasContent) {
-      if (int rc = AtomExtra(item, "content", entry_.content, entry_.contentAttributes)) return rc;
+      if (int rc = AtomExtra(item, Name::kContent, {}, entry_.content, entry_.contentAttributes)) return rc;
     }
     if (!entry_.published.empty()) {
       if (int rc = Date(item, item_field::kPubDate, entry_.published)) return rc;
       if (!entry_.updated.empty()) {
-        if (int rc = AtomExtra(item, "updated", entry_.updated, {})) return rc;
+        if (int rc = AtomExtra(item, Name::kUpdated, {}, entry_.updated, {})) return rc;
       }
     } else if (!entry_.updated.empty()) {
       if (int rc = Date(item, item_field::kPubDate, entry_.updated)) return rc;
@@ -615,7 +737,12 @@ class AtomBuilder : public XmlClient {
   std::string logo_;
   std::string otherLink_;
   std::string extraName_;
+  std::string personText_;
   std::string date_;
+  // The xml:base of the element whose start this is, once its attributes
+  // have been read.
+  std::optional<std::string_view> xmlBase_;
+  bool attributesRead_ = false;
   std::set<std::string, std::less<>> prefixes_;
   bool rootSeen_ = false;
   std::vector<long> authorless_;
@@ -626,6 +753,22 @@ class AtomBuilder : public XmlClient {
   bool xhtmlOpen_ = false;
   bool failed_ = false;
 };
+
+// Where the next "xhtml" begins, from from on, or npos. A search for the
+// whole word costs a call at each "x" of a feed's links; this scan costs one
+// only where the next letter is an "h".
+size_t FindXhtml(std::string_view text, size_t from) noexcept {
+  const char* at = text.data() + from;
+  const char* end = text.data() + text.size();
+  while (end - at >= 5) {
+    const void* x = std::memchr(at, 'x', static_cast<size_t>(end - at - 4));
+    if (!x) return std::string_view::npos;
+    at = static_cast<const char*>(x);
+    if (at[1] == 'h' && std::memcmp(at + 2, "tml", 3) == 0) return static_cast<size_t>(at - text.data());
+    ++at;
+  }
+  return std::string_view::npos;
+}
 
 // Where the piece fed from start ends. The builder finds the markup of an
 // XHTML construct from where its tags begin, so inside one every tag begins
@@ -639,7 +782,7 @@ size_t PieceEnd(std::string_view text, size_t start, bool inXhtml) noexcept {
     return at == std::string_view::npos ? text.size() : at;
   };
   if (inXhtml) return nextTag(start + 1);
-  size_t mark = text.find("xhtml", start + 1);
+  size_t mark = FindXhtml(text, start + 1);
   if (mark == std::string_view::npos) return text.size();
   size_t tag = text.rfind('<', mark);
   return tag != std::string_view::npos && tag > start ? tag : nextTag(mark);
@@ -649,10 +792,14 @@ size_t PieceEnd(std::string_view text, size_t start, bool inXhtml) noexcept {
 
 int ReadAtomDocument(FeedState& feed, XmlReader& reader, std::string_view text, std::string_view address) noexcept {
   // The Atom text is not kept as the document text: the model now holds
-  // RSS, which the document text is produced from when asked.
+  // RSS, which the document text is produced from when asked. It is read
+  // from a copy in the read store instead, so that the model can share the
+  // texts that need no change from it, as reading RSS shares them from the
+  // document text.
   feed.Reset();
   const void* zero = std::memchr(text.data(), 0, text.size());
   if (zero) text = text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - text.data()));
+  if (!feed.ReadStore().Copy(text, text)) return feed.Fail(kErrOutOfMemory);
   try {
     reader.SetXmlMode(true);
     reader.SetBuildTree(true);

@@ -102,11 +102,7 @@ class ModelBuilder : public XmlClient {
   // document text is shared from it, anything else (a text with resolved
   // references, joined runs) is copied once into the feed's read store.
   bool Keep(std::string_view text, std::string_view& kept) noexcept {
-    if (text.data() >= document_.data() && text.data() + text.size() <= document_.data() + document_.size()) {
-      kept = text;
-      return true;
-    }
-    return feed_.ReadStore().Copy(text, kept);
+    return feed_.ReadStore().Keep(text, document_, kept);
   }
 
   // The declarations in scope at the start of a top-level element join the

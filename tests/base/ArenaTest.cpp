@@ -34,5 +34,25 @@ TEST(Arena, PiecesOfAnySizeKeepTheirBytesUntilCleared) {
   EXPECT_EQ(again, "after");
 }
 
+// Keep shares only what lies wholly within the shared text, up to its last
+// byte; a text that runs past it, or lies before it, is copied.
+TEST(Arena, KeepSharesWhatLiesWithinTheSharedTextAndCopiesTheRest) {
+  Arena arena;
+  std::string buffer = "0123456789";
+  std::string_view whole(buffer);
+  std::string_view shared = whole.substr(2, 6);  // "234567"
+  std::string_view kept;
+  for (std::string_view inside : {shared, shared.substr(0, 1), shared.substr(5), shared.substr(6)}) {
+    ASSERT_TRUE(arena.Keep(inside, shared, kept));
+    EXPECT_EQ(kept.data(), inside.data());
+    EXPECT_EQ(kept.size(), inside.size());
+  }
+  for (std::string_view outside : {whole.substr(7, 2), whole.substr(1, 2), whole.substr(0, 10)}) {
+    ASSERT_TRUE(arena.Keep(outside, shared, kept));
+    EXPECT_NE(kept.data(), outside.data());
+    EXPECT_EQ(kept, outside);
+  }
+}
+
 }  // namespace
 }  // namespace rssvane

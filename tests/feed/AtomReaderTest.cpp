@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "base/Codes.h"
@@ -275,6 +277,40 @@ TEST_F(AtomReading, SummariesContentAuthorsAndCategoriesFindTheirPlaces) {
   EXPECT_NE(written.find(" xmlns:media=\"http://search.yahoo.com/mrss/\""), std::string::npos) << written;
   EXPECT_NE(written.find(" xmlns:dc=\"http://purl.org/dc/elements/1.1/\""), std::string::npos);
   EXPECT_EQ(written.find(" xmlns=\""), std::string::npos);
+}
+
+// The model shares texts with the document it was read from, yet the
+// caller's text may be gone as soon as the read returns; and each entry's
+// author text is its own, though they are all made in one place.
+TEST_F(AtomReading, TheModelOutlivesTheTextItWasReadFrom) {
+  auto text = std::make_unique<std::string>(R"(<feed xmlns="http://www.w3.org/2005/Atom">
+  <title>Feed title</title><link href="http://example.org/"/>
+  <entry>
+    <title>First</title><id>urn:one</id><link href="http://example.org/1"/>
+    <category term="alpha" scheme="http://example.org/cats"/>
+    <author><name>Ann</name><email>ann@example.org</email></author>
+    <media:thumbnail xmlns:media="http://search.yahoo.com/mrss/" url="http://example.org/t.jpg"/>
+  </entry>
+  <entry>
+    <title>Second &amp; last</title><id>urn:two</id>
+    <author><name>Bob</name><email>bob@example.org</email></author>
+  </entry>
+</feed>)");
+  Read(*text);
+  std::fill(text->begin(), text->end(), '#');
+  text.reset();
+  EXPECT_EQ(Get("/title"), "Feed title");
+  EXPECT_EQ(Get("/link"), "http://example.org/");
+  EXPECT_EQ(Get("item[1]/title"), "First");
+  EXPECT_EQ(Get("item[1]/guid"), "urn:one");
+  EXPECT_EQ(Get("item[1]/link"), "http://example.org/1");
+  EXPECT_EQ(Get("item[1]/category"), "alpha");
+  EXPECT_EQ(Get("item[1]/category@domain"), "http://example.org/cats");
+  EXPECT_EQ(Get("item[1]/media:thumbnail@url"), "http://example.org/t.jpg");
+  EXPECT_EQ(Get("item[1]/author"), "ann@example.org (Ann)");
+  EXPECT_EQ(Get("item[2]/title"), "Second & last");
+  EXPECT_EQ(Get("item[2]/author"), "bob@example.org (Bob)");
+  EXPECT_NE(Written().find("<media:thumbnail url=\"http://example.org/t.jpg\""), std::string::npos);
 }
 
 TEST_F(AtomReading, ManyPrefixesDeclaredBelowTheRootAreDeclaredOnceEachAtOnce) {
