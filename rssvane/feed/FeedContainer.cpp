@@ -120,7 +120,7 @@ FeedContainer::FeedContainer(ContainerKind kind, Arena* arena)
   } else {
     fixed_ = new FeedField[fixedCount_];
   }
-  for (size_t i = 0; i < fixedCount_; ++i) fixed_[i].InitFixed(table[i].name, table[i].allowed, table[i].required);
+  for (size_t i = 0; i < fixedCount_; ++i) fixed_[i].InitFixed(table[i]);
 }
 
 FeedContainer::~FeedContainer() {
@@ -167,7 +167,10 @@ int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
 
 int FeedContainer::AddSharedExtra(std::string_view name, FeedField*& added) noexcept {
   FeedField field;
-  field.InitShared(name);
+  if (field.InitShared(name) != 0) {
+    added = nullptr;
+    return kErrListMemory;
+  }
   return Append(std::move(field), added);
 }
 

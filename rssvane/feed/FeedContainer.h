@@ -37,12 +37,6 @@ enum : size_t {
 };
 }
 
-struct FieldSpec {
-  std::string_view name;
-  uint8_t allowed;
-  uint8_t required;
-};
-
 // The element name a container is written as ("channel", "image",
 // "textInput", "item") and its table of fixed fields.
 std::string_view ContainerElementName(ContainerKind kind) noexcept;
