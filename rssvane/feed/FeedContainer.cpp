@@ -111,7 +111,7 @@ const FieldSpec* FieldTable(ContainerKind kind, size_t& count) noexcept {
 }
 
 FeedContainer::FeedContainer(ContainerKind kind, Arena* arena)
-    : kind_(kind), fixedInArena_(arena != nullptr), lengthBits_(LengthBitsOf(kind)) {
+    : kind_(kind), fixedInArena_(arena != nullptr), lengthBits_(LengthBitsOf(kind)), extras_(ArenaAllocator<FeedField>(arena)) {
   size_t count;
   const FieldSpec* table = FieldTable(kind, count);
   fixedCount_ = static_cast<uint8_t>(count);

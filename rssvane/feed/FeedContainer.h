@@ -51,7 +51,8 @@ class FeedContainer {
   static constexpr size_t kFixedNameLengths = 16;
 
   // The fixed fields take a block of their own, or come from arena (the
-  // read store of the feed the container belongs to), which outlives it.
+  // read store of the feed the container belongs to), which outlives it, as
+  // do the extras then.
   // Throws std::bad_alloc when there is no memory for them.
   explicit FeedContainer(ContainerKind kind, Arena* arena = nullptr);
   // Gives back a container made by New, wherever it lives.
@@ -121,7 +122,8 @@ class FeedContainer {
   // Which fixed fields have a name of each length.
   const uint32_t* lengthBits_;
   // Most containers have no extras: an empty vector costs no allocation.
-  std::vector<FeedField> extras_;
+  // The extras of a container read into an arena are taken from it too.
+  std::vector<FeedField, ArenaAllocator<FeedField>> extras_;
   // A container with many extras (a channel of ever new element names) gets
   // an index by name, so that reading it stays linear.
   static constexpr size_t kIndexFrom = 32;
