@@ -510,18 +510,6 @@ int DocumentDecoder::Fail(int code, std::string message) noexcept {
   return code;
 }
 
-bool DocumentDecoder::TakeText(std::string& into) noexcept {
-  for (std::string* own : {&out_, &utf8_}) {
-    if (!text_.empty() && text_.data() == own->data() && text_.size() == own->size()) {
-      into = std::move(*own);
-      own->clear();
-      text_ = {};
-      return true;
-    }
-  }
-  return false;
-}
-
 int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, int codePage) noexcept {
   try {
     utf8_.clear();

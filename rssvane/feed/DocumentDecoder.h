@@ -36,10 +36,6 @@ class DocumentDecoder {
   // The decoded document: a view of the bytes given to Decode when they
   // needed no change, else of the decoder's own copy.
   std::string_view Text() const noexcept { return text_; }
-  // Moves the decoded document into into when it is the decoder's own copy
-  // whole, so that the reader need not copy it once more (Text() is then
-  // empty); false, into unchanged, otherwise.
-  bool TakeText(std::string& into) noexcept;
   const std::string& Message() const noexcept { return message_; }
 
  private:

@@ -2,7 +2,6 @@
 
 #include <memory>
 #include <new>
-#include <string>
 
 #include "base/Codes.h"
 #include "feed/AtomDocument.h"
@@ -59,9 +58,6 @@ int FeedEngine::ReadText(FeedState& into, std::string_view text, std::string_vie
     text = decoder.Text();
   }
   if (feedSettings_.ReadAtom() && IsAtomDocument(text)) return ReadAtomDocument(into, reader_.Reader(), text, address);
-  // A document the decoder converted is its own copy, which the feed takes.
-  std::string decoded;
-  if (decoder.TakeText(decoded)) return reader_.ReadTakenDocument(into, std::move(decoded));
   return reader_.ReadDocument(into, text);
 }
 

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstddef>
 #include <cstring>
 #include <new>
 #include <string>
@@ -195,28 +194,20 @@ void FeedReader::Reset(bool multiByte, int codePage) noexcept {
 
 namespace {
 
-// The document text is the text that was read, taken over by the feed when
-// the caller gives it up (owned), else copied; the model is read from it.
-int KeepReadText(FeedState& feed, std::string_view text, std::nullptr_t) noexcept { return feed.SetReadText(text); }
-
-int KeepReadText(FeedState& feed, std::string_view text, GrowString* owned) noexcept {
-  owned->Truncate(text.size());
-  return feed.SetReadText(std::move(*owned));
-}
-
-int KeepReadText(FeedState& feed, std::string_view text, std::string* owned) noexcept {
-  owned->resize(text.size());
-  return feed.TakeReadText(std::move(*owned));
-}
-
-template <class Owned>
 int ReadDocumentInto(FeedReader& self, XmlReader& reader, FeedState& feed, std::string_view text,
-                     Owned owned) noexcept {
+                     GrowString* owned) noexcept {
   feed.Reset();
   self.Reset(reader.MultiByte(), reader.CodePage());
   const void* zero = std::memchr(text.data(), 0, text.size());
   if (zero) text = text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - text.data()));
-  if (int rc = KeepReadText(feed, text, owned)) return rc;
+
+  // The document text is the text that was read; the model is read from it.
+  if (owned) {
+    owned->Truncate(text.size());
+    if (int rc = feed.SetReadText(std::move(*owned))) return rc;
+  } else if (int rc = feed.SetReadText(text)) {
+    return rc;
+  }
   text = feed.DocumentText();
 
   reader.SetXmlMode(true);
@@ -246,10 +237,6 @@ int ReadDocumentInto(FeedReader& self, XmlReader& reader, FeedState& feed, std::
 
 int FeedReader::ReadDocument(FeedState& feed, std::string_view text) noexcept {
   return ReadDocumentInto(*this, *reader_, feed, text, nullptr);
-}
-
-int FeedReader::ReadTakenDocument(FeedState& feed, std::string&& text) noexcept {
-  return ReadDocumentInto(*this, *reader_, feed, text, &text);
 }
 
 int LoadFile(FeedState& feed, const char* path, GrowString& bytes) noexcept {

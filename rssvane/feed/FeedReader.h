@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <string>
 #include <string_view>
 
 #include "base/GrowString.h"
@@ -32,8 +31,6 @@ class FeedReader {
   // zero byte. On success the text is the feed's document text and the feed
   // is not modified.
   int ReadDocument(FeedState& feed, std::string_view text) noexcept;
-  // The same with a text the feed takes over rather than copies.
-  int ReadTakenDocument(FeedState& feed, std::string&& text) noexcept;
   // Reads the file whole, then the document from its bytes; codes 302, 5, 6
   // and 10 for a file that cannot be opened or read (the feed is unchanged).
   int ReadFile(FeedState& feed, const char* path) noexcept;

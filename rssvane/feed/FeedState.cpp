@@ -30,8 +30,6 @@ void FeedState::ResetKeepingNamespaces() noexcept {
   // document's text is given back rather than kept for the next.
   documentText_ = GrowString();
   readText_ = GrowString();
-  readString_ = std::string();
-  readView_ = {};
   documentIsRead_ = false;
   readStore_.Clear();
   version_ = rssVersion200;
@@ -56,23 +54,6 @@ int FeedState::SetReadText(std::string_view text) noexcept {
 int FeedState::SetReadText(GrowString&& text) noexcept {
   readText_ = std::move(text);
   if (!readText_.OnHeap() && readText_.Reserve(GrowString::kInlineSize)) return Fail(kErrOutOfMemory);
-  readString_ = std::string();
-  readView_ = readText_.View();
-  documentIsRead_ = true;
-  return 0;
-}
-
-int FeedState::TakeReadText(std::string&& text) noexcept {
-  // A string short enough to be held inside the object would move with it.
-  constexpr size_t kOnHeap = 2 * sizeof(std::string);
-  try {
-    if (text.capacity() < kOnHeap) text.reserve(kOnHeap);
-  } catch (const std::bad_alloc&) {
-    return Fail(kErrOutOfMemory);
-  }
-  readString_ = std::move(text);
-  readText_ = GrowString();
-  readView_ = readString_;
   documentIsRead_ = true;
   return 0;
 }
@@ -90,8 +71,6 @@ void FeedState::SwapModel(FeedState& other) noexcept {
   swap(allowNonRss_, other.allowNonRss_);
   swap(documentText_, other.documentText_);
   swap(readText_, other.readText_);
-  swap(readString_, other.readString_);
-  swap(readView_, other.readView_);
   swap(documentIsRead_, other.documentIsRead_);
   readStore_.Swap(other.readStore_);
   swap(modified_, other.modified_);

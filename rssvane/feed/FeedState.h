@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 #include "base/Arena.h"
@@ -110,7 +109,7 @@ class FeedState {
 
   // The cached XML text of the feed; modified says it no longer matches.
   std::string_view DocumentText() const noexcept {
-    return documentIsRead_ ? readView_ : documentText_.View();
+    return documentIsRead_ ? readText_.View() : documentText_.View();
   }
   // A text produced from the model.
   void SetDocumentText(GrowString&& text) noexcept;
@@ -119,9 +118,6 @@ class FeedState {
   // the read store, so both stay until the next Reset.
   int SetReadText(std::string_view text) noexcept;
   int SetReadText(GrowString&& text) noexcept;
-  // The same with a string, taken over (a name of its own, so that a
-  // literal is not ambiguous).
-  int TakeReadText(std::string&& text) noexcept;
   Arena& ReadStore() noexcept { return readStore_; }
   bool Modified() const noexcept { return modified_; }
   void SetModified(bool modified) noexcept { modified_ = modified; }
@@ -132,10 +128,7 @@ class FeedState {
   static FeedContainer::Owned NewItem(Arena* arena = nullptr) noexcept;
 
   // What the model read points into; declared first, so that it goes last.
-  // The read text is held by one of the two strings, whichever it came in.
   GrowString readText_;
-  std::string readString_;
-  std::string_view readView_;
   Arena readStore_;
   FeedContainer channel_{ContainerKind::kChannel};
   FeedContainer image_{ContainerKind::kImage};

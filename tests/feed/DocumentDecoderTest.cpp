@@ -193,26 +193,3 @@ TEST(DocumentDecoder, TheEngineDecodesFilesAndDocumentsOnlyWithDecodeDocument) {
 
 }  // namespace
 }  // namespace rssvane
-
-namespace rssvane {
-namespace {
-
-// The reader takes over a document the decoder made, and only such a one: a
-// document that needed no change is the caller's and must be copied.
-TEST(DocumentDecoder, OnlyADocumentTheDecoderMadeIsHandedOverWhole) {
-  DocumentDecoder decoder;
-  std::string taken = "unchanged";
-  ASSERT_EQ(decoder.Decode("<rss/>", {}, 65001), 0);
-  EXPECT_FALSE(decoder.TakeText(taken));
-  EXPECT_EQ(taken, "unchanged");
-  EXPECT_EQ(decoder.Text(), "<rss/>");
-  ASSERT_EQ(decoder.Decode("\xEF\xBB\xBF\xEF\xBB\xBF<rss>\xc3\xa9</rss>", {}, 1252), 0);
-  std::string decoded(decoder.Text());
-  ASSERT_TRUE(decoder.TakeText(taken));
-  EXPECT_EQ(taken, decoded);
-  EXPECT_TRUE(decoder.Text().empty());
-  EXPECT_FALSE(decoder.TakeText(taken));
-}
-
-}  // namespace
-}  // namespace rssvane

@@ -241,25 +241,3 @@ TEST(FeedModel, VersionIsCheckedAndEveryChangeMarksTheModelModified) {
 
 }  // namespace
 }  // namespace rssvane
-
-namespace rssvane {
-namespace {
-
-// A model read from a short string that the feed took over points into it;
-// the text must stay where it is when the model changes hands, and a reset
-// gives it up.
-TEST(FeedModel, AShortReadTextTakenOverStaysPutWhenTheModelChangesHands) {
-  FeedState read;
-  ASSERT_EQ(read.TakeReadText(std::string("<a/>")), 0);
-  std::string_view before = read.DocumentText();
-  FeedState feed;
-  feed.SwapModel(read);
-  EXPECT_EQ(feed.DocumentText(), "<a/>");
-  EXPECT_EQ(feed.DocumentText().data(), before.data());
-  EXPECT_EQ(read.DocumentText(), "");
-  feed.Reset();
-  EXPECT_EQ(feed.DocumentText(), "");
-}
-
-}  // namespace
-}  // namespace rssvane
