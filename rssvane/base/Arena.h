@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace rssvane {
@@ -53,6 +56,39 @@ class Arena {
   char* at_ = nullptr;
   char* end_ = nullptr;
   size_t held_ = 0;
+};
+
+// A standard allocator that takes from an arena, or from the heap when it has
+// none. What it gives back to an arena stays there until the arena's Clear,
+// so a container that grows in one wastes at most what it ends up holding.
+template <class T>
+struct ArenaAllocator {
+  static_assert(alignof(T) <= 8, "an arena aligns to 8 at most");
+  using value_type = T;
+  // The memory goes with the container that holds it.
+  using propagate_on_container_move_assignment = std::true_type;
+  using propagate_on_container_swap = std::true_type;
+
+  ArenaAllocator() = default;
+  explicit ArenaAllocator(Arena* from) noexcept : arena(from) {}
+  template <class U>
+  ArenaAllocator(const ArenaAllocator<U>& other) noexcept : arena(other.arena) {}
+
+  T* allocate(size_t n) {
+    if (!arena) return std::allocator<T>().allocate(n);
+    void* p = n <= SIZE_MAX / sizeof(T) ? arena->Allocate(n * sizeof(T)) : nullptr;
+    if (!p) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, size_t n) noexcept {
+    if (!arena) std::allocator<T>().deallocate(p, n);
+  }
+  template <class U>
+  bool operator==(const ArenaAllocator<U>& other) const noexcept {
+    return arena == other.arena;
+  }
+
+  Arena* arena = nullptr;
 };
 
 }  // namespace rssvane

@@ -14,13 +14,16 @@ namespace rssvane {
 // moves no objects and costs constant time, and access by position stays
 // constant. Positions count from 0. A position outside the list or a negative
 // size is kErrListPosition (228); an allocation failure is kErrListMemory (229).
-template <class T>
+// Deleter gives back an object the list lets go of.
+template <class T, class Deleter = std::default_delete<T>>
 class OwnedList {
  public:
+  using Owned = std::unique_ptr<T, Deleter>;
+
   size_t Count() const noexcept { return entries_.size(); }
   T* At(size_t pos) const noexcept { return pos < entries_.size() ? entries_[pos].get() : nullptr; }
 
-  int Insert(size_t pos, std::unique_ptr<T> entry) noexcept {
+  int Insert(size_t pos, Owned entry) noexcept {
     if (pos > entries_.size()) return kErrListPosition;
     try {
       if (pos == 0) {
@@ -36,7 +39,7 @@ class OwnedList {
     return 0;
   }
 
-  int Append(std::unique_ptr<T> entry) noexcept { return Insert(entries_.size(), std::move(entry)); }
+  int Append(Owned entry) noexcept { return Insert(entries_.size(), std::move(entry)); }
 
   int Remove(size_t pos) noexcept {
     if (pos >= entries_.size()) return kErrListPosition;
@@ -67,7 +70,7 @@ class OwnedList {
   friend void swap(OwnedList& a, OwnedList& b) noexcept { a.entries_.swap(b.entries_); }
 
  private:
-  std::deque<std::unique_ptr<T>> entries_;
+  std::deque<Owned> entries_;
 };
 
 }  // namespace rssvane

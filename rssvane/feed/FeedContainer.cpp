@@ -111,8 +111,10 @@ const FieldSpec* FieldTable(ContainerKind kind, size_t& count) noexcept {
 }
 
 FeedContainer::FeedContainer(ContainerKind kind, Arena* arena)
-    : kind_(kind), fixedInArena_(arena != nullptr), lengthBits_(LengthBitsOf(kind)) {
-  const FieldSpec* table = FieldTable(kind, fixedCount_);
+    : kind_(kind), fixedInArena_(arena != nullptr), lengthBits_(LengthBitsOf(kind)), extras_(ArenaAllocator<FeedField>(arena)) {
+  size_t count;
+  const FieldSpec* table = FieldTable(kind, count);
+  fixedCount_ = static_cast<uint8_t>(count);
   if (arena) {
     void* block = arena->Allocate(fixedCount_ * sizeof(FeedField));
     if (!block) throw std::bad_alloc();
@@ -120,7 +122,30 @@ FeedContainer::FeedContainer(ContainerKind kind, Arena* arena)
   } else {
     fixed_ = new FeedField[fixedCount_];
   }
-  for (size_t i = 0; i < fixedCount_; ++i) fixed_[i].InitFixed(table[i].name, table[i].allowed, table[i].required);
+  for (size_t i = 0; i < fixedCount_; ++i) fixed_[i].InitFixed(table[i]);
+}
+
+static_assert(FeedContainer::kMaxFixed <= UINT8_MAX);
+
+FeedContainer::Owned FeedContainer::New(ContainerKind kind, Arena* arena) noexcept {
+  try {
+    if (!arena) return Owned(new FeedContainer(kind));
+    void* place = arena->Allocate(sizeof(FeedContainer));
+    if (!place) return nullptr;
+    Owned made(new (place) FeedContainer(kind, arena));
+    made->placedInArena_ = true;
+    return made;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void FeedContainer::Deleter::operator()(FeedContainer* container) const noexcept {
+  if (container->placedInArena_) {
+    container->~FeedContainer();
+  } else {
+    delete container;
+  }
 }
 
 FeedContainer::~FeedContainer() {
@@ -167,7 +192,10 @@ int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
 
 int FeedContainer::AddSharedExtra(std::string_view name, FeedField*& added) noexcept {
   FeedField field;
-  field.InitShared(name);
+  if (field.InitShared(name) != 0) {
+    added = nullptr;
+    return kErrListMemory;
+  }
   return Append(std::move(field), added);
 }
 

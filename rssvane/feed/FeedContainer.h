@@ -37,12 +37,6 @@ enum : size_t {
 };
 }
 
-struct FieldSpec {
-  std::string_view name;
-  uint8_t allowed;
-  uint8_t required;
-};
-
 // The element name a container is written as ("channel", "image",
 // "textInput", "item") and its table of fixed fields.
 std::string_view ContainerElementName(ContainerKind kind) noexcept;
@@ -57,17 +51,29 @@ class FeedContainer {
   static constexpr size_t kFixedNameLengths = 16;
 
   // The fixed fields take a block of their own, or come from arena (the
-  // read store of the feed the container belongs to), which outlives it.
+  // read store of the feed the container belongs to), which outlives it, as
+  // do the extras then.
   // Throws std::bad_alloc when there is no memory for them.
   explicit FeedContainer(ContainerKind kind, Arena* arena = nullptr);
+  // Gives back a container made by New, wherever it lives.
+  struct Deleter {
+    void operator()(FeedContainer* container) const noexcept;
+  };
+  using Owned = std::unique_ptr<FeedContainer, Deleter>;
+  // A new container on the heap, or with an arena, the container itself
+  // taken from it too, as a feed of many items is read; nullptr when memory
+  // runs out.
+  static Owned New(ContainerKind kind, Arena* arena = nullptr) noexcept;
   ~FeedContainer();
   FeedContainer(const FeedContainer&) = delete;
   FeedContainer& operator=(const FeedContainer&) = delete;
   // The fields move with their storage: pointers to them stay valid. What
   // is moved from owns nothing and may only be destroyed or assigned to.
+  // Where each container itself lives does not move.
   FeedContainer(FeedContainer&& other) noexcept
       : kind_(other.kind_),
         fixedInArena_(other.fixedInArena_),
+        placedInArena_(false),
         fixedCount_(std::exchange(other.fixedCount_, 0)),
         fixed_(std::exchange(other.fixed_, nullptr)),
         lengthBits_(other.lengthBits_),
@@ -109,12 +115,15 @@ class FeedContainer {
 
   ContainerKind kind_;
   bool fixedInArena_;
-  size_t fixedCount_;
+  // Made by New in an arena: given back by destruction alone.
+  bool placedInArena_ = false;
+  uint8_t fixedCount_;
   FeedField* fixed_;
   // Which fixed fields have a name of each length.
   const uint32_t* lengthBits_;
   // Most containers have no extras: an empty vector costs no allocation.
-  std::vector<FeedField> extras_;
+  // The extras of a container read into an arena are taken from it too.
+  std::vector<FeedField, ArenaAllocator<FeedField>> extras_;
   // A container with many extras (a channel of ever new element names) gets
   // an index by name, so that reading it stays linear.
   static constexpr size_t kIndexFrom = 32;

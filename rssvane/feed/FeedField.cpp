@@ -1,5 +1,6 @@
 #include "feed/FeedField.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -26,21 +27,23 @@ constexpr size_t kMaxText = std::numeric_limits<uint32_t>::max() - 8;
 
 }  // namespace
 
+static_assert(sizeof(FeedField) == 32, "a read feed holds ten fixed fields per item");
+static_assert(alignof(std::max_align_t) >= 8, "tables are aligned to 8, which leaves three bits of table_ free");
+
 void FeedField::Release() noexcept {
-  if (owns_ & kOwnsName) std::free(const_cast<char*>(name_));
-  owns_ &= static_cast<uint8_t>(~kOwnsName);
+  if (Owns(kOwnsName)) std::free(const_cast<char*>(name_));
+  Drop(kOwnsName);
   DropText();
   DropTable();
 }
 
 void FeedField::DropTable() noexcept {
-  if (owns_ & kTableInArena) {
-    attributes_->~AttributeTable();
+  if (Owns(kTableInArena)) {
+    Table()->~AttributeTable();
   } else {
-    FreeTable(attributes_);
+    FreeTable(Table());
   }
-  owns_ &= static_cast<uint8_t>(~kTableInArena);
-  attributes_ = nullptr;
+  table_ &= kOwnsName | kOwnsText;
 }
 
 FeedField::FeedField(FeedField&& other) noexcept { *this = std::move(other); }
@@ -48,43 +51,44 @@ FeedField::FeedField(FeedField&& other) noexcept { *this = std::move(other); }
 FeedField& FeedField::operator=(FeedField&& other) noexcept {
   if (this == &other) return *this;
   Release();
-  name_ = std::exchange(other.name_, nullptr);
+  if (other.nameLength_ == kFixedName) {
+    spec_ = other.spec_;
+  } else {
+    name_ = other.name_;
+  }
+  other.name_ = nullptr;
   text_ = std::exchange(other.text_, nullptr);
-  attributes_ = std::exchange(other.attributes_, nullptr);
+  table_ = std::exchange(other.table_, 0);
   nameLength_ = std::exchange(other.nameLength_, 0);
   textLength_ = std::exchange(other.textLength_, 0);
-  allowed_ = other.allowed_;
-  required_ = other.required_;
-  owns_ = std::exchange(other.owns_, 0);
   return *this;
 }
 
-void FeedField::InitFixed(std::string_view name, uint8_t allowed, uint8_t required) noexcept {
-  name_ = name.data();
-  nameLength_ = static_cast<uint32_t>(name.size());
-  allowed_ = allowed;
-  required_ = required;
+void FeedField::InitFixed(const FieldSpec& spec) noexcept {
+  spec_ = &spec;
+  nameLength_ = kFixedName;
 }
 
 int FeedField::InitExtra(std::string_view name) noexcept {
   char* copy;
   if (name.size() > kMaxText || !CopyOf(name, copy)) return kErrListMemory;
   InitShared(std::string_view(copy, name.size()));
-  owns_ |= kOwnsName;
+  table_ |= kOwnsName;
   return 0;
 }
 
-void FeedField::InitShared(std::string_view name) noexcept {
-  if (owns_ & kOwnsName) std::free(const_cast<char*>(name_));
-  owns_ &= static_cast<uint8_t>(~kOwnsName);
+int FeedField::InitShared(std::string_view name) noexcept {
+  if (name.size() > kMaxText) return kErrListMemory;
+  if (Owns(kOwnsName)) std::free(const_cast<char*>(name_));
+  Drop(kOwnsName);
   name_ = name.data();
   nameLength_ = static_cast<uint32_t>(name.size());
-  allowed_ = required_ = 0;
+  return 0;
 }
 
 void FeedField::DropText() noexcept {
-  if (owns_ & kOwnsText) std::free(const_cast<char*>(text_));
-  owns_ &= static_cast<uint8_t>(~kOwnsText);
+  if (Owns(kOwnsText)) std::free(const_cast<char*>(text_));
+  Drop(kOwnsText);
   text_ = nullptr;
   textLength_ = 0;
 }
@@ -97,7 +101,7 @@ int FeedField::SetText(std::string_view text) noexcept {
   DropText();
   text_ = copy;
   textLength_ = static_cast<uint32_t>(text.size());
-  if (copy) owns_ |= kOwnsText;
+  if (copy) table_ |= kOwnsText;
   return 0;
 }
 
@@ -107,25 +111,29 @@ void FeedField::ShareText(std::string_view text) noexcept {
   textLength_ = static_cast<uint32_t>(text.size());
 }
 
-size_t FeedField::AttributeCount() const noexcept { return attributes_ ? attributes_->count : 0; }
+size_t FeedField::AttributeCount() const noexcept {
+  AttributeTable* table = Table();
+  return table ? table->count : 0;
+}
 
 std::string_view FeedField::AttributeName(size_t i) const noexcept {
   if (i >= AttributeCount()) return {};
-  const AttributeEntry& e = attributes_->Entries()[i];
+  const AttributeEntry& e = Table()->Entries()[i];
   return std::string_view(e.name, e.nameLength);
 }
 
 std::string_view FeedField::AttributeValue(size_t i) const noexcept {
   if (i >= AttributeCount()) return {};
-  const AttributeEntry& e = attributes_->Entries()[i];
+  const AttributeEntry& e = Table()->Entries()[i];
   return std::string_view(e.value, e.valueLength);
 }
 
 long FeedField::FindAttribute(std::string_view name) const noexcept {
-  if (!attributes_) return -1;
-  if (attributes_->index) return attributes_->index->Find(name, [this](uint32_t i) { return AttributeName(i); });
-  const AttributeEntry* entries = attributes_->Entries();
-  for (uint32_t i = 0; i < attributes_->count; ++i) {
+  AttributeTable* table = Table();
+  if (!table) return -1;
+  if (table->index) return table->index->Find(name, [this](uint32_t i) { return AttributeName(i); });
+  const AttributeEntry* entries = table->Entries();
+  for (uint32_t i = 0; i < table->count; ++i) {
     if (entries[i].nameLength == name.size() && std::string_view(entries[i].name, name.size()) == name) {
       return static_cast<long>(i);
     }
@@ -146,7 +154,7 @@ void FeedField::FreeTable(AttributeTable* table) noexcept {
 
 int FeedField::MakeRoom(size_t entries, size_t bytes, AttributeTable*& old) noexcept {
   old = nullptr;
-  AttributeTable* from = attributes_;
+  AttributeTable* from = Table();
   if (from && entries <= from->entryCapacity && bytes <= from->bytesCapacity - from->bytesLength) return 0;
   uint32_t count = from ? from->count : 0;
   size_t live = bytes;
@@ -183,18 +191,17 @@ int FeedField::MakeRoom(size_t entries, size_t bytes, AttributeTable*& old) noex
   to->bytesLength = at;
   if (from) to->index = std::move(from->index);
   // A table from the arena stays there, given up.
-  if (owns_ & kTableInArena) {
+  if (Owns(kTableInArena)) {
     from->~AttributeTable();
     from = nullptr;
   }
-  owns_ &= static_cast<uint8_t>(~kTableInArena);
   old = from;
-  attributes_ = to;
+  SetTable(to, false);
   return 0;
 }
 
 int FeedField::ReserveAttributes(size_t more, Arena* arena) noexcept {
-  if (attributes_ || !arena) {
+  if (Table() || !arena) {
     AttributeTable* old;
     if (int rc = MakeRoom(AttributeCount() + more, 0, old)) return rc;
     FreeTable(old);
@@ -203,8 +210,7 @@ int FeedField::ReserveAttributes(size_t more, Arena* arena) noexcept {
   if (more > kMaxText / sizeof(AttributeEntry)) return kErrOutOfMemory;
   void* block = arena->Allocate(sizeof(AttributeTable) + more * sizeof(AttributeEntry));
   if (!block) return kErrOutOfMemory;
-  attributes_ = new (block) AttributeTable{0, static_cast<uint32_t>(more), 0, 0, nullptr};
-  owns_ |= kTableInArena;
+  SetTable(new (block) AttributeTable{0, static_cast<uint32_t>(more), 0, 0, nullptr}, true);
   return 0;
 }
 
@@ -212,7 +218,7 @@ int FeedField::PutAttribute(long found, std::string_view name, std::string_view 
   if (name.size() > kMaxText || value.size() > kMaxText) return kErrOutOfMemory;
   AttributeTable* old;
   if (found >= 0) {
-    AttributeEntry* e = &attributes_->Entries()[found];
+    AttributeEntry* e = &Table()->Entries()[found];
     if (!copy) {
       e->value = value.data();
       e->valueLength = static_cast<uint32_t>(value.size());
@@ -220,16 +226,16 @@ int FeedField::PutAttribute(long found, std::string_view name, std::string_view 
     }
     // A copy no longer than the copied value it replaces takes its place;
     // value may be a part of this very table.
-    if (value.size() <= e->valueLength && attributes_->Holds(e->value)) {
+    if (value.size() <= e->valueLength && Table()->Holds(e->value)) {
       if (!value.empty()) std::memmove(const_cast<char*>(e->value), value.data(), value.size());
       e->valueLength = static_cast<uint32_t>(value.size());
       return 0;
     }
-    if (int rc = MakeRoom(attributes_->count, value.size(), old)) return rc;
-    e = &attributes_->Entries()[found];
-    char* out = attributes_->Bytes() + attributes_->bytesLength;
+    if (int rc = MakeRoom(Table()->count, value.size(), old)) return rc;
+    e = &Table()->Entries()[found];
+    char* out = Table()->Bytes() + Table()->bytesLength;
     if (!value.empty()) std::memcpy(out, value.data(), value.size());
-    attributes_->bytesLength += static_cast<uint32_t>(value.size());
+    Table()->bytesLength += static_cast<uint32_t>(value.size());
     e->value = out;
     e->valueLength = static_cast<uint32_t>(value.size());
     FreeTable(old);
@@ -241,17 +247,17 @@ int FeedField::PutAttribute(long found, std::string_view name, std::string_view 
   AttributeEntry e{name.data(), value.data(), static_cast<uint32_t>(name.size()), static_cast<uint32_t>(value.size())};
   if (copy) {
     // name and value may still point into the old table, freed only now.
-    char* out = attributes_->Bytes() + attributes_->bytesLength;
+    char* out = Table()->Bytes() + Table()->bytesLength;
     if (!name.empty()) std::memcpy(out, name.data(), name.size());
     if (!value.empty()) std::memcpy(out + name.size(), value.data(), value.size());
-    attributes_->bytesLength += static_cast<uint32_t>(name.size() + value.size());
+    Table()->bytesLength += static_cast<uint32_t>(name.size() + value.size());
     e.name = out;
     e.value = out + name.size();
   }
   FreeTable(old);
-  attributes_->Entries()[count] = e;
-  ++attributes_->count;
-  IndexAppendedName(attributes_->index, count + 1, kIndexFrom, [this](uint32_t i) { return AttributeName(i); });
+  Table()->Entries()[count] = e;
+  ++Table()->count;
+  IndexAppendedName(Table()->index, count + 1, kIndexFrom, [this](uint32_t i) { return AttributeName(i); });
   return 0;
 }
 

@@ -12,6 +12,14 @@ namespace rssvane {
 // Bits of the version masks: which RSS versions allow or require a field.
 enum VersionBit : uint8_t { kVersion091 = 1, kVersion092 = 2, kVersion200 = 4, kVersionAll = 7 };
 
+// A fixed field's entry in its container's table: its name and the versions
+// that allow and require it.
+struct FieldSpec {
+  std::string_view name;
+  uint8_t allowed;
+  uint8_t required;
+};
+
 // One element of a container: its name (with prefix when it has one), its
 // text and its attributes. Texts are stored exactly as set.
 //
@@ -21,29 +29,36 @@ enum VersionBit : uint8_t { kVersion091 = 1, kVersion092 = 2, kVersion200 = 4, k
 // that was read points into the text it was read from (or into the arena
 // that holds what reading resolved), which the feed keeps until its Reset,
 // rather than copying every text once more. The attributes (most fields have
-// none) live in one table of the field's own, made on first use.
+// none) live in one table of the field's own, made on first use. A fixed
+// field points at its table entry rather than holding its name and masks,
+// and what the field owns is marked in the spare low bits of its table
+// pointer: a field takes 32 bytes.
 class FeedField {
  public:
   FeedField() = default;
   // Most fields of a read feed own nothing: they go without a call.
   ~FeedField() {
-    if (owns_ != 0 || attributes_ != nullptr) Release();
+    if (table_ != 0) Release();
   }
   FeedField(FeedField&& other) noexcept;
   FeedField& operator=(FeedField&& other) noexcept;
   FeedField(const FeedField&) = delete;
   FeedField& operator=(const FeedField&) = delete;
 
-  // A fixed field takes its name from the container's table, which outlives it.
-  void InitFixed(std::string_view name, uint8_t allowed, uint8_t required) noexcept;
+  // A fixed field takes its name and masks from the container's table,
+  // which outlives it.
+  void InitFixed(const FieldSpec& spec) noexcept;
   // A field created on demand (both masks 0), with a copy of its name, or
-  // with a name shared from text that outlives the field.
+  // with a name shared from text that outlives the field; kErrListMemory
+  // (229) for a name too long to hold.
   int InitExtra(std::string_view name) noexcept;
-  void InitShared(std::string_view name) noexcept;
+  int InitShared(std::string_view name) noexcept;
 
-  std::string_view Name() const noexcept { return std::string_view(name_, nameLength_); }
-  uint8_t Allowed() const noexcept { return allowed_; }
-  uint8_t Required() const noexcept { return required_; }
+  std::string_view Name() const noexcept {
+    return nameLength_ == kFixedName ? spec_->name : std::string_view(name_, nameLength_);
+  }
+  uint8_t Allowed() const noexcept { return nameLength_ == kFixedName ? spec_->allowed : 0; }
+  uint8_t Required() const noexcept { return nameLength_ == kFixedName ? spec_->required : 0; }
 
   std::string_view Text() const noexcept { return std::string_view(text_, textLength_); }
   // Keeps a copy of text.
@@ -91,7 +106,18 @@ class FeedField {
     bool Holds(const char* p) noexcept { return p >= Bytes() && p < Bytes() + bytesCapacity; }
   };
   static constexpr uint32_t kIndexFrom = 32;
-  enum : uint8_t { kOwnsName = 1, kOwnsText = 2, kTableInArena = 4 };
+  // The name length of a fixed field, which no other name has.
+  static constexpr uint32_t kFixedName = UINT32_MAX;
+  // What the field owns, in the low bits of table_: tables are aligned to 8.
+  static constexpr uintptr_t kOwnsName = 1, kOwnsText = 2, kTableInArena = 4, kFlags = 7;
+
+  AttributeTable* Table() const noexcept { return reinterpret_cast<AttributeTable*>(table_ & ~kFlags); }
+  bool Owns(uintptr_t flag) const noexcept { return (table_ & flag) != 0; }
+  void Drop(uintptr_t flag) noexcept { table_ &= ~flag; }
+  // Takes table as the field's own (on the heap), or as one from an arena.
+  void SetTable(AttributeTable* table, bool inArena) noexcept {
+    table_ = reinterpret_cast<uintptr_t>(table) | (table_ & (kOwnsName | kOwnsText)) | (inArena ? kTableInArena : uintptr_t{0});
+  }
 
   // Position of the attribute called name, or -1.
   long FindAttribute(std::string_view name) const noexcept;
@@ -110,14 +136,16 @@ class FeedField {
   void Release() noexcept;
   void DropTable() noexcept;
 
-  const char* name_ = nullptr;
+  // The name, or for a fixed field (nameLength_ kFixedName) its table entry.
+  union {
+    const char* name_ = nullptr;
+    const FieldSpec* spec_;
+  };
   const char* text_ = nullptr;
-  AttributeTable* attributes_ = nullptr;
+  // The attribute table, with the kOwns... and kTableInArena bits.
+  uintptr_t table_ = 0;
   uint32_t nameLength_ = 0;
   uint32_t textLength_ = 0;
-  uint8_t allowed_ = 0;
-  uint8_t required_ = 0;
-  uint8_t owns_ = 0;
 };
 
 }  // namespace rssvane

@@ -99,13 +99,7 @@ int FeedState::SetFieldAttribute(FeedField& field, std::string_view name, std::s
   return 0;
 }
 
-std::unique_ptr<FeedContainer> FeedState::NewItem(Arena* arena) noexcept {
-  try {
-    return std::make_unique<FeedContainer>(ContainerKind::kItem, arena);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
+FeedContainer::Owned FeedState::NewItem(Arena* arena) noexcept { return FeedContainer::New(ContainerKind::kItem, arena); }
 
 FeedContainer* FeedState::Item(long index) const noexcept {
   if (index < 1) return nullptr;
@@ -119,7 +113,7 @@ int FeedState::CheckItemIndex(long index, FeedContainer*& item) noexcept {
 }
 
 int FeedState::AddItem(std::string_view title, std::string_view description, std::string_view link) noexcept {
-  std::unique_ptr<FeedContainer> item = NewItem();
+  FeedContainer::Owned item = NewItem();
   if (!item) return Fail(kErrListMemory);
   if (item->Fixed(item_field::kTitle).SetText(title) || item->Fixed(item_field::kDescription).SetText(description) ||
       item->Fixed(item_field::kLink).SetText(link)) {
@@ -134,7 +128,7 @@ int FeedState::SetItemCount(long count) noexcept {
   if (count < 0) return Fail(kErrInvalidIndex, "ItemCount cannot be negative.");
   if (static_cast<size_t>(count) == items_.Count()) return 0;
   int rc = items_.Resize(count, [] {
-    std::unique_ptr<FeedContainer> item = NewItem();
+    FeedContainer::Owned item = NewItem();
     if (!item) throw std::bad_alloc();
     return item;
   });
@@ -145,7 +139,7 @@ int FeedState::SetItemCount(long count) noexcept {
 
 int FeedState::AppendItem(FeedContainer*& added, Arena* arena) noexcept {
   added = nullptr;
-  std::unique_ptr<FeedContainer> item = NewItem(arena);
+  FeedContainer::Owned item = NewItem(arena);
   if (!item) return Fail(kErrInvalidIndex, "Cannot add more items.");
   FeedContainer* raw = item.get();
   if (items_.Append(std::move(item))) return Fail(kErrInvalidIndex, "Cannot add more items.");

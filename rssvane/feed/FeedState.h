@@ -125,7 +125,7 @@ class FeedState {
  private:
   int CheckItemIndex(long index, FeedContainer*& item) noexcept;
   int CheckNamespaceIndex(long index) noexcept;
-  static std::unique_ptr<FeedContainer> NewItem(Arena* arena = nullptr) noexcept;
+  static FeedContainer::Owned NewItem(Arena* arena = nullptr) noexcept;
 
   // What the model read points into; declared first, so that it goes last.
   GrowString readText_;
@@ -133,7 +133,7 @@ class FeedState {
   FeedContainer channel_{ContainerKind::kChannel};
   FeedContainer image_{ContainerKind::kImage};
   FeedContainer textInput_{ContainerKind::kTextInput};
-  OwnedList<FeedContainer> items_;
+  OwnedList<FeedContainer, FeedContainer::Deleter> items_;
   StringList prefixes_;
   StringList uris_;
   GrowString defaultNamespace_;

@@ -11,8 +11,9 @@ namespace rssvane {
 namespace {
 
 TEST(FeedFieldStorage, AttributesKeepTheirOrderAndReplaceByName) {
+  static constexpr FieldSpec kCategory{"category", kVersionAll, 0};
   FeedField field;
-  field.InitFixed("category", kVersionAll, 0);
+  field.InitFixed(kCategory);
   EXPECT_EQ(field.SetAttribute("domain", "d1"), 0);
   EXPECT_EQ(field.SetAttribute("", ""), 0);
   EXPECT_EQ(field.SetAttribute("x:y", std::string(300, 'v')), 0);

@@ -325,3 +325,42 @@ TEST(FeedReader, TheModelKeepsWhatItSharesWhenTheCallersTextAndTheDocumentTextGo
 
 }  // namespace
 }  // namespace rssvane
+
+namespace rssvane {
+namespace {
+
+// Items read from a document live in the feed's read store, items added
+// later on the heap; the list mixes both, and each must be given back the
+// way it was taken, whether it is cut off, the model changes hands or the
+// feed is reset.
+TEST(FeedReader, ReadItemsAndAddedItemsMixAndAreGivenBackEachTheirWay) {
+  std::string text = "<rss version=\"2.0\" xmlns:x=\"urn:x\"><channel>";
+  for (int i = 0; i < 3; ++i) {
+    text += "<item><title>t" + std::to_string(i) + "</title><guid isPermaLink='false'>g</guid><x:y>e</x:y></item>";
+  }
+  text += "</channel></rss>";
+  FeedReader reader;
+  FeedState feed;
+  ASSERT_EQ(reader.ReadDocument(feed, text), 0);
+  ASSERT_EQ(feed.SetItemCount(2), 0);
+  ASSERT_EQ(feed.AddItem("added", "", ""), 0);
+  ASSERT_EQ(feed.SetItemCount(4), 0);
+  FeedState other;
+  other.SwapModel(feed);
+  ASSERT_EQ(other.ItemCount(), 4u);
+  EXPECT_EQ(other.Item(1)->Fixed(item_field::kTitle).Text(), "added");
+  const FeedContainer& read = *other.Item(3);
+  EXPECT_EQ(read.Fixed(item_field::kTitle).Text(), "t1");
+  EXPECT_EQ(read.Fixed(item_field::kGuid).Name(), "guid");
+  EXPECT_EQ(read.Fixed(item_field::kGuid).Allowed(), kVersion200);
+  EXPECT_EQ(read.Fixed(item_field::kGuid).Attribute("isPermaLink"), "false");
+  ASSERT_NE(read.Find("x:y"), nullptr);
+  EXPECT_EQ(read.Find("x:y")->Text(), "e");
+  EXPECT_EQ(other.Item(4)->Fixed(item_field::kTitle).Text(), "");
+  ASSERT_EQ(other.SetItemCount(1), 0);
+  other.Reset();
+  EXPECT_EQ(other.ItemCount(), 0u);
+}
+
+}  // namespace
+}  // namespace rssvane
