@@ -47,8 +47,8 @@ int FeedEngine::ReadDocument(std::string_view text, std::string_view charset, st
   return 0;
 }
 
-int FeedEngine::ReadText(FeedState& into, std::string_view text, std::string_view charset,
-                         std::string_view address) noexcept {
+int FeedEngine::ReadText(FeedState& into, std::string_view text, std::string_view charset, std::string_view address,
+                         GrowString* owned) noexcept {
   DocumentDecoder decoder;
   if (feedSettings_.DecodeDocument()) {
     if (int rc = decoder.Decode(text, charset, text_.CodePage())) {
@@ -61,6 +61,7 @@ int FeedEngine::ReadText(FeedState& into, std::string_view text, std::string_vie
   // A document the decoder had to convert becomes the document text as it
   // is, rather than a second copy of it.
   if (decoder.OwnsText()) return reader_.ReadDocument(into, decoder.TakeText());
+  if (owned && text.data() == owned->CStr()) return reader_.ReadDocument(into, std::move(*owned));
   return reader_.ReadDocument(into, text);
 }
 
@@ -81,7 +82,7 @@ int FeedEngine::ReadFile(std::string_view path) noexcept {
     GrowString bytes;
     if (int rc = LoadFile(feed_, name.c_str(), bytes)) return rc;
     chain_.RestoreResetDefaults();
-    return ReadText(feed_, bytes.View(), {}, {});
+    return ReadText(feed_, bytes.View(), {}, {}, &bytes);
   } catch (const std::bad_alloc&) {
     return feed_.Fail(kErrOutOfMemory);
   }

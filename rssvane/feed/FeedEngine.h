@@ -73,7 +73,9 @@ class FeedEngine {
   // Reads the document into a model, decoded first when DecodeDocument is
   // on (a document that cannot be decoded fails as malformed XML does, with
   // the model reset) and mapped from Atom when ReadAtom is on and it is Atom.
-  int ReadText(FeedState& into, std::string_view text, std::string_view charset, std::string_view address) noexcept;
+  // owned, when given, holds text and may be taken over as the document text.
+  int ReadText(FeedState& into, std::string_view text, std::string_view charset, std::string_view address,
+               GrowString* owned = nullptr) noexcept;
 
   FeedState feed_;
   FeedReader reader_;

@@ -247,6 +247,14 @@ TEST(DocumentDecoder, TheEngineDecodesFilesAndDocumentsOnlyWithDecodeDocument) {
   std::string_view text;
   ASSERT_EQ(engine.DocumentText(text), 0);
   EXPECT_EQ(text, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss><channel><title>Caf\xc3\xa9</title></channel></rss>");
+  // A file that needs no change is the document text as it was read.
+  std::string utf8(text);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << utf8 << '\0' << "\xff";
+  ASSERT_EQ(engine.ReadFile(path.string()), 0);
+  EXPECT_EQ(Title(engine), "Caf\xc3\xa9");
+  std::string_view again;
+  ASSERT_EQ(engine.DocumentText(again), 0);
+  EXPECT_EQ(again, utf8);
   ASSERT_EQ(engine.Config("CodePage=1252", answer), 0);
   ASSERT_EQ(engine.ReadDocument("<rss><channel><title>\xe9 \x80</title></channel></rss>", "latin1"), 0);
   EXPECT_EQ(Title(engine), "\xe9 \x80");
