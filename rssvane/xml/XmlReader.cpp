@@ -85,6 +85,24 @@ inline size_t FindAny(const unsigned char* p, size_t j, size_t n, unsigned char 
   return j;
 }
 
+// The byte that a predefined reference ("lt", "gt", "amp", "apos", "quot")
+// stands for, or 0 for any other name.
+inline char PredefinedCharacter(std::string_view name) noexcept {
+  switch (name.size()) {
+    case 2:
+      if (name[1] != 't') return 0;
+      return name[0] == 'l' ? '<' : name[0] == 'g' ? '>' : 0;
+    case 3:
+      return name[0] == 'a' && name[1] == 'm' && name[2] == 'p' ? '&' : 0;
+    case 4:
+      if (name[0] == 'a' && name[1] == 'p' && name[2] == 'o' && name[3] == 's') return '\'';
+      if (name[0] == 'q' && name[1] == 'u' && name[2] == 'o' && name[3] == 't') return '"';
+      return 0;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
 
 // The first position from j on whose byte is not a name byte, or n. The
@@ -382,23 +400,17 @@ bool XmlReader::AppendReferencedCharacter(std::string_view reference, GrowString
 
 int XmlReader::ResolveEntity(bool closedBySemicolon, Collected& target) noexcept {
   std::string_view name = entity_.View();
+  char predefined = buildTree_ ? PredefinedCharacter(name) : 0;
+  // The common reference with no client to show it: its byte goes straight
+  // to the text.
+  if (predefined && !client_) return target.Append(predefined) ? kErrXmlOutOfMemory : 0;
   GrowString& result = entityResult_;
   result.Clear();
   bool resolved = false;
-  if (buildTree_) {
-    if (name == "lt") {
-      resolved = !result.Append('<');
-    } else if (name == "gt") {
-      resolved = !result.Append('>');
-    } else if (name == "amp") {
-      resolved = !result.Append('&');
-    } else if (name == "apos") {
-      resolved = !result.Append('\'');
-    } else if (name == "quot") {
-      resolved = !result.Append('"');
-    } else if (name.size() >= 2 && name[0] == '#') {
-      resolved = AppendReferencedCharacter(name, result);
-    }
+  if (predefined) {
+    resolved = !result.Append(predefined);
+  } else if (buildTree_ && name.size() >= 2 && name[0] == '#') {
+    resolved = AppendReferencedCharacter(name, result);
   }
   if (!resolved) {
     result.Clear();
