@@ -224,6 +224,7 @@ void XmlReader::Reset() noexcept {
   pendingCount_ = 0;
   elementNames_.Clear();
   depth_ = 0;
+  FollowDepth();
   nsCount_ = 0;
   defaultsInScope_ = 0;
   nsData_.Clear();
@@ -531,9 +532,10 @@ int XmlReader::CloseStartTag(bool emptyElement) noexcept {
     }
     open.resolved = resolved;
     ++depth_;
+    FollowDepth();
     pendingStart_ = 0;
     whiteMark_ = SIZE_MAX;
-    accumulators_[buildTree_ ? depth_ : 0].Clear();
+    Accumulator().Clear();
   }
   std::string_view uri = UriOf(resolved), local = name.substr(resolved.local);
   uint32_t record = RecordOf(resolved);
@@ -607,6 +609,7 @@ int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
       }
     }
     --depth_;
+    FollowDepth();
     if (!open_[depth_].nameAt) elementNames_.Truncate(open_[depth_].nameStart);
     pendingStart_ = buildTree_ ? accumulators_[depth_].Length() : 0;
     whiteMark_ = SIZE_MAX;

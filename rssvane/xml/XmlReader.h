@@ -59,7 +59,10 @@ class XmlReader {
   XmlClient* Client() const noexcept { return client_; }
   void SetXmlMode(bool on) noexcept { xmlMode_ = on; }
   bool XmlMode() const noexcept { return xmlMode_; }
-  void SetBuildTree(bool on) noexcept { buildTree_ = on; }
+  void SetBuildTree(bool on) noexcept {
+    buildTree_ = on;
+    FollowDepth();
+  }
   bool BuildTree() const noexcept { return buildTree_; }
   // In tree mode, whether the tree's records are written (the default). A
   // client that builds its own structure from the events needs tree mode's
@@ -139,7 +142,10 @@ class XmlReader {
   int Run(const unsigned char* p, size_t n) noexcept;
 
   bool RecordTree() const noexcept { return buildTree_ && keepTree_; }
-  Collected& Accumulator() noexcept { return accumulators_[buildTree_ ? depth_ : 0]; }
+  Collected& Accumulator() noexcept { return *accumulator_; }
+  // Points accumulator_ at the innermost element's accumulator; called
+  // wherever the depth or the tree mode changes.
+  void FollowDepth() noexcept { accumulator_ = accumulators_ + (buildTree_ ? depth_ : 0); }
   int FlushAtTag() noexcept {
     if (Accumulator().Length() != pendingStart_) return FlushPendingAtTag();
     // Nothing pending, as after most tags.
@@ -240,6 +246,8 @@ class XmlReader {
   // Pending text lives at the end of the innermost element's accumulator,
   // from pendingStart_ on, so text reaches the tree without another copy.
   Collected accumulators_[kMaxDepth + 1];
+  // The one that text goes to now; text arrives a few times per tag.
+  Collected* accumulator_ = accumulators_;
   size_t pendingStart_ = 0;
   // After a line-feed flush, the pending text up to here is known to be
   // white space, so the next line feed need not look at it again.
