@@ -465,11 +465,6 @@ uint32_t XmlReader::RecordOf(const Resolved& r) const noexcept {
   return r.ns == kXmlPrefix ? tree_.XmlNamespaceOffset() : 0;
 }
 
-std::string_view XmlReader::OpenName(size_t level) const noexcept {
-  const OpenElement& e = open_[level];
-  return e.nameAt ? std::string_view(e.nameAt, e.nameLength) : elementNames_.View().substr(e.nameStart, e.nameLength);
-}
-
 int XmlReader::StoreAttribute() noexcept {
   std::string_view name = attributeName_.View();
   std::string_view value = value_.View();
@@ -537,19 +532,19 @@ int XmlReader::CloseStartTag(bool emptyElement) noexcept {
     whiteMark_ = SIZE_MAX;
     Accumulator().Clear();
   }
-  std::string_view uri = UriOf(resolved), local = name.substr(resolved.local);
-  uint32_t record = RecordOf(resolved);
+  std::string_view local = name.substr(resolved.local);
   if (!xmlMode_ && !emptyElement && EqualsIgnoreCase(name, "SCRIPT")) rawMode_ = true;
   eventDepth_ = depth_ ? depth_ - 1 : 0;
   if (client_) {
     inStartEvent_ = true;
-    int rc = client_->StartElement(uri, local, name, emptyElement);
+    int rc = client_->StartElement(UriOf(resolved), local, name, emptyElement);
     inStartEvent_ = false;
     if (rc) return rc;
   }
   if (buildTree_) {
     if (RecordTree()) {
-      if (int rc = tree_.StartElement(record, local, static_cast<uint32_t>(pendingCount_), emptyElement)) return rc;
+      int rc = tree_.StartElement(RecordOf(resolved), local, static_cast<uint32_t>(pendingCount_), emptyElement);
+      if (rc) return rc;
     }
     for (size_t i = 0; i < pendingCount_; ++i) {
       std::string_view attributeName = PendingName(i);
@@ -580,11 +575,10 @@ int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
       if (int rc = client_->Warning(kErrXmlElementPrefix, XmlErrorText(kErrXmlElementPrefix))) return rc;
     }
   }
-  std::string_view uri = UriOf(resolved), local = name.substr(resolved.local);
   eventDepth_ = depth_ ? depth_ - 1 : 0;
   if (client_) {
     inEndEvent_ = true;
-    int rc = client_->EndElement(uri, local, name, emptyElement);
+    int rc = client_->EndElement(UriOf(resolved), name.substr(resolved.local), name, emptyElement);
     inEndEvent_ = false;
     if (rc) return rc;
   }

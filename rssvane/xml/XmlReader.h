@@ -184,8 +184,11 @@ class XmlReader {
   int ResolvePrefix(std::string_view name, bool attribute, Resolved& out) noexcept;
   std::string_view UriOf(const Resolved& r) const noexcept;
   uint32_t RecordOf(const Resolved& r) const noexcept;
-  // An open element's name.
-  std::string_view OpenName(size_t level) const noexcept;
+  // An open element's name; every end tag compares with it.
+  std::string_view OpenName(size_t level) const noexcept {
+    const OpenElement& e = open_[level];
+    return e.nameAt ? std::string_view(e.nameAt, e.nameLength) : elementNames_.View().substr(e.nameStart, e.nameLength);
+  }
   std::string_view NsPrefix(const NamespaceEntry& e) const noexcept {
     return nsData_.View().substr(e.prefixStart, e.prefixLength);
   }
