@@ -198,6 +198,7 @@ int XmlReader::SetExtraWhiteSpace(std::string_view chars) noexcept {
 
 void XmlReader::SetClient(XmlClient* client) noexcept {
   client_ = client;
+  textClient_ = client && client->WantsTextPieces() ? client : nullptr;
   rawBytes_ = client && client->WantsRawBytes();
 }
 
@@ -279,8 +280,8 @@ int XmlReader::Finish() noexcept {
 int XmlReader::Deliver(size_t end) noexcept {
   whiteMark_ = SIZE_MAX;
   Collected& acc = Accumulator();
-  if (end > 0 && client_) {
-    if (int rc = client_->Characters(acc.View().substr(pendingStart_, end))) return rc;
+  if (end > 0 && textClient_) {
+    if (int rc = textClient_->Characters(acc.View().substr(pendingStart_, end))) return rc;
   }
   if (buildTree_ && depth_ > 0) {
     pendingStart_ += end;
@@ -299,8 +300,8 @@ int XmlReader::FlushPendingAtTag() noexcept {
   while (end > pendingStart_ && (classes_[static_cast<unsigned char>(data[end - 1])] & kSpace)) --end;
   droppedWhiteSpace_ = end < length;
   if (end < length) {
-    if (client_) {
-      if (int rc = client_->IgnorableWhiteSpace(acc.View().substr(end))) return rc;
+    if (textClient_) {
+      if (int rc = textClient_->IgnorableWhiteSpace(acc.View().substr(end))) return rc;
     }
     acc.Truncate(end);
   }
@@ -402,9 +403,9 @@ bool XmlReader::AppendReferencedCharacter(std::string_view reference, GrowString
 int XmlReader::ResolveEntity(bool closedBySemicolon, Collected& target) noexcept {
   std::string_view name = entity_.View();
   char predefined = buildTree_ ? PredefinedCharacter(name) : 0;
-  // The common reference with no client to show it: its byte goes straight
-  // to the text.
-  if (predefined && !client_) return target.Append(predefined) ? kErrXmlOutOfMemory : 0;
+  // The common reference with no client to show it to: its byte goes
+  // straight to the text.
+  if (predefined && !textClient_) return target.Append(predefined) ? kErrXmlOutOfMemory : 0;
   GrowString& result = entityResult_;
   result.Clear();
   bool resolved = false;
@@ -419,8 +420,8 @@ int XmlReader::ResolveEntity(bool closedBySemicolon, Collected& target) noexcept
       return kErrXmlOutOfMemory;
     }
   }
-  if (client_) {
-    if (int rc = client_->Entity(name, result)) return rc;
+  if (textClient_) {
+    if (int rc = textClient_->Entity(name, result)) return rc;
   }
   if (target.Append(result.View())) return kErrXmlOutOfMemory;
   return 0;
@@ -1160,15 +1161,15 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
   size_t j = i;
   while (j < n && (classes_[p[j]] & kSpace)) ++j;
   if (j != i) {
-    if (client_) {
+    if (textClient_) {
       if (whiteSpace_.AppendInput(reinterpret_cast<const char*>(p + i), j - i)) return kErrXmlOutOfMemory;
     }
     i = j;
     if (i == n) return 0;
   }
   if (!whiteSpace_.Empty()) {
-    if (client_) {
-      if (int rc = client_->IgnorableWhiteSpace(whiteSpace_.View())) return rc;
+    if (textClient_) {
+      if (int rc = textClient_->IgnorableWhiteSpace(whiteSpace_.View())) return rc;
     }
     whiteSpace_.Clear();
   }

@@ -212,6 +212,8 @@ class XmlReader {
 
   // Options.
   XmlClient* client_ = nullptr;
+  // The client when it takes the pieces of text, else nullptr.
+  XmlClient* textClient_ = nullptr;
   bool rawBytes_ = false;
   bool xmlMode_ = true;
   bool buildTree_ = false;

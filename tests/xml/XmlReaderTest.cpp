@@ -185,6 +185,46 @@ TEST(XmlReader, EntityHandlerMayReplaceTheResult) {
   EXPECT_EQ(value, "R");
 }
 
+TEST(XmlReader, AClientDecliningTextPiecesGetsEachElementsWholeTextAtItsEnd) {
+  // Logs each element's text at its end, and wants no pieces.
+  struct WholeText : Recorder {
+    explicit WholeText(XmlReader& r) : Recorder(r), reader(r) {}
+    bool WantsTextPieces() const override { return false; }
+    int EndElement(std::string_view uri, std::string_view local, std::string_view qname, bool empty) override {
+      Recorder::EndElement(uri, local, qname, empty);
+      events.push_back("text[" + std::string(reader.ElementText()) + "]");
+      return 0;
+    }
+    XmlReader& reader;
+  };
+  const std::string text =
+      "<r>\n  <a>x &lt; y &amp;&gt;&apos;&quot; &#65;&#x4E00; &foo; &amp</a>\n  <b k=\"1&amp;2\">"
+      "  <![CDATA[c]]>  </b>\n  <c/>\n</r>";
+  const std::vector<std::string> expected = {
+      "start |r|r",
+      "start |a|a",
+      "end |a|a",
+      "text[x < y &>'\" A\xE4\xB8\x80 &foo; &]",
+      "start |b|b k=1&2",
+      "section CDATA[c]",
+      "end |b|b",
+      "text[c]",
+      "start |c|c empty",
+      "end |c|c empty",
+      "text[]",
+      "end |r|r",
+      "text[]",
+  };
+  for (bool byByte : {false, true}) {
+    XmlReader reader;
+    WholeText client(reader);
+    reader.SetClient(&client);
+    reader.SetKeepTree(false);
+    ASSERT_EQ(ReadTree(reader, text, byByte), 0) << byByte;
+    EXPECT_EQ(client.events, expected) << byByte;
+  }
+}
+
 TEST(XmlReader, AHandlerCodeEndsTheDocumentWithThatCode) {
   XmlReader reader;
   Recorder recorder(reader);
