@@ -108,8 +108,11 @@ inline char PredefinedCharacter(std::string_view name) noexcept {
 // The first position from j on whose byte is not a name byte, or n. The
 // bytes that are always name bytes (see BuildClasses: ASCII letters and
 // digits, "-", ".", ":", "_", and every byte from 0x80 up) are passed 16 per
-// step where the processor allows.
-inline size_t XmlReader::SkipNameBytes(const unsigned char* p, size_t j, size_t n) const noexcept {
+// step where the processor allows. With colon, *colon is set when one of
+// the bytes passed is ":", so that a name seen to have none needs no prefix
+// resolution.
+[[gnu::always_inline]] inline size_t XmlReader::SkipNameBytes(const unsigned char* p, size_t j, size_t n,
+                                                             bool* colon) const noexcept {
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   const __m128i caseBit = _mm_set1_epi8(0x20);
@@ -126,6 +129,12 @@ inline size_t XmlReader::SkipNameBytes(const unsigned char* p, size_t j, size_t 
     __m128i name = _mm_or_si128(_mm_or_si128(letter, range),
                                 _mm_or_si128(_mm_cmplt_epi8(v, zero), _mm_cmpeq_epi8(v, underscore)));
     unsigned mask = ~static_cast<unsigned>(_mm_movemask_epi8(name)) & 0xFFFFu;
+    if (colon) {
+      unsigned colons = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(':'))));
+      // Only those before the first byte that is not a name byte count.
+      if (mask) colons &= (1u << __builtin_ctz(mask)) - 1;
+      if (colons) *colon = true;
+    }
     if (mask) {
       j += static_cast<size_t>(__builtin_ctz(mask));
       break;
@@ -134,7 +143,10 @@ inline size_t XmlReader::SkipNameBytes(const unsigned char* p, size_t j, size_t 
   }
 #endif
   // The table has the last word: it also holds the extra name characters.
-  while (j < n && (classes_[p[j]] & kName)) ++j;
+  while (j < n && (classes_[p[j]] & kName)) {
+    if (colon && p[j] == ':') *colon = true;
+    ++j;
+  }
   return j;
 }
 
@@ -381,12 +393,16 @@ bool XmlReader::AppendReferencedCharacter(std::string_view reference, GrowString
   }
 }
 
-[[gnu::always_inline]] inline size_t XmlReader::ScanName(const unsigned char* p, size_t j, size_t n) noexcept {
+[[gnu::always_inline]] inline size_t XmlReader::ScanName(const unsigned char* p, size_t j, size_t n,
+                                                        bool* colon) noexcept {
   if (nameTrail_) {
     nameTrail_ = false;
     ++j;
+    if (colon) *colon = true;
   }
-  if (!multiByte_) return SkipNameBytes(p, j, n);
+  if (!multiByte_) return SkipNameBytes(p, j, n, colon);
+  // A second byte may be a ":" too: such names are not looked at.
+  if (colon) *colon = true;
   while (j < n && (classes_[p[j]] & kName)) {
     if (!(classes_[p[j]] & kLead)) {
       ++j;
@@ -466,7 +482,7 @@ uint32_t XmlReader::RecordOf(const Resolved& r) const noexcept {
   return r.ns == kXmlPrefix ? tree_.XmlNamespaceOffset() : 0;
 }
 
-int XmlReader::StoreAttribute() noexcept {
+int XmlReader::StoreAttribute(bool mayBePrefixed) noexcept {
   std::string_view name = attributeName_.View();
   std::string_view value = value_.View();
   if (xmlMode_ && name.substr(0, 5) == "xmlns" && (name.size() == 5 || name[5] == ':')) {
@@ -496,6 +512,7 @@ int XmlReader::StoreAttribute() noexcept {
     a.valueAt = value_.InInput() ? value.data() : nullptr;
     a.nameLength = static_cast<uint32_t>(name.size());
     a.valueLength = static_cast<uint32_t>(value.size());
+    a.mayBePrefixed = mayBePrefixed;
     if (!a.nameAt) {
       a.nameStart = static_cast<uint32_t>(attributes_.Length());
       if (attributes_.Append(name)) return kErrXmlOutOfMemory;
@@ -511,10 +528,11 @@ int XmlReader::StoreAttribute() noexcept {
   return 0;
 }
 
-int XmlReader::CloseStartTag(bool emptyElement) noexcept {
+int XmlReader::CloseStartTag(bool emptyElement, bool mayBePrefixed) noexcept {
   std::string_view name = name_.View();
   Resolved resolved{kNoNamespace, 0, false};
-  if (xmlMode_) {
+  // A name without a prefix and no default namespace: no namespace.
+  if (xmlMode_ && (mayBePrefixed || defaultsInScope_ > 0)) {
     if (int rc = ResolvePrefix(name, false, resolved)) return rc;
   }
   if (xmlMode_ || buildTree_) {
@@ -550,7 +568,7 @@ int XmlReader::CloseStartTag(bool emptyElement) noexcept {
     for (size_t i = 0; i < pendingCount_; ++i) {
       std::string_view attributeName = PendingName(i);
       Resolved attribute{kNoNamespace, 0, false};
-      if (xmlMode_) {
+      if (xmlMode_ && pending_[i].mayBePrefixed) {
         if (int rc = ResolvePrefix(attributeName, true, attribute)) return rc;
       }
       if (RecordTree()) {
@@ -1091,7 +1109,8 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
   bool end = p[i] == '/';
   size_t start = end ? i + 1 : i;
   if (start >= n || !(classes_[p[start]] & kName)) return 0;
-  size_t stop = ScanName(p, start, n);
+  bool elementColon = false;
+  size_t stop = ScanName(p, start, n, &elementColon);
   if (name_.AppendInput(reinterpret_cast<const char*>(p + start), stop - start)) return kErrXmlOutOfMemory;
   i = stop;
   state_ = end ? kEndTagName : kTagName;
@@ -1119,7 +1138,8 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
     if (k >= n || p[k] == '>' || p[k] == '/') break;
     if (!(classes_[p[k]] & kName)) return 0;
     size_t nameStart = k;
-    k = SkipNameBytes(p, k, n);
+    bool attributeColon = false;
+    k = SkipNameBytes(p, k, n, &attributeColon);
     if (attributeName_.AppendInput(reinterpret_cast<const char*>(p + nameStart), k - nameStart)) {
       return kErrXmlOutOfMemory;
     }
@@ -1135,7 +1155,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
     i = valueEnd;
     state_ = quote == '"' ? kDoubleQuoted : kSingleQuoted;
     if (valueEnd >= n || p[valueEnd] != quote) return 0;
-    if (int rc = StoreAttribute()) return rc;
+    if (int rc = StoreAttribute(attributeColon)) return rc;
     k = valueEnd + 1;
     i = k;
     state_ = kBeforeAttribute;
@@ -1150,7 +1170,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
   bool empty = slash || p[k - 1] == '/';
   i = k + (slash ? 2 : 1);
   state_ = kAfterTag;
-  return CloseStartTag(empty);
+  return CloseStartTag(empty, elementColon);
 }
 
 // White space after a tag, reported as ignorable once something else

@@ -130,6 +130,7 @@ class XmlReader {
     const char* nameAt;
     const char* valueAt;
     uint32_t nameStart, nameLength, valueStart, valueLength;
+    bool mayBePrefixed;
   };
   struct NamespaceEntry {
     uint32_t prefixStart, prefixLength, uriStart, uriLength;
@@ -158,8 +159,9 @@ class XmlReader {
   int FlushAtNewline() noexcept;
   int Deliver(size_t end) noexcept;
 
-  int StoreAttribute() noexcept;
-  int CloseStartTag(bool emptyElement) noexcept;
+  // mayBePrefixed false: the name was seen whole and has no ":".
+  int StoreAttribute(bool mayBePrefixed = true) noexcept;
+  int CloseStartTag(bool emptyElement, bool mayBePrefixed = true) noexcept;
   int EndTag(std::string_view name, bool emptyElement) noexcept;
   int ResolveEntity(bool closedBySemicolon, Collected& target) noexcept;
   // Appends the character of a numeric reference ("#65", "#x41") in the
@@ -167,9 +169,10 @@ class XmlReader {
   bool AppendReferencedCharacter(std::string_view reference, GrowString& out) noexcept;
   // The end of the run of name bytes from j; a multi-byte character's bytes
   // all belong to the name.
-  size_t ScanName(const unsigned char* p, size_t j, size_t n) noexcept;
+  // With colon, *colon is set unless the bytes passed are known to hold no ":".
+  size_t ScanName(const unsigned char* p, size_t j, size_t n, bool* colon = nullptr) noexcept;
   // Past the name bytes from j on, whatever the mode.
-  size_t SkipNameBytes(const unsigned char* p, size_t j, size_t n) const noexcept;
+  size_t SkipNameBytes(const unsigned char* p, size_t j, size_t n, bool* colon = nullptr) const noexcept;
   int ReportMarkedSection() noexcept;
   // What a name's prefix resolves to: a declaration in scope (its position
   // in namespaces_), the xml prefix, or no namespace; where its local name

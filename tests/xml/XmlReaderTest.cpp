@@ -286,6 +286,37 @@ TEST(XmlReader, MarkupErrorsInXmlModeAreForgivenInLenientMode) {
   }
 }
 
+TEST(XmlReader, PrefixesAreFoundAnywhereInANameWhetherReadWholeOrByteByByte) {
+  // The ":" early, past the first 16 bytes of the name, and in the last
+  // bytes of the input; byte by byte every name goes through the states.
+  const std::string longPrefix = "averyveryverylongprefix";
+  const std::string declared = "<r xmlns:p='urn:p' xmlns:" + longPrefix + "='urn:l'><" + longPrefix + ":e " +
+                               longPrefix + ":a='1' p:b='2' c='3'/><p:f/></r>";
+  const std::pair<std::string, int> cases[] = {
+      {declared, 0},
+      {"<" + longPrefix + ":e/>", kErrXmlElementPrefix},
+      {"<r " + longPrefix + ":a='1'></r>", kErrXmlAttributePrefix},
+      {"<r><x:y/></r>", kErrXmlElementPrefix},
+      {"<r b:c='1'/>", kErrXmlAttributePrefix},
+  };
+  for (const auto& [text, code] : cases) {
+    XmlReader whole, byByte;
+    EXPECT_EQ(ReadTree(whole, text), code) << text;
+    EXPECT_EQ(ReadTree(byByte, text, true), code) << text;
+    if (code == 0) {
+      EXPECT_EQ(whole.Tree().Buffer(), byByte.Tree().Buffer()) << text;
+    }
+  }
+  XmlReader reader;
+  ASSERT_EQ(ReadTree(reader, declared), 0);
+  const XmlTree& tree = reader.Tree();
+  uint32_t e = tree.FirstChild(tree.Root());
+  EXPECT_EQ(tree.NamespaceUri(e), "urn:l");
+  EXPECT_EQ(tree.AttributeNamespaceUri(tree.Attribute(e, 1)), "urn:l");
+  EXPECT_EQ(tree.AttributeNamespaceUri(tree.Attribute(e, 2)), "urn:p");
+  EXPECT_EQ(tree.AttributeNamespaceUri(tree.Attribute(e, 3)), "");
+}
+
 TEST(XmlReader, UnknownPrefixesFailUnlessIgnoredWithAWarning) {
   XmlReader reader;
   EXPECT_EQ(ReadTree(reader, "<x:a/>"), kErrXmlElementPrefix);
