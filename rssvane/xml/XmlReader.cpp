@@ -289,7 +289,7 @@ int XmlReader::Finish() noexcept {
 
 // Hands the pending text up to end (counted from its start) to the client
 // and the tree, and drops it from the pending text.
-int XmlReader::Deliver(size_t end) noexcept {
+inline int XmlReader::Deliver(size_t end) noexcept {
   whiteMark_ = SIZE_MAX;
   Collected& acc = Accumulator();
   if (end > 0 && textClient_) {
@@ -304,7 +304,7 @@ int XmlReader::Deliver(size_t end) noexcept {
   return 0;
 }
 
-int XmlReader::FlushPendingAtTag() noexcept {
+inline int XmlReader::FlushPendingAtTag() noexcept {
   Collected& acc = Accumulator();
   const char* data = acc.Data();
   size_t length = acc.Length();
@@ -320,7 +320,7 @@ int XmlReader::FlushPendingAtTag() noexcept {
   return Deliver(end - pendingStart_);
 }
 
-int XmlReader::FlushText() noexcept {
+inline int XmlReader::FlushText() noexcept {
   Collected& acc = Accumulator();
   return Deliver(acc.Length() - pendingStart_);
 }
@@ -472,12 +472,12 @@ int XmlReader::ResolvePrefix(std::string_view name, bool attribute, Resolved& ou
   return 0;
 }
 
-std::string_view XmlReader::UriOf(const Resolved& r) const noexcept {
+inline std::string_view XmlReader::UriOf(const Resolved& r) const noexcept {
   if (r.ns >= 0) return NsUri(namespaces_[r.ns]);
   return r.ns == kXmlPrefix ? XmlTree::kXmlNamespaceUri : std::string_view();
 }
 
-uint32_t XmlReader::RecordOf(const Resolved& r) const noexcept {
+inline uint32_t XmlReader::RecordOf(const Resolved& r) const noexcept {
   if (r.ns >= 0) return namespaces_[r.ns].record;
   return r.ns == kXmlPrefix ? tree_.XmlNamespaceOffset() : 0;
 }
