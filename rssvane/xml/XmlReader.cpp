@@ -725,11 +725,17 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
             size_t j = i;
             while (j < n && ((cls[p[j]] & kName) || p[j] == '#')) ++j;
             if (j == n) break;
-            if (j != i) XR_INPUT(entity_, p + i, j - i);
+            std::string_view name(reinterpret_cast<const char*>(p + i), j - i);
             bool semicolon = p[j] == ';';
             i = semicolon ? j + 1 : j;
-            XR_CHECK(ResolveEntity(semicolon, Accumulator()));
             state_ = kText;
+            // With nobody to show it to, a predefined one is just its byte.
+            if (char predefined = buildTree_ && !textClient_ ? PredefinedCharacter(name) : 0) {
+              XR_APPEND(Accumulator(), predefined);
+              continue;
+            }
+            if (!name.empty()) XR_INPUT(entity_, name.data(), name.size());
+            XR_CHECK(ResolveEntity(semicolon, Accumulator()));
             continue;
           }
           if (c == '\n' && flushOnNewline_) {
@@ -1226,20 +1232,6 @@ int XmlReader::KeepCollected() noexcept {
       a.valueAt = nullptr;
     }
   }
-  return 0;
-}
-
-std::string_view XmlReader::ElementText() const noexcept {
-  if (!inEndEvent_ || !buildTree_ || depth_ == 0) return {};
-  return accumulators_[depth_].View();
-}
-
-int XmlReader::StartAttribute(size_t n, std::string_view& name, std::string_view& value) const noexcept {
-  name = value = {};
-  if (!inStartEvent_) return kErrXmlNoAttributes;
-  if (n < 1 || n > pendingCount_) return kErrXmlInvalidAttributeIndex;
-  name = PendingName(n - 1);
-  value = PendingValue(n - 1);
   return 0;
 }
 

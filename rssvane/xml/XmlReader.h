@@ -95,10 +95,20 @@ class XmlReader {
 
   // During an end element event in tree mode: the element's own text, as
   // the tree would record it.
-  std::string_view ElementText() const noexcept;
+  std::string_view ElementText() const noexcept {
+    if (!inEndEvent_ || !buildTree_ || depth_ == 0) return {};
+    return accumulators_[depth_].View();
+  }
   // During a start element event: attribute n (from 1) as written, name and
   // value; 102 outside a start event, 101 outside the range.
-  int StartAttribute(size_t n, std::string_view& name, std::string_view& value) const noexcept;
+  int StartAttribute(size_t n, std::string_view& name, std::string_view& value) const noexcept {
+    name = value = {};
+    if (!inStartEvent_) return kErrXmlNoAttributes;
+    if (n < 1 || n > pendingCount_) return kErrXmlInvalidAttributeIndex;
+    name = PendingName(n - 1);
+    value = PendingValue(n - 1);
+    return 0;
+  }
 
   // Namespace declarations in scope, from 1 (the outermost) to the count;
   // 104 when none is in scope, 103 outside the range.
