@@ -185,6 +185,9 @@ class AtomBuilder : public XmlClient {
   AtomBuilder(FeedState& feed, XmlReader& reader, std::string_view document, std::string_view address)
       : feed_(feed), reader_(reader), document_(document), address_(address) {}
 
+  // Texts are taken whole at end tags, or cut from the document.
+  bool WantsTextPieces() const override { return false; }
+
   void SetPieceStart(size_t start) noexcept { pieceStart_ = start; }
   // Inside an XHTML construct, where each tag must begin a piece.
   bool InXhtml() const noexcept { return xhtmlOpen_; }

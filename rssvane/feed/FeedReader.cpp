@@ -43,6 +43,9 @@ class ModelBuilder : public XmlClient {
   ModelBuilder(FeedState& feed, XmlReader& reader, std::string_view document)
       : feed_(feed), reader_(reader), document_(document) {}
 
+  // A field's text is taken whole at its end tag.
+  bool WantsTextPieces() const override { return false; }
+
   int StartElement(std::string_view, std::string_view, std::string_view name, bool) override {
     size_t depth = reader_.ElementDepth();
     if (depth == 0) return Root();

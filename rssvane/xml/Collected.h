@@ -16,17 +16,20 @@ namespace rssvane {
 // of the text that its tokens are made of.
 class Collected {
  public:
-  std::string_view View() const noexcept { return own_ ? buffer_.View() : std::string_view(at_, length_); }
-  const char* Data() const noexcept { return own_ ? buffer_.CStr() : at_; }
-  size_t Length() const noexcept { return own_ ? buffer_.Length() : length_; }
+  std::string_view View() const noexcept { return {at_, length_}; }
+  const char* Data() const noexcept { return at_; }
+  size_t Length() const noexcept { return length_; }
   bool Empty() const noexcept { return Length() == 0; }
   // True while the bytes are only a view of the input.
   bool InInput() const noexcept { return !own_ && length_ > 0; }
 
   void Clear() noexcept {
-    own_ = false;
+    // The buffer holds bytes only while they are owned.
+    if (own_) {
+      buffer_.Clear();
+      own_ = false;
+    }
     length_ = 0;
-    buffer_.Clear();
   }
   // Clear, and gives back the memory a large collection took.
   void Release() noexcept {
@@ -48,29 +51,27 @@ class Collected {
       }
       if (int rc = Own()) return rc;
     }
-    return buffer_.Append(std::string_view(p, n));
+    return Synced(buffer_.Append(std::string_view(p, n)));
   }
   int AppendInput(std::string_view bytes) noexcept { return AppendInput(bytes.data(), bytes.size()); }
   // Bytes from anywhere else: copied.
   int Append(std::string_view bytes) noexcept {
     if (int rc = Own()) return rc;
-    return buffer_.Append(bytes);
+    return Synced(buffer_.Append(bytes));
   }
   int Append(char c) noexcept {
     if (int rc = Own()) return rc;
-    return buffer_.Append(c);
+    return Synced(buffer_.Append(c));
   }
 
   void Truncate(size_t n) noexcept {
-    if (own_) {
-      buffer_.Truncate(n);
-    } else if (n < length_) {
-      length_ = n;
-    }
+    if (own_) buffer_.Truncate(n);
+    if (n < length_) length_ = n;
   }
   void RemovePrefix(size_t n) noexcept {
     if (own_) {
       buffer_.RemovePrefix(n);
+      Synced(0);
     } else {
       n = n < length_ ? n : length_;
       at_ += n;
@@ -86,10 +87,17 @@ class Collected {
     if (own_) return 0;
     if (int rc = buffer_.Assign(std::string_view(at_, length_))) return rc;
     own_ = true;
-    return 0;
+    return Synced(0);
+  }
+  // After a change to the buffer: the view follows it.
+  int Synced(int rc) noexcept {
+    at_ = buffer_.CStr();
+    length_ = buffer_.Length();
+    return rc;
   }
 
   GrowString buffer_;
+  // The bytes, in the input or in buffer_ once owned.
   const char* at_ = nullptr;
   size_t length_ = 0;
   bool own_ = false;

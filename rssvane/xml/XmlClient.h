@@ -17,6 +17,11 @@ class XmlClient {
   // costs the reader its bulk scanning, so only those that ask get RawByte.
   virtual bool WantsRawBytes() const { return false; }
   virtual int RawByte(char) { return 0; }
+  // Asked once when the client is set too: a client that takes each
+  // element's text whole at its end (the reader's ElementText, in tree mode)
+  // may decline the pieces, and the reader then spares itself Characters,
+  // IgnorableWhiteSpace and Entity.
+  virtual bool WantsTextPieces() const { return true; }
 
   virtual int Characters(std::string_view) { return 0; }
   virtual int IgnorableWhiteSpace(std::string_view) { return 0; }

@@ -85,13 +85,34 @@ inline size_t FindAny(const unsigned char* p, size_t j, size_t n, unsigned char 
   return j;
 }
 
+// The byte that a predefined reference ("lt", "gt", "amp", "apos", "quot")
+// stands for, or 0 for any other name.
+inline char PredefinedCharacter(std::string_view name) noexcept {
+  switch (name.size()) {
+    case 2:
+      if (name[1] != 't') return 0;
+      return name[0] == 'l' ? '<' : name[0] == 'g' ? '>' : 0;
+    case 3:
+      return name[0] == 'a' && name[1] == 'm' && name[2] == 'p' ? '&' : 0;
+    case 4:
+      if (name[0] == 'a' && name[1] == 'p' && name[2] == 'o' && name[3] == 's') return '\'';
+      if (name[0] == 'q' && name[1] == 'u' && name[2] == 'o' && name[3] == 't') return '"';
+      return 0;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
 
 // The first position from j on whose byte is not a name byte, or n. The
 // bytes that are always name bytes (see BuildClasses: ASCII letters and
 // digits, "-", ".", ":", "_", and every byte from 0x80 up) are passed 16 per
-// step where the processor allows.
-inline size_t XmlReader::SkipNameBytes(const unsigned char* p, size_t j, size_t n) const noexcept {
+// step where the processor allows. With colon, *colon is set when one of
+// the bytes passed is ":", so that a name seen to have none needs no prefix
+// resolution.
+[[gnu::always_inline]] inline size_t XmlReader::SkipNameBytes(const unsigned char* p, size_t j, size_t n,
+                                                             bool* colon) const noexcept {
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   const __m128i caseBit = _mm_set1_epi8(0x20);
@@ -108,6 +129,12 @@ inline size_t XmlReader::SkipNameBytes(const unsigned char* p, size_t j, size_t 
     __m128i name = _mm_or_si128(_mm_or_si128(letter, range),
                                 _mm_or_si128(_mm_cmplt_epi8(v, zero), _mm_cmpeq_epi8(v, underscore)));
     unsigned mask = ~static_cast<unsigned>(_mm_movemask_epi8(name)) & 0xFFFFu;
+    if (colon) {
+      unsigned colons = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(':'))));
+      // Only those before the first byte that is not a name byte count.
+      if (mask) colons &= (1u << __builtin_ctz(mask)) - 1;
+      if (colons) *colon = true;
+    }
     if (mask) {
       j += static_cast<size_t>(__builtin_ctz(mask));
       break;
@@ -116,7 +143,10 @@ inline size_t XmlReader::SkipNameBytes(const unsigned char* p, size_t j, size_t 
   }
 #endif
   // The table has the last word: it also holds the extra name characters.
-  while (j < n && (classes_[p[j]] & kName)) ++j;
+  while (j < n && (classes_[p[j]] & kName)) {
+    if (colon && p[j] == ':') *colon = true;
+    ++j;
+  }
   return j;
 }
 
@@ -180,6 +210,7 @@ int XmlReader::SetExtraWhiteSpace(std::string_view chars) noexcept {
 
 void XmlReader::SetClient(XmlClient* client) noexcept {
   client_ = client;
+  textClient_ = client && client->WantsTextPieces() ? client : nullptr;
   rawBytes_ = client && client->WantsRawBytes();
 }
 
@@ -206,6 +237,7 @@ void XmlReader::Reset() noexcept {
   pendingCount_ = 0;
   elementNames_.Clear();
   depth_ = 0;
+  FollowDepth();
   nsCount_ = 0;
   defaultsInScope_ = 0;
   nsData_.Clear();
@@ -257,11 +289,11 @@ int XmlReader::Finish() noexcept {
 
 // Hands the pending text up to end (counted from its start) to the client
 // and the tree, and drops it from the pending text.
-int XmlReader::Deliver(size_t end) noexcept {
+inline int XmlReader::Deliver(size_t end) noexcept {
   whiteMark_ = SIZE_MAX;
   Collected& acc = Accumulator();
-  if (end > 0 && client_) {
-    if (int rc = client_->Characters(acc.View().substr(pendingStart_, end))) return rc;
+  if (end > 0 && textClient_) {
+    if (int rc = textClient_->Characters(acc.View().substr(pendingStart_, end))) return rc;
   }
   if (buildTree_ && depth_ > 0) {
     pendingStart_ += end;
@@ -272,7 +304,7 @@ int XmlReader::Deliver(size_t end) noexcept {
   return 0;
 }
 
-int XmlReader::FlushPendingAtTag() noexcept {
+inline int XmlReader::FlushPendingAtTag() noexcept {
   Collected& acc = Accumulator();
   const char* data = acc.Data();
   size_t length = acc.Length();
@@ -280,15 +312,15 @@ int XmlReader::FlushPendingAtTag() noexcept {
   while (end > pendingStart_ && (classes_[static_cast<unsigned char>(data[end - 1])] & kSpace)) --end;
   droppedWhiteSpace_ = end < length;
   if (end < length) {
-    if (client_) {
-      if (int rc = client_->IgnorableWhiteSpace(acc.View().substr(end))) return rc;
+    if (textClient_) {
+      if (int rc = textClient_->IgnorableWhiteSpace(acc.View().substr(end))) return rc;
     }
     acc.Truncate(end);
   }
   return Deliver(end - pendingStart_);
 }
 
-int XmlReader::FlushText() noexcept {
+inline int XmlReader::FlushText() noexcept {
   Collected& acc = Accumulator();
   return Deliver(acc.Length() - pendingStart_);
 }
@@ -361,12 +393,16 @@ bool XmlReader::AppendReferencedCharacter(std::string_view reference, GrowString
   }
 }
 
-[[gnu::always_inline]] inline size_t XmlReader::ScanName(const unsigned char* p, size_t j, size_t n) noexcept {
+[[gnu::always_inline]] inline size_t XmlReader::ScanName(const unsigned char* p, size_t j, size_t n,
+                                                        bool* colon) noexcept {
   if (nameTrail_) {
     nameTrail_ = false;
     ++j;
+    if (colon) *colon = true;
   }
-  if (!multiByte_) return SkipNameBytes(p, j, n);
+  if (!multiByte_) return SkipNameBytes(p, j, n, colon);
+  // A second byte may be a ":" too: such names are not looked at.
+  if (colon) *colon = true;
   while (j < n && (classes_[p[j]] & kName)) {
     if (!(classes_[p[j]] & kLead)) {
       ++j;
@@ -382,23 +418,17 @@ bool XmlReader::AppendReferencedCharacter(std::string_view reference, GrowString
 
 int XmlReader::ResolveEntity(bool closedBySemicolon, Collected& target) noexcept {
   std::string_view name = entity_.View();
+  char predefined = buildTree_ ? PredefinedCharacter(name) : 0;
+  // The common reference with no client to show it to: its byte goes
+  // straight to the text.
+  if (predefined && !textClient_) return target.Append(predefined) ? kErrXmlOutOfMemory : 0;
   GrowString& result = entityResult_;
   result.Clear();
   bool resolved = false;
-  if (buildTree_) {
-    if (name == "lt") {
-      resolved = !result.Append('<');
-    } else if (name == "gt") {
-      resolved = !result.Append('>');
-    } else if (name == "amp") {
-      resolved = !result.Append('&');
-    } else if (name == "apos") {
-      resolved = !result.Append('\'');
-    } else if (name == "quot") {
-      resolved = !result.Append('"');
-    } else if (name.size() >= 2 && name[0] == '#') {
-      resolved = AppendReferencedCharacter(name, result);
-    }
+  if (predefined) {
+    resolved = !result.Append(predefined);
+  } else if (buildTree_ && name.size() >= 2 && name[0] == '#') {
+    resolved = AppendReferencedCharacter(name, result);
   }
   if (!resolved) {
     result.Clear();
@@ -406,8 +436,8 @@ int XmlReader::ResolveEntity(bool closedBySemicolon, Collected& target) noexcept
       return kErrXmlOutOfMemory;
     }
   }
-  if (client_) {
-    if (int rc = client_->Entity(name, result)) return rc;
+  if (textClient_) {
+    if (int rc = textClient_->Entity(name, result)) return rc;
   }
   if (target.Append(result.View())) return kErrXmlOutOfMemory;
   return 0;
@@ -442,22 +472,17 @@ int XmlReader::ResolvePrefix(std::string_view name, bool attribute, Resolved& ou
   return 0;
 }
 
-std::string_view XmlReader::UriOf(const Resolved& r) const noexcept {
+inline std::string_view XmlReader::UriOf(const Resolved& r) const noexcept {
   if (r.ns >= 0) return NsUri(namespaces_[r.ns]);
   return r.ns == kXmlPrefix ? XmlTree::kXmlNamespaceUri : std::string_view();
 }
 
-uint32_t XmlReader::RecordOf(const Resolved& r) const noexcept {
+inline uint32_t XmlReader::RecordOf(const Resolved& r) const noexcept {
   if (r.ns >= 0) return namespaces_[r.ns].record;
   return r.ns == kXmlPrefix ? tree_.XmlNamespaceOffset() : 0;
 }
 
-std::string_view XmlReader::OpenName(size_t level) const noexcept {
-  const OpenElement& e = open_[level];
-  return e.nameAt ? std::string_view(e.nameAt, e.nameLength) : elementNames_.View().substr(e.nameStart, e.nameLength);
-}
-
-int XmlReader::StoreAttribute() noexcept {
+int XmlReader::StoreAttribute(bool mayBePrefixed) noexcept {
   std::string_view name = attributeName_.View();
   std::string_view value = value_.View();
   if (xmlMode_ && name.substr(0, 5) == "xmlns" && (name.size() == 5 || name[5] == ':')) {
@@ -487,6 +512,7 @@ int XmlReader::StoreAttribute() noexcept {
     a.valueAt = value_.InInput() ? value.data() : nullptr;
     a.nameLength = static_cast<uint32_t>(name.size());
     a.valueLength = static_cast<uint32_t>(value.size());
+    a.mayBePrefixed = mayBePrefixed;
     if (!a.nameAt) {
       a.nameStart = static_cast<uint32_t>(attributes_.Length());
       if (attributes_.Append(name)) return kErrXmlOutOfMemory;
@@ -502,10 +528,11 @@ int XmlReader::StoreAttribute() noexcept {
   return 0;
 }
 
-int XmlReader::CloseStartTag(bool emptyElement) noexcept {
+int XmlReader::CloseStartTag(bool emptyElement, bool mayBePrefixed) noexcept {
   std::string_view name = name_.View();
   Resolved resolved{kNoNamespace, 0, false};
-  if (xmlMode_) {
+  // A name without a prefix and no default namespace: no namespace.
+  if (xmlMode_ && (mayBePrefixed || defaultsInScope_ > 0)) {
     if (int rc = ResolvePrefix(name, false, resolved)) return rc;
   }
   if (xmlMode_ || buildTree_) {
@@ -519,28 +546,29 @@ int XmlReader::CloseStartTag(bool emptyElement) noexcept {
     }
     open.resolved = resolved;
     ++depth_;
+    FollowDepth();
     pendingStart_ = 0;
     whiteMark_ = SIZE_MAX;
-    accumulators_[buildTree_ ? depth_ : 0].Clear();
+    Accumulator().Clear();
   }
-  std::string_view uri = UriOf(resolved), local = name.substr(resolved.local);
-  uint32_t record = RecordOf(resolved);
+  std::string_view local = name.substr(resolved.local);
   if (!xmlMode_ && !emptyElement && EqualsIgnoreCase(name, "SCRIPT")) rawMode_ = true;
   eventDepth_ = depth_ ? depth_ - 1 : 0;
   if (client_) {
     inStartEvent_ = true;
-    int rc = client_->StartElement(uri, local, name, emptyElement);
+    int rc = client_->StartElement(UriOf(resolved), local, name, emptyElement);
     inStartEvent_ = false;
     if (rc) return rc;
   }
   if (buildTree_) {
     if (RecordTree()) {
-      if (int rc = tree_.StartElement(record, local, static_cast<uint32_t>(pendingCount_), emptyElement)) return rc;
+      int rc = tree_.StartElement(RecordOf(resolved), local, static_cast<uint32_t>(pendingCount_), emptyElement);
+      if (rc) return rc;
     }
     for (size_t i = 0; i < pendingCount_; ++i) {
       std::string_view attributeName = PendingName(i);
       Resolved attribute{kNoNamespace, 0, false};
-      if (xmlMode_) {
+      if (xmlMode_ && pending_[i].mayBePrefixed) {
         if (int rc = ResolvePrefix(attributeName, true, attribute)) return rc;
       }
       if (RecordTree()) {
@@ -566,11 +594,10 @@ int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
       if (int rc = client_->Warning(kErrXmlElementPrefix, XmlErrorText(kErrXmlElementPrefix))) return rc;
     }
   }
-  std::string_view uri = UriOf(resolved), local = name.substr(resolved.local);
   eventDepth_ = depth_ ? depth_ - 1 : 0;
   if (client_) {
     inEndEvent_ = true;
-    int rc = client_->EndElement(uri, local, name, emptyElement);
+    int rc = client_->EndElement(UriOf(resolved), name.substr(resolved.local), name, emptyElement);
     inEndEvent_ = false;
     if (rc) return rc;
   }
@@ -595,6 +622,7 @@ int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
       }
     }
     --depth_;
+    FollowDepth();
     if (!open_[depth_].nameAt) elementNames_.Truncate(open_[depth_].nameStart);
     pendingStart_ = buildTree_ ? accumulators_[depth_].Length() : 0;
     whiteMark_ = SIZE_MAX;
@@ -697,11 +725,17 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
             size_t j = i;
             while (j < n && ((cls[p[j]] & kName) || p[j] == '#')) ++j;
             if (j == n) break;
-            if (j != i) XR_INPUT(entity_, p + i, j - i);
+            std::string_view name(reinterpret_cast<const char*>(p + i), j - i);
             bool semicolon = p[j] == ';';
             i = semicolon ? j + 1 : j;
-            XR_CHECK(ResolveEntity(semicolon, Accumulator()));
             state_ = kText;
+            // With nobody to show it to, a predefined one is just its byte.
+            if (char predefined = buildTree_ && !textClient_ ? PredefinedCharacter(name) : 0) {
+              XR_APPEND(Accumulator(), predefined);
+              continue;
+            }
+            if (!name.empty()) XR_INPUT(entity_, name.data(), name.size());
+            XR_CHECK(ResolveEntity(semicolon, Accumulator()));
             continue;
           }
           if (c == '\n' && flushOnNewline_) {
@@ -1081,7 +1115,8 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
   bool end = p[i] == '/';
   size_t start = end ? i + 1 : i;
   if (start >= n || !(classes_[p[start]] & kName)) return 0;
-  size_t stop = ScanName(p, start, n);
+  bool elementColon = false;
+  size_t stop = ScanName(p, start, n, &elementColon);
   if (name_.AppendInput(reinterpret_cast<const char*>(p + start), stop - start)) return kErrXmlOutOfMemory;
   i = stop;
   state_ = end ? kEndTagName : kTagName;
@@ -1109,7 +1144,8 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
     if (k >= n || p[k] == '>' || p[k] == '/') break;
     if (!(classes_[p[k]] & kName)) return 0;
     size_t nameStart = k;
-    k = SkipNameBytes(p, k, n);
+    bool attributeColon = false;
+    k = SkipNameBytes(p, k, n, &attributeColon);
     if (attributeName_.AppendInput(reinterpret_cast<const char*>(p + nameStart), k - nameStart)) {
       return kErrXmlOutOfMemory;
     }
@@ -1125,7 +1161,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
     i = valueEnd;
     state_ = quote == '"' ? kDoubleQuoted : kSingleQuoted;
     if (valueEnd >= n || p[valueEnd] != quote) return 0;
-    if (int rc = StoreAttribute()) return rc;
+    if (int rc = StoreAttribute(attributeColon)) return rc;
     k = valueEnd + 1;
     i = k;
     state_ = kBeforeAttribute;
@@ -1140,7 +1176,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
   bool empty = slash || p[k - 1] == '/';
   i = k + (slash ? 2 : 1);
   state_ = kAfterTag;
-  return CloseStartTag(empty);
+  return CloseStartTag(empty, elementColon);
 }
 
 // White space after a tag, reported as ignorable once something else
@@ -1151,15 +1187,15 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
   size_t j = i;
   while (j < n && (classes_[p[j]] & kSpace)) ++j;
   if (j != i) {
-    if (client_) {
+    if (textClient_) {
       if (whiteSpace_.AppendInput(reinterpret_cast<const char*>(p + i), j - i)) return kErrXmlOutOfMemory;
     }
     i = j;
     if (i == n) return 0;
   }
   if (!whiteSpace_.Empty()) {
-    if (client_) {
-      if (int rc = client_->IgnorableWhiteSpace(whiteSpace_.View())) return rc;
+    if (textClient_) {
+      if (int rc = textClient_->IgnorableWhiteSpace(whiteSpace_.View())) return rc;
     }
     whiteSpace_.Clear();
   }
@@ -1196,20 +1232,6 @@ int XmlReader::KeepCollected() noexcept {
       a.valueAt = nullptr;
     }
   }
-  return 0;
-}
-
-std::string_view XmlReader::ElementText() const noexcept {
-  if (!inEndEvent_ || !buildTree_ || depth_ == 0) return {};
-  return accumulators_[depth_].View();
-}
-
-int XmlReader::StartAttribute(size_t n, std::string_view& name, std::string_view& value) const noexcept {
-  name = value = {};
-  if (!inStartEvent_) return kErrXmlNoAttributes;
-  if (n < 1 || n > pendingCount_) return kErrXmlInvalidAttributeIndex;
-  name = PendingName(n - 1);
-  value = PendingValue(n - 1);
   return 0;
 }
 

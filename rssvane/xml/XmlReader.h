@@ -59,7 +59,10 @@ class XmlReader {
   XmlClient* Client() const noexcept { return client_; }
   void SetXmlMode(bool on) noexcept { xmlMode_ = on; }
   bool XmlMode() const noexcept { return xmlMode_; }
-  void SetBuildTree(bool on) noexcept { buildTree_ = on; }
+  void SetBuildTree(bool on) noexcept {
+    buildTree_ = on;
+    FollowDepth();
+  }
   bool BuildTree() const noexcept { return buildTree_; }
   // In tree mode, whether the tree's records are written (the default). A
   // client that builds its own structure from the events needs tree mode's
@@ -92,10 +95,20 @@ class XmlReader {
 
   // During an end element event in tree mode: the element's own text, as
   // the tree would record it.
-  std::string_view ElementText() const noexcept;
+  std::string_view ElementText() const noexcept {
+    if (!inEndEvent_ || !buildTree_ || depth_ == 0) return {};
+    return accumulators_[depth_].View();
+  }
   // During a start element event: attribute n (from 1) as written, name and
   // value; 102 outside a start event, 101 outside the range.
-  int StartAttribute(size_t n, std::string_view& name, std::string_view& value) const noexcept;
+  int StartAttribute(size_t n, std::string_view& name, std::string_view& value) const noexcept {
+    name = value = {};
+    if (!inStartEvent_) return kErrXmlNoAttributes;
+    if (n < 1 || n > pendingCount_) return kErrXmlInvalidAttributeIndex;
+    name = PendingName(n - 1);
+    value = PendingValue(n - 1);
+    return 0;
+  }
 
   // Namespace declarations in scope, from 1 (the outermost) to the count;
   // 104 when none is in scope, 103 outside the range.
@@ -127,6 +140,7 @@ class XmlReader {
     const char* nameAt;
     const char* valueAt;
     uint32_t nameStart, nameLength, valueStart, valueLength;
+    bool mayBePrefixed;
   };
   struct NamespaceEntry {
     uint32_t prefixStart, prefixLength, uriStart, uriLength;
@@ -139,7 +153,10 @@ class XmlReader {
   int Run(const unsigned char* p, size_t n) noexcept;
 
   bool RecordTree() const noexcept { return buildTree_ && keepTree_; }
-  Collected& Accumulator() noexcept { return accumulators_[buildTree_ ? depth_ : 0]; }
+  Collected& Accumulator() noexcept { return *accumulator_; }
+  // Points accumulator_ at the innermost element's accumulator; called
+  // wherever the depth or the tree mode changes.
+  void FollowDepth() noexcept { accumulator_ = accumulators_ + (buildTree_ ? depth_ : 0); }
   int FlushAtTag() noexcept {
     if (Accumulator().Length() != pendingStart_) return FlushPendingAtTag();
     // Nothing pending, as after most tags.
@@ -152,8 +169,9 @@ class XmlReader {
   int FlushAtNewline() noexcept;
   int Deliver(size_t end) noexcept;
 
-  int StoreAttribute() noexcept;
-  int CloseStartTag(bool emptyElement) noexcept;
+  // mayBePrefixed false: the name was seen whole and has no ":".
+  int StoreAttribute(bool mayBePrefixed = true) noexcept;
+  int CloseStartTag(bool emptyElement, bool mayBePrefixed = true) noexcept;
   int EndTag(std::string_view name, bool emptyElement) noexcept;
   int ResolveEntity(bool closedBySemicolon, Collected& target) noexcept;
   // Appends the character of a numeric reference ("#65", "#x41") in the
@@ -161,9 +179,10 @@ class XmlReader {
   bool AppendReferencedCharacter(std::string_view reference, GrowString& out) noexcept;
   // The end of the run of name bytes from j; a multi-byte character's bytes
   // all belong to the name.
-  size_t ScanName(const unsigned char* p, size_t j, size_t n) noexcept;
+  // With colon, *colon is set unless the bytes passed are known to hold no ":".
+  size_t ScanName(const unsigned char* p, size_t j, size_t n, bool* colon = nullptr) noexcept;
   // Past the name bytes from j on, whatever the mode.
-  size_t SkipNameBytes(const unsigned char* p, size_t j, size_t n) const noexcept;
+  size_t SkipNameBytes(const unsigned char* p, size_t j, size_t n, bool* colon = nullptr) const noexcept;
   int ReportMarkedSection() noexcept;
   // What a name's prefix resolves to: a declaration in scope (its position
   // in namespaces_), the xml prefix, or no namespace; where its local name
@@ -178,8 +197,11 @@ class XmlReader {
   int ResolvePrefix(std::string_view name, bool attribute, Resolved& out) noexcept;
   std::string_view UriOf(const Resolved& r) const noexcept;
   uint32_t RecordOf(const Resolved& r) const noexcept;
-  // An open element's name.
-  std::string_view OpenName(size_t level) const noexcept;
+  // An open element's name; every end tag compares with it.
+  std::string_view OpenName(size_t level) const noexcept {
+    const OpenElement& e = open_[level];
+    return e.nameAt ? std::string_view(e.nameAt, e.nameLength) : elementNames_.View().substr(e.nameStart, e.nameLength);
+  }
   std::string_view NsPrefix(const NamespaceEntry& e) const noexcept {
     return nsData_.View().substr(e.prefixStart, e.prefixLength);
   }
@@ -203,6 +225,8 @@ class XmlReader {
 
   // Options.
   XmlClient* client_ = nullptr;
+  // The client when it takes the pieces of text, else nullptr.
+  XmlClient* textClient_ = nullptr;
   bool rawBytes_ = false;
   bool xmlMode_ = true;
   bool buildTree_ = false;
@@ -240,6 +264,8 @@ class XmlReader {
   // Pending text lives at the end of the innermost element's accumulator,
   // from pendingStart_ on, so text reaches the tree without another copy.
   Collected accumulators_[kMaxDepth + 1];
+  // The one that text goes to now; text arrives a few times per tag.
+  Collected* accumulator_ = accumulators_;
   size_t pendingStart_ = 0;
   // After a line-feed flush, the pending text up to here is known to be
   // white space, so the next line feed need not look at it again.

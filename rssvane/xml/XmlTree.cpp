@@ -1,7 +1,6 @@
 #include "xml/XmlTree.h"
 
 #include <cstring>
-#include <limits>
 
 #include "xml/XmlErrors.h"
 
@@ -35,22 +34,6 @@ bool IsValidName(std::string_view name) noexcept {
 }  // namespace
 
 XmlTree::XmlTree() { Reset(); }
-
-uint32_t XmlTree::Word(uint32_t offset, int index) const noexcept {
-  uint32_t value;
-  std::memcpy(&value, buffer_.CStr() + offset + 4 * index, 4);
-  return value;
-}
-
-void XmlTree::SetWord(uint32_t offset, int index, uint32_t value) noexcept {
-  std::memcpy(buffer_.Data() + offset + 4 * index, &value, 4);
-}
-
-char* XmlTree::NewRecord(size_t length) noexcept {
-  // Offsets are 32 bits wide.
-  if (buffer_.Length() + length >= std::numeric_limits<uint32_t>::max()) return nullptr;
-  return buffer_.Extend(length);
-}
 
 int XmlTree::Reset() noexcept {
   // A large document's buffer is given back rather than kept for the next.

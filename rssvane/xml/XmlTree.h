@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <string_view>
 
 #include "base/GrowString.h"
@@ -88,11 +90,21 @@ class XmlTree {
   uint32_t RecordLength(uint32_t offset) const noexcept { return Word(offset, 1); }
 
  private:
-  uint32_t Word(uint32_t offset, int index) const noexcept;
-  void SetWord(uint32_t offset, int index, uint32_t value) noexcept;
+  // These run several times per element while the tree is built: inline.
+  uint32_t Word(uint32_t offset, int index) const noexcept {
+    uint32_t value;
+    std::memcpy(&value, buffer_.CStr() + offset + 4 * index, 4);
+    return value;
+  }
+  void SetWord(uint32_t offset, int index, uint32_t value) noexcept {
+    std::memcpy(buffer_.Data() + offset + 4 * index, &value, 4);
+  }
   // Room for a record of length bytes at the end of the buffer; nullptr
   // when the buffer cannot grow or its offsets would not fit 32 bits.
-  char* NewRecord(size_t length) noexcept;
+  char* NewRecord(size_t length) noexcept {
+    if (buffer_.Length() + length >= std::numeric_limits<uint32_t>::max()) return nullptr;
+    return buffer_.Extend(length);
+  }
   uint32_t ChildrenStart(uint32_t element) const noexcept;
   uint32_t FindElementFrom(uint32_t pos, uint32_t limit) const noexcept;
   bool NameMatches(uint32_t element, std::string_view name) const noexcept;

@@ -185,6 +185,46 @@ TEST(XmlReader, EntityHandlerMayReplaceTheResult) {
   EXPECT_EQ(value, "R");
 }
 
+TEST(XmlReader, AClientDecliningTextPiecesGetsEachElementsWholeTextAtItsEnd) {
+  // Logs each element's text at its end, and wants no pieces.
+  struct WholeText : Recorder {
+    explicit WholeText(XmlReader& r) : Recorder(r), reader(r) {}
+    bool WantsTextPieces() const override { return false; }
+    int EndElement(std::string_view uri, std::string_view local, std::string_view qname, bool empty) override {
+      Recorder::EndElement(uri, local, qname, empty);
+      events.push_back("text[" + std::string(reader.ElementText()) + "]");
+      return 0;
+    }
+    XmlReader& reader;
+  };
+  const std::string text =
+      "<r>\n  <a>x &lt; y &amp;&gt;&apos;&quot; &#65;&#x4E00; &foo; &amp</a>\n  <b k=\"1&amp;2\">"
+      "  <![CDATA[c]]>  </b>\n  <c/>\n</r>";
+  const std::vector<std::string> expected = {
+      "start |r|r",
+      "start |a|a",
+      "end |a|a",
+      "text[x < y &>'\" A\xE4\xB8\x80 &foo; &]",
+      "start |b|b k=1&2",
+      "section CDATA[c]",
+      "end |b|b",
+      "text[c]",
+      "start |c|c empty",
+      "end |c|c empty",
+      "text[]",
+      "end |r|r",
+      "text[]",
+  };
+  for (bool byByte : {false, true}) {
+    XmlReader reader;
+    WholeText client(reader);
+    reader.SetClient(&client);
+    reader.SetKeepTree(false);
+    ASSERT_EQ(ReadTree(reader, text, byByte), 0) << byByte;
+    EXPECT_EQ(client.events, expected) << byByte;
+  }
+}
+
 TEST(XmlReader, AHandlerCodeEndsTheDocumentWithThatCode) {
   XmlReader reader;
   Recorder recorder(reader);
@@ -244,6 +284,37 @@ TEST(XmlReader, MarkupErrorsInXmlModeAreForgivenInLenientMode) {
     reader.Reset();
     EXPECT_EQ(reader.Feed(text), 0) << text;
   }
+}
+
+TEST(XmlReader, PrefixesAreFoundAnywhereInANameWhetherReadWholeOrByteByByte) {
+  // The ":" early, past the first 16 bytes of the name, and in the last
+  // bytes of the input; byte by byte every name goes through the states.
+  const std::string longPrefix = "averyveryverylongprefix";
+  const std::string declared = "<r xmlns:p='urn:p' xmlns:" + longPrefix + "='urn:l'><" + longPrefix + ":e " +
+                               longPrefix + ":a='1' p:b='2' c='3'/><p:f/></r>";
+  const std::pair<std::string, int> cases[] = {
+      {declared, 0},
+      {"<" + longPrefix + ":e/>", kErrXmlElementPrefix},
+      {"<r " + longPrefix + ":a='1'></r>", kErrXmlAttributePrefix},
+      {"<r><x:y/></r>", kErrXmlElementPrefix},
+      {"<r b:c='1'/>", kErrXmlAttributePrefix},
+  };
+  for (const auto& [text, code] : cases) {
+    XmlReader whole, byByte;
+    EXPECT_EQ(ReadTree(whole, text), code) << text;
+    EXPECT_EQ(ReadTree(byByte, text, true), code) << text;
+    if (code == 0) {
+      EXPECT_EQ(whole.Tree().Buffer(), byByte.Tree().Buffer()) << text;
+    }
+  }
+  XmlReader reader;
+  ASSERT_EQ(ReadTree(reader, declared), 0);
+  const XmlTree& tree = reader.Tree();
+  uint32_t e = tree.FirstChild(tree.Root());
+  EXPECT_EQ(tree.NamespaceUri(e), "urn:l");
+  EXPECT_EQ(tree.AttributeNamespaceUri(tree.Attribute(e, 1)), "urn:l");
+  EXPECT_EQ(tree.AttributeNamespaceUri(tree.Attribute(e, 2)), "urn:p");
+  EXPECT_EQ(tree.AttributeNamespaceUri(tree.Attribute(e, 3)), "");
 }
 
 TEST(XmlReader, UnknownPrefixesFailUnlessIgnoredWithAWarning) {
