@@ -10,6 +10,8 @@
 #include <map>
 #include <utility>
 
+#include "base/Utf8.h"
+
 namespace rssvane {
 
 namespace {
@@ -262,29 +264,9 @@ bool WellFormedUtf8ToUtf16(std::string_view in, std::u16string& out) {
       ++i;
       continue;
     }
-    size_t length;
-    uint32_t c;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      c = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      c = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      c = lead & 0x07u;
-    } else {
-      return false;
-    }
-    if (in.size() - i < length) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const unsigned char next = static_cast<unsigned char>(in[i + k]);
-      if ((next & 0xC0u) != 0x80u) return false;
-      c = c << 6 | (next & 0x3Fu);
-    }
-    if ((length == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (length == 4 && (c < 0x10000 || c > 0x10FFFF))) {
-      return false;
-    }
+    uint32_t c = 0;
+    size_t length = Utf8Sequence(in, i, c);
+    if (length == 0) return false;
     if (c >= 0x10000) {
       c -= 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));

@@ -22,6 +22,7 @@
 #include "base/AsciiText.h"
 #include "base/CodePage.h"
 #include "base/Codes.h"
+#include "base/Utf8.h"
 
 namespace rssvane {
 
@@ -120,41 +121,6 @@ bool Transcode(iconv_t cd, std::string_view in, bool stopAtNul, Out& out, Stop&&
   return true;
 }
 
-// The length of the well-formed UTF-8 sequence at text[i], with its code
-// point, or 0 (overlong forms, surrogates and values above U+10FFFF are not
-// well-formed).
-size_t Utf8Sequence(std::string_view text, size_t i, uint32_t& codePoint) noexcept {
-  auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  size_t length;
-  uint32_t value;
-  if (lead < 0x80) {
-    codePoint = lead;
-    return 1;
-  }
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    value = lead & 0x1Fu;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    value = lead & 0x0Fu;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    value = lead & 0x07u;
-  } else {
-    return 0;
-  }
-  if (text.size() - i < length) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    value = value << 6 | (byte(i + k) & 0x3Fu);
-  }
-  if (length == 3 && (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))) return 0;
-  if (length == 4 && (value < 0x10000 || value > 0x10FFFF)) return 0;
-  codePoint = value;
-  return length;
-}
-
 // The first position from i on whose byte is not ASCII or is zero, or n; 16
 // bytes per step where the processor allows.
 size_t SkipAsciiText(const unsigned char* p, size_t i, size_t n) noexcept {
@@ -248,7 +214,6 @@ bool HasBlockInstructions() noexcept {
 size_t Utf8TextLength(std::string_view text, bool& nul) noexcept {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   size_t n = text.size();
-  auto continues = [&](size_t k) { return (p[k] & 0xC0) == 0x80; };
   nul = false;
   size_t i = 0;
 #if defined(RSSVANE_UTF8_BLOCKS)
@@ -262,28 +227,11 @@ size_t Utf8TextLength(std::string_view text, bool& nul) noexcept {
       return i;
     }
     // A run of characters above ASCII, as words in most scripts are.
+    uint32_t codePoint;
     while (i < n && p[i] >= 0x80) {
-      unsigned char lead = p[i];
-      if (lead >= 0xC2 && lead <= 0xDF) {
-        if (n - i < 2 || !continues(i + 1)) return i;
-        i += 2;
-      } else if (lead >= 0xE0 && lead <= 0xEF) {
-        // Not overlong (E0 80..9F), not a surrogate (ED A0..BF).
-        if (n - i < 3 || !continues(i + 1) || !continues(i + 2) || (lead == 0xE0 && p[i + 1] < 0xA0) ||
-            (lead == 0xED && p[i + 1] > 0x9F)) {
-          return i;
-        }
-        i += 3;
-      } else if (lead >= 0xF0 && lead <= 0xF4) {
-        // Not overlong (F0 80..8F), not above U+10FFFF (F4 90..BF).
-        if (n - i < 4 || !continues(i + 1) || !continues(i + 2) || !continues(i + 3) ||
-            (lead == 0xF0 && p[i + 1] < 0x90) || (lead == 0xF4 && p[i + 1] > 0x8F)) {
-          return i;
-        }
-        i += 4;
-      } else {
-        return i;
-      }
+      size_t length = Utf8Sequence(text, i, codePoint);
+      if (length == 0) return i;
+      i += length;
     }
   }
 }

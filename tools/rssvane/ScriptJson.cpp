@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/Utf8.h"
+
 namespace rssvane_tool {
 
 namespace {
@@ -154,25 +156,8 @@ class Parser {
   // One UTF-8 sequence, checked strictly: no overlong forms, no encoded
   // surrogates, nothing beyond U+10FFFF.
   bool Utf8(uint32_t& code) {
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(text_[pos_ + i]); };
-    unsigned char lead = byte(0);
-    size_t length;
-    uint32_t min;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, min = 0x80, code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, min = 0x800, code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, min = 0x10000, code = lead & 0x07;
-    } else {
-      return Fail("invalid UTF-8");
-    }
-    if (text_.size() - pos_ < length) return Fail("invalid UTF-8");
-    for (size_t i = 1; i < length; ++i) {
-      if ((byte(i) & 0xC0) != 0x80) return Fail("invalid UTF-8");
-      code = code << 6 | (byte(i) & 0x3F);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return Fail("invalid UTF-8");
+    size_t length = rssvane::Utf8Sequence(text_, pos_, code);
+    if (length == 0) return Fail("invalid UTF-8");
     pos_ += length;
     return true;
   }
