@@ -629,14 +629,14 @@ size_t LineOf(std::string_view text, size_t offset) noexcept {
 
 GrowString DocumentDecoder::TakeText() noexcept {
   GrowString taken;
-  if (owned_) taken = std::move(*owned_);
-  owned_ = nullptr;
+  if (ownsText_) taken = std::move(out_);
+  ownsText_ = false;
   text_ = {};
   return taken;
 }
 
 int DocumentDecoder::Fail(int code, std::string message) noexcept {
-  owned_ = nullptr;
+  ownsText_ = false;
   text_ = {};
   message_ = std::move(message);
   return code;
@@ -646,7 +646,7 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
   try {
     utf8_.Clear();
     out_.Clear();
-    owned_ = nullptr;
+    ownsText_ = false;
     text_ = {};
     message_.clear();
 
@@ -759,7 +759,7 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
         out_ = std::move(utf8_);
         ReplaceHead(out_, from, head);
       }
-      owned_ = &out_;
+      ownsText_ = true;
       text_ = out_.View();
       return 0;
     }
@@ -825,7 +825,7 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
                                             " of the document has no form in code page " + std::to_string(codePage) +
                                             ".");
     }
-    owned_ = &out_;
+    ownsText_ = true;
     text_ = out_.View();
     return 0;
   } catch (const std::bad_alloc&) {

@@ -41,7 +41,7 @@ class DocumentDecoder {
   // Whether the decoded document is the decoder's own copy, which TakeText
   // hands over (after which Text is empty), so that a reader that keeps
   // the document need not copy it again.
-  bool OwnsText() const noexcept { return owned_ != nullptr; }
+  bool OwnsText() const noexcept { return ownsText_; }
   GrowString TakeText() noexcept;
   const std::string& Message() const noexcept { return message_; }
 
@@ -49,8 +49,9 @@ class DocumentDecoder {
   int Fail(int code, std::string message) noexcept;
 
   GrowString utf8_;
+  // The decoded document when the decoder made it (ownsText_).
   GrowString out_;
-  GrowString* owned_ = nullptr;
+  bool ownsText_ = false;
   std::string_view text_;
   std::string message_;
 };
