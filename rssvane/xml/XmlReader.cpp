@@ -240,6 +240,7 @@ void XmlReader::Reset() noexcept {
   FollowDepth();
   nsCount_ = 0;
   defaultsInScope_ = 0;
+  innermostDefault_ = kNoNamespace;
   nsData_.Clear();
   if (tree_.Reset()) error_ = kErrXmlOutOfMemory;
 }
@@ -450,7 +451,10 @@ int XmlReader::ResolvePrefix(std::string_view name, bool attribute, Resolved& ou
   size_t colon = found ? static_cast<size_t>(static_cast<const char*>(at) - name.data()) : 0;
   // Without a prefix: no namespace for an attribute, the default one for an
   // element, when one is declared.
-  if (!found && (attribute || defaultsInScope_ == 0)) return 0;
+  if (!found) {
+    if (!attribute) out.ns = innermostDefault_;
+    return 0;
+  }
   const char* names = nsData_.CStr();
   for (size_t i = nsCount_; i-- > 0;) {
     const NamespaceEntry& e = namespaces_[i];
@@ -500,8 +504,11 @@ int XmlReader::StoreAttribute(bool mayBePrefixed) noexcept {
     if (RecordTree()) {
       if (int rc = tree_.AddNamespace(prefix, value, e.record)) return rc;
     }
+    if (prefix.empty()) {
+      ++defaultsInScope_;
+      innermostDefault_ = static_cast<int32_t>(nsCount_);
+    }
     ++nsCount_;
-    if (prefix.empty()) ++defaultsInScope_;
     if (client_) {
       if (int rc = client_->StartPrefixMapping(prefix, value)) return rc;
     }
@@ -531,9 +538,13 @@ int XmlReader::StoreAttribute(bool mayBePrefixed) noexcept {
 int XmlReader::CloseStartTag(bool emptyElement, bool mayBePrefixed) noexcept {
   std::string_view name = name_.View();
   Resolved resolved{kNoNamespace, 0, false};
-  // A name without a prefix and no default namespace: no namespace.
-  if (xmlMode_ && (mayBePrefixed || defaultsInScope_ > 0)) {
-    if (int rc = ResolvePrefix(name, false, resolved)) return rc;
+  // A name without a prefix: the default namespace, if any.
+  if (xmlMode_) {
+    if (mayBePrefixed) {
+      if (int rc = ResolvePrefix(name, false, resolved)) return rc;
+    } else {
+      resolved.ns = innermostDefault_;
+    }
   }
   if (xmlMode_ || buildTree_) {
     if (depth_ >= kMaxDepth) return kErrXmlOutOfMemory;
@@ -616,9 +627,14 @@ int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
         if (client_) {
           if (int rc = client_->EndPrefixMapping(NsPrefix(e))) return rc;
         }
-        if (e.prefixLength == 0) --defaultsInScope_;
         nsData_.Truncate(e.prefixStart);
         --nsCount_;
+        if (e.prefixLength == 0) {
+          // The default declared before it, if any, is in scope again.
+          --defaultsInScope_;
+          do --innermostDefault_;
+          while (innermostDefault_ >= 0 && namespaces_[innermostDefault_].prefixLength != 0);
+        }
       }
     }
     --depth_;

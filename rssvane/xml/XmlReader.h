@@ -299,8 +299,10 @@ class XmlReader {
 
   NamespaceEntry namespaces_[kMaxNamespaces];
   size_t nsCount_ = 0;
-  // Declarations of a default namespace among them.
+  // Declarations of a default namespace among them, and the position of
+  // the innermost one (-1: none), which names without a prefix take.
   size_t defaultsInScope_ = 0;
+  int32_t innermostDefault_ = kNoNamespace;
   GrowString nsData_;
 
   XmlTree tree_;

@@ -389,6 +389,15 @@ TEST(XmlReader, NamespacesGoOutOfScopeWithTheirElement) {
   ASSERT_EQ(tree.Select("/r/c"), 0);
   EXPECT_EQ(tree.NamespaceUri(tree.Current()), "u1");
   EXPECT_EQ(reader.NamespaceCount(), 0u);
+  // Default namespaces: the innermost one holds, and the one before it comes
+  // back when it goes out of scope, whatever prefixes are declared between.
+  ASSERT_EQ(ReadTree(reader, "<r xmlns='d1'><a xmlns:q='x' xmlns='d2'><b/></a><c xmlns:q='y'><e/></c>"
+                             "<f xmlns=''><g/></f><h/></r>"),
+            0);
+  for (auto [path, expected] : {std::pair{"/r/a/b", "d2"}, {"/r/c/e", "d1"}, {"/r/f/g", ""}, {"/r/h", "d1"}}) {
+    ASSERT_EQ(tree.Select(path), 0) << path;
+    EXPECT_EQ(tree.NamespaceUri(tree.Current()), expected) << path;
+  }
   std::string_view prefix, uri;
   EXPECT_EQ(reader.Namespace(1, prefix, uri), kErrXmlNoNamespaces);
 }
