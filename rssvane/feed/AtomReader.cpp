@@ -1,5 +1,6 @@
 #include "feed/AtomReader.h"
 
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -176,10 +177,9 @@ struct Entry {
 
 // Builds the model from the reader's events. Text comes from the reader at
 // each element's end, as RSS reading takes it. The markup of XHTML content
-// is taken from the document as written: the caller feeds the reader so
-// that each tag of such a construct begins a piece (PieceEnd), and says where
-// each piece begins, so that the construct's events tell where its tags
-// stand.
+// is taken from the document as written: the reader, fed the whole document
+// at once, names each tag's element by a view of the document itself, which
+// tells where the tag stands.
 class AtomBuilder : public XmlClient {
  public:
   AtomBuilder(FeedState& feed, XmlReader& reader, std::string_view document, std::string_view address)
@@ -188,9 +188,6 @@ class AtomBuilder : public XmlClient {
   // Texts are taken whole at end tags, or cut from the document.
   bool WantsTextPieces() const override { return false; }
 
-  void SetPieceStart(size_t start) noexcept { pieceStart_ = start; }
-  // Inside an XHTML construct, where each tag must begin a piece.
-  bool InXhtml() const noexcept { return xhtmlOpen_; }
 
   int StartElement(std::string_view uri, std::string_view local, std::string_view qualified, bool empty) override {
     return Guard([&] { return Start(uri, local, qualified, empty); });
@@ -214,31 +211,44 @@ class AtomBuilder : public XmlClient {
     }
   }
 
-  // Just past the start tag whose event this is, or npos when the tag does
-  // not stand where the piece begins. A ">" inside a quoted value does not
-  // end the tag; a "<" cannot stand in one.
-  size_t PastStartTag(std::string_view qualified) const noexcept {
-    std::string_view piece = document_.substr(pieceStart_);
-    if (piece.size() <= qualified.size() || piece[0] != '<' || piece.substr(1, qualified.size()) != qualified) {
+  // Where in the document the name of the tag whose event this is stands,
+  // or npos when it is not a view of the document.
+  size_t NameAt(std::string_view qualified) const noexcept {
+    auto at = reinterpret_cast<uintptr_t>(qualified.data());
+    auto begin = reinterpret_cast<uintptr_t>(document_.data());
+    if (qualified.size() > document_.size() || at < begin || at - begin > document_.size() - qualified.size()) {
       return std::string_view::npos;
     }
+    return static_cast<size_t>(at - begin);
+  }
+
+  // Just past the start tag whose event this is, or npos when the tag does
+  // not stand where its name says. A ">" inside a quoted value does not
+  // end the tag; a "<" cannot stand in one.
+  size_t PastStartTag(std::string_view qualified) const noexcept {
+    size_t name = NameAt(qualified);
+    if (name == std::string_view::npos || name == 0 || document_[name - 1] != '<') return std::string_view::npos;
     char quote = 0;
-    for (size_t i = 1 + qualified.size(); i < piece.size(); ++i) {
-      char c = piece[i];
+    for (size_t i = name + qualified.size(); i < document_.size(); ++i) {
+      char c = document_[i];
       if (quote) {
         if (c == quote) quote = 0;
       } else if (c == '"' || c == '\'') {
         quote = c;
       } else if (c == '>') {
-        return pieceStart_ + i + 1;
+        return i + 1;
       }
     }
     return std::string_view::npos;
   }
 
   // Where the end tag whose event this is begins, or npos.
-  size_t EndTagStart() const noexcept {
-    return document_.substr(pieceStart_, 2) == "</" ? pieceStart_ : std::string_view::npos;
+  size_t EndTagStart(std::string_view qualified) const noexcept {
+    size_t name = NameAt(qualified);
+    if (name == std::string_view::npos || name < 2 || document_.substr(name - 2, 2) != "</") {
+      return std::string_view::npos;
+    }
+    return name - 2;
   }
 
   // What the model keeps lives as long as the feed: a text of the document
@@ -331,7 +341,6 @@ class AtomBuilder : public XmlClient {
           level.role = Role::kXhtml;
           level.inner = empty ? std::string_view::npos : PastStartTag(qualified);
           markup_.reset();
-          xhtmlOpen_ = true;
         }
         return 0;
       case Role::kPerson:
@@ -381,19 +390,21 @@ class AtomBuilder : public XmlClient {
       case Role::kXhtml: {
         // The markup inside the div, or without one inside the element; its
         // own text should the tags not stand where the events say.
-        if (!markup_ && level.inner != std::string_view::npos && EndTagStart() != std::string_view::npos) {
-          markup_ = document_.substr(level.inner, EndTagStart() - level.inner);
+        size_t end = EndTagStart(qualified);
+        if (!markup_ && level.inner != std::string_view::npos && end != std::string_view::npos && end >= level.inner) {
+          markup_ = document_.substr(level.inner, end - level.inner);
         }
         std::string_view markup = markup_ ? Trimmed(*markup_) : reader_.ElementText();
         divSeen_ = false;
-        xhtmlOpen_ = false;
         return ElementEnd(level, parent, local, markup);
       }
-      case Role::kXhtmlDiv:
-        if (level.inner != std::string_view::npos && EndTagStart() != std::string_view::npos) {
-          markup_ = document_.substr(level.inner, EndTagStart() - level.inner);
+      case Role::kXhtmlDiv: {
+        size_t end = EndTagStart(qualified);
+        if (level.inner != std::string_view::npos && end != std::string_view::npos && end >= level.inner) {
+          markup_ = document_.substr(level.inner, end - level.inner);
         }
         return 0;
+      }
       case Role::kExtension:
         return Extra(Container(parent), Keep(qualified), Keep(reader_.ElementText()), level.attributes);
       case Role::kPerson: return PersonEnd(level, parent);
@@ -749,47 +760,11 @@ class AtomBuilder : public XmlClient {
   std::set<std::string, std::less<>> prefixes_;
   bool rootSeen_ = false;
   std::vector<long> authorless_;
-  size_t pieceStart_ = 0;
   // The markup of the XHTML construct being read, once its div has ended.
   std::optional<std::string_view> markup_;
   bool divSeen_ = false;
-  bool xhtmlOpen_ = false;
   bool failed_ = false;
 };
-
-// Where the next "xhtml" begins, from from on, or npos. A search for the
-// whole word costs a call at each "x" of a feed's links; this scan costs one
-// only where the next letter is an "h".
-size_t FindXhtml(std::string_view text, size_t from) noexcept {
-  const char* at = text.data() + from;
-  const char* end = text.data() + text.size();
-  while (end - at >= 5) {
-    const void* x = std::memchr(at, 'x', static_cast<size_t>(end - at - 4));
-    if (!x) return std::string_view::npos;
-    at = static_cast<const char*>(x);
-    if (at[1] == 'h' && std::memcmp(at + 2, "tml", 3) == 0) return static_cast<size_t>(at - text.data());
-    ++at;
-  }
-  return std::string_view::npos;
-}
-
-// Where the piece fed from start ends. The builder finds the markup of an
-// XHTML construct from where its tags begin, so inside one every tag begins
-// a piece; elsewhere a piece runs on to the tag before the next "xhtml",
-// which any start tag of such a construct holds (a type given through a
-// reference loses only the markup: the element's text stands for it), so
-// that the rest of a feed is read in few calls.
-size_t PieceEnd(std::string_view text, size_t start, bool inXhtml) noexcept {
-  auto nextTag = [&](size_t from) {
-    size_t at = text.find('<', from);
-    return at == std::string_view::npos ? text.size() : at;
-  };
-  if (inXhtml) return nextTag(start + 1);
-  size_t mark = FindXhtml(text, start + 1);
-  if (mark == std::string_view::npos) return text.size();
-  size_t tag = text.rfind('<', mark);
-  return tag != std::string_view::npos && tag > start ? tag : nextTag(mark);
-}
 
 }  // namespace
 
@@ -810,13 +785,8 @@ int ReadAtomDocument(FeedState& feed, XmlReader& reader, std::string_view text, 
     AtomBuilder builder(feed, reader, text, address);
     XmlClient* previous = reader.Client();
     reader.SetClient(&builder);
-    int rc = 0;
-    for (size_t start = 0; start < text.size() && rc == 0;) {
-      size_t end = PieceEnd(text, start, builder.InXhtml());
-      builder.SetPieceStart(start);
-      rc = reader.Feed(text.data() + start, end - start);
-      start = end;
-    }
+    // In one piece, so that every name the reader reports is a view of it.
+    int rc = reader.Feed(text.data(), text.size());
     if (rc == 0) rc = reader.Finish();
     reader.SetClient(previous);
     if (rc) {
