@@ -33,12 +33,6 @@ std::string_view Trimmed(std::string_view text) noexcept {
   return text;
 }
 
-std::string_view AttributeOf(const Attributes& attributes, std::string_view name) noexcept {
-  for (const auto& [attribute, value] : attributes) {
-    if (attribute == name) return value;
-  }
-  return {};
-}
 
 // A person construct; its texts are kept in the feed's read store.
 struct Person {
@@ -84,6 +78,14 @@ static_assert(std::size(kExtraNames) == size_t(Name::kUri) + 1);
 template <size_t N>
 bool Is(std::string_view text, const char (&literal)[N]) noexcept {
   return text.size() == N - 1 && std::memcmp(text.data(), literal, N - 1) == 0;
+}
+
+template <size_t N>
+std::string_view AttributeOf(const Attributes& attributes, const char (&name)[N]) noexcept {
+  for (const auto& [attribute, value] : attributes) {
+    if (Is(attribute, name)) return value;
+  }
+  return {};
 }
 
 Name NameOf(std::string_view local) noexcept {
@@ -266,7 +268,7 @@ class AtomBuilder : public XmlClient {
     for (size_t n = 1; n <= count; ++n) {
       std::string_view name, value;
       reader_.StartAttribute(n, name, value);
-      if (name == "xml:base") {
+      if (Is(name, "xml:base")) {
         xmlBase_ = value;
         if (!keepBase) continue;
       }
@@ -337,7 +339,7 @@ class AtomBuilder : public XmlClient {
         }
         CopyAttributes(false, level.attributes);
         level.role = Role::kElement;
-        if (IsTextConstruct(level.name) && AttributeOf(level.attributes, "type") == "xhtml") {
+        if (IsTextConstruct(level.name) && Is(AttributeOf(level.attributes, "type"), "xhtml")) {
           level.role = Role::kXhtml;
           level.inner = empty ? std::string_view::npos : PastStartTag(qualified);
           markup_.reset();
@@ -362,7 +364,7 @@ class AtomBuilder : public XmlClient {
         return 0;
       case Role::kXhtml:
         // The div that RFC 4287 wraps the content in is not part of it.
-        if (uri == kXhtmlNamespace && local == "div" && !divSeen_) {
+        if (uri == kXhtmlNamespace && Is(local, "div") && !divSeen_) {
           divSeen_ = true;
           level.role = Role::kXhtmlDiv;
           level.inner = empty ? std::string_view::npos : PastStartTag(qualified);
@@ -564,7 +566,7 @@ class AtomBuilder : public XmlClient {
           FeedField& generator = container.Fixed(channel_field::kGenerator);
           if (int rc = Put(generator, text)) return rc;
           for (auto& [attribute, value] : level.attributes) {
-            if (attribute == "uri") value = Resolved(level, value);
+            if (Is(attribute, "uri")) value = Resolved(level, value);
           }
           return SetAttributes(generator, level.attributes);
         }
@@ -580,7 +582,7 @@ class AtomBuilder : public XmlClient {
         entry_.hasContent = true;
         entry_.content = Keep(text);
         for (auto& [attribute, value] : level.attributes) {
-          if (attribute == "src") value = Resolved(level, value);
+          if (Is(attribute, "src")) value = Resolved(level, value);
         }
         entry_.contentAttributes = level.attributes;
         return 0;
@@ -597,24 +599,24 @@ class AtomBuilder : public XmlClient {
 
   int Link(Level& level, Role parent) {
     for (auto& [attribute, value] : level.attributes) {
-      if (attribute == "href") value = Resolved(level, value);
+      if (Is(attribute, "href")) value = Resolved(level, value);
     }
     std::string_view rel = AttributeOf(level.attributes, "rel");
     std::string_view href = AttributeOf(level.attributes, "href");
     FeedContainer& container = Container(parent);
     Taken& taken = TakenBy(parent);
-    if ((rel.empty() || rel == "alternate") && !taken.link) {
+    if ((rel.empty() || Is(rel, "alternate")) && !taken.link) {
       taken.link = true;
       FeedField& link = container.Fixed(FieldOf(parent, item_field::kLink, channel_field::kLink));
       link.ShareText(href);
       return SetAttributes(link, level.attributes, [](std::string_view name) {
-        return name == "href" || name == "rel" ? std::string_view() : name;
+        return Is(name, "href") || Is(name, "rel") ? std::string_view() : name;
       });
     }
-    if (rel == "enclosure" && parent == Role::kEntry && !taken.enclosure) {
+    if (Is(rel, "enclosure") && parent == Role::kEntry && !taken.enclosure) {
       taken.enclosure = true;
       return SetAttributes(container.Fixed(item_field::kEnclosure), level.attributes, [](std::string_view name) {
-        return name == "rel" ? std::string_view() : name == "href" ? std::string_view("url") : name;
+        return Is(name, "rel") ? std::string_view() : Is(name, "href") ? std::string_view("url") : name;
       });
     }
     if (parent == Role::kFeed && otherLink_.empty()) otherLink_ = href;
@@ -629,7 +631,7 @@ class AtomBuilder : public XmlClient {
     FeedField& category = container.Fixed(FieldOf(parent, item_field::kCategory, channel_field::kCategory));
     category.ShareText(AttributeOf(level.attributes, "term"));
     return SetAttributes(category, level.attributes, [](std::string_view name) {
-      return name == "term" ? std::string_view() : name == "scheme" ? std::string_view("domain") : name;
+      return Is(name, "term") ? std::string_view() : Is(name, "scheme") ? std::string_view("domain") : name;
     });
   }
 
@@ -674,8 +676,8 @@ class AtomBuilder : public XmlClient {
       return 0;
     }
     std::string_view rel = AttributeOf(level.attributes, "rel");
-    bool self = rel == "self";
-    bool alternate = rel.empty() || rel == "alternate";
+    bool self = Is(rel, "self");
+    bool alternate = rel.empty() || Is(rel, "alternate");
     if ((self && !entry_.sourceUrlIsSelf) || (alternate && entry_.sourceUrl.empty())) {
       entry_.sourceUrl = Resolved(level, AttributeOf(level.attributes, "href"));
       entry_.sourceUrlIsSelf = self;

@@ -1260,8 +1260,7 @@ int XmlReader::Namespace(size_t n, std::string_view& prefix, std::string_view& u
   return 0;
 }
 
-size_t XmlReader::AttributeCount() const noexcept {
-  if (inStartEvent_) return pendingCount_;
+size_t XmlReader::TreeAttributeCount() const noexcept {
   if (!tree_.HasRoot()) return 0;
   return tree_.AttributeCount(tree_.Current() ? tree_.Current() : tree_.Root());
 }

@@ -118,7 +118,7 @@ class XmlReader {
   // Attributes: during a start event those of the element being opened,
   // otherwise those of the tree's current element. n counts from 1; 102 when
   // there are none, 101 outside the range, 107 for a name not found.
-  size_t AttributeCount() const noexcept;
+  size_t AttributeCount() const noexcept { return inStartEvent_ ? pendingCount_ : TreeAttributeCount(); }
   int AttributeQualifiedName(size_t n, GrowString& out) const noexcept;
   int AttributeLocalName(size_t n, std::string_view& out) const noexcept;
   int AttributePrefix(size_t n, std::string_view& out) const noexcept;
@@ -129,6 +129,8 @@ class XmlReader {
   const XmlTree& Tree() const noexcept { return tree_; }
 
  private:
+  // The attribute count of the tree's current element.
+  size_t TreeAttributeCount() const noexcept;
   // Checks attribute n (from 1) of the current element; outside a start
   // event it also gives that attribute's record in the tree.
   int CheckAttribute(size_t n, uint32_t& treeAttribute) const noexcept;
