@@ -64,7 +64,22 @@ class OwnedList {
     return 0;
   }
 
-  void Clear() noexcept { entries_.clear(); }
+  ~OwnedList() { Clear(); }
+  OwnedList() = default;
+  OwnedList(OwnedList&&) = default;
+  OwnedList& operator=(OwnedList&&) = default;
+
+  // Letting go of many objects waits mostly on fetching each one: the object
+  // a few places ahead is asked for while this one goes.
+  void Clear() noexcept {
+    constexpr size_t kAhead = 4;
+    size_t count = entries_.size();
+    for (size_t i = 0; i < count; ++i) {
+      if (i + kAhead < count) __builtin_prefetch(entries_[i + kAhead].get());
+      entries_[i].reset();
+    }
+    entries_.clear();
+  }
 
   // Moving a deque may allocate; swapping one never does.
   friend void swap(OwnedList& a, OwnedList& b) noexcept { a.entries_.swap(b.entries_); }

@@ -36,9 +36,10 @@ struct FieldSpec {
 class FeedField {
  public:
   FeedField() = default;
-  // Most fields of a read feed own nothing: they go without a call.
+  // Most fields of a read feed own nothing (a table in a read store is the
+  // store's): they go without a call.
   ~FeedField() {
-    if (table_ != 0) Release();
+    if ((table_ & (kOwnsName | kOwnsText)) != 0 || (table_ > kFlags && (table_ & kTableInArena) == 0)) Release();
   }
   FeedField(FeedField&& other) noexcept;
   FeedField& operator=(FeedField&& other) noexcept;
