@@ -454,6 +454,77 @@ class ByteTable {
   char direct_[kDirect] = {};
 };
 
+// An encoding of one byte a character, as most are, read through a table:
+// the UTF-8 form of each byte, found once by decoding every byte. Through
+// iconv, a document is converted a piece at a time with a call per piece.
+class ByteDecoding {
+ public:
+  // False for an encoding that reads a byte as the start of a longer
+  // sequence, reads a byte by those around it, or does not read the ASCII
+  // bytes as ASCII does.
+  // With windows1252, the five bytes windows-1252 leaves undefined read as
+  // ISO-8859-1 does.
+  bool Build(const std::string& iconvName, bool windows1252) {
+    Conversion cd("UTF-8", iconvName);
+    if (!cd.Open()) return false;
+    for (unsigned b = 0; b < 0x100; ++b) {
+      char in = static_cast<char>(b);
+      char* src = &in;
+      size_t srcLeft = 1;
+      char* dst = forms_[b].bytes;
+      size_t dstLeft = sizeof forms_[b].bytes;
+      iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
+      if (iconv(cd.Get(), &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
+        if (errno != EILSEQ || b < 0x80) return false;
+        // A byte that stands for nothing.
+        if (windows1252 && IsWindows1252Hole(static_cast<unsigned char>(b))) {
+          forms_[b] = {{'\xC2', static_cast<char>(b)}, 2};
+        }
+        continue;
+      }
+      // A converter that holds a character back, to join it with marks that
+      // may follow (windows-1255 and windows-1258 do), writes nothing here:
+      // it reads in context.
+      std::string_view form(forms_[b].bytes, sizeof forms_[b].bytes - dstLeft);
+      uint32_t codePoint = 0;
+      if (form.empty() || Utf8Sequence(form, 0, codePoint) != form.size()) return false;
+      if (b < 0x80 ? codePoint != b : codePoint < 0x80) return false;
+      forms_[b].length = static_cast<uint8_t>(form.size());
+    }
+    return true;
+  }
+
+  // Appends the UTF-8 form of bytes up to the first NUL, or gives the offset
+  // of a byte that stands for nothing.
+  bool Decode(std::string_view bytes, GrowString& out, size_t& bad) const {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t n = bytes.size();
+    for (size_t i = 0; i < n;) {
+      size_t ascii = SkipAsciiText(p, i, n);
+      if (ascii > i && out.Append(bytes.substr(i, ascii - i))) throw std::bad_alloc();
+      i = ascii;
+      if (i == n || p[i] == 0) break;
+      const Form& form = forms_[p[i]];
+      if (form.length == 0) {
+        bad = i;
+        return false;
+      }
+      char* at = out.Extend(form.length);
+      if (!at) throw std::bad_alloc();
+      std::memcpy(at, form.bytes, form.length);
+      ++i;
+    }
+    return true;
+  }
+
+ private:
+  struct Form {
+    char bytes[7];
+    uint8_t length;  // 0: the byte stands for nothing
+  };
+  Form forms_[0x100] = {};
+};
+
 template <class Out>
 void AppendReference(Out& out, uint32_t codePoint) {
   char digits[10];
@@ -704,17 +775,23 @@ int DocumentDecoder::Decode(std::string_view bytes, std::string_view charset, in
       }
       size_t bad = 0;
       if (utf8_.Reserve(body.size() + body.size() / 8) != 0) throw std::bad_alloc();
-      Appender into(utf8_);
-      bool converted = Transcode(cd.Get(), body, true, into, [&](size_t offset, Appender& out) -> size_t {
-        auto b = static_cast<unsigned char>(body[offset]);
-        if (windows1252 && IsWindows1252Hole(b)) {
-          out += '\xC2';
-          out += static_cast<char>(b);
-          return 1;
-        }
-        bad = offset;
-        return 0;
-      });
+      ByteDecoding table;
+      bool converted;
+      if (table.Build(windows1252 ? "CP1252" : label, windows1252)) {
+        converted = table.Decode(body, utf8_, bad);
+      } else {
+        Appender into(utf8_);
+        converted = Transcode(cd.Get(), body, true, into, [&](size_t offset, Appender& out) -> size_t {
+          auto b = static_cast<unsigned char>(body[offset]);
+          if (windows1252 && IsWindows1252Hole(b)) {
+            out += '\xC2';
+            out += static_cast<char>(b);
+            return 1;
+          }
+          bad = offset;
+          return 0;
+        });
+      }
       if (!converted) return invalidAt(bad);
       utf8 = utf8_.View();
       ownUtf8 = true;

@@ -77,6 +77,25 @@ TEST(DocumentDecoder, Iso88591IsReadAsWindows1252AndNoByteIsInvalidInEither) {
   }
 }
 
+TEST(DocumentDecoder, AnEncodingOfOneByteACharacterIsReadWholeWhereverItsBytesFall) {
+  // Each byte of KOI8-R stands for a character; ISO-8859-7 leaves some out.
+  // A character is placed at, and a NUL or a byte that stands for nothing
+  // after, every position of a text longer than a step of sixteen bytes.
+  for (size_t i = 0; i <= 40; ++i) {
+    std::string before(i, 'a'), after(40 - i, 'b');
+    EXPECT_EQ(Decoded("<t>" + before + "\xe1" + after + "\xc1</t>", "KOI8-R"),
+              "<t>" + before + "\xd0\x90" + after + "\xd0\xb0</t>")
+        << i;
+    EXPECT_EQ(Decoded("<t>" + before + "\0\xe1</t>"s, "ISO-8859-7"), "<t>" + before) << i;
+    EXPECT_EQ(Failure("<t>\xe1" + before + "\xd2</t>", "ISO-8859-7"),
+              "The document is not valid ISO-8859-7 at byte " + std::to_string(4 + i) + ".")
+        << i;
+  }
+  // windows-1258 joins a letter with the accent that follows it, as its
+  // converter reads it, not byte by byte.
+  EXPECT_EQ(Decoded("<t>a\xec</t>", "windows-1258"), "<t>\xc3\xa1</t>");
+}
+
 TEST(DocumentDecoder, UnknownEncodingsLiesAndInvalidBytesFailWithWhatAndWhere) {
   EXPECT_EQ(Failure("<?xml version=\"1.0\" encoding=\"x-klingon\"?><t/>"), "Unknown document encoding \"x-klingon\".");
   // Only encoding names reach iconv, which would take "//" suffixes.
