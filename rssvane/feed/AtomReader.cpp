@@ -264,6 +264,7 @@ class AtomBuilder : public XmlClient {
   // Copies the element's attributes, but for xml:base unless keepBase,
   // and notes its xml:base, so that the start need not look for it again.
   void CopyAttributes(bool keepBase, Attributes& attributes) {
+    attributes.clear();
     size_t count = reader_.AttributeCount();
     for (size_t n = 1; n <= count; ++n) {
       std::string_view name, value;
@@ -283,8 +284,6 @@ class AtomBuilder : public XmlClient {
     Level& level = levels_[depth];
     level.baseFrom = depth == 0 ? std::string_view::npos : levels_[depth - 1].baseFrom;
     level.name = Name::kOther;
-    level.attributes.clear();
-    level.person = Person();
     level.inner = std::string_view::npos;
     level.role = Role::kIgnored;
     xmlBase_.reset();
@@ -329,7 +328,10 @@ class AtomBuilder : public XmlClient {
             level.role = Role::kEntry;
             return NewEntry();
           case Name::kAuthor:
-          case Name::kContributor: level.role = Role::kPerson; return 0;
+          case Name::kContributor:
+            level.role = Role::kPerson;
+            level.person = Person();
+            return 0;
           case Name::kSource:
             if (parent != Role::kEntry) break;
             level.role = Role::kSource;
@@ -360,6 +362,7 @@ class AtomBuilder : public XmlClient {
           CopyAttributes(false, level.attributes);
         } else if (level.name == Name::kAuthor) {
           level.role = Role::kPerson;
+          level.person = Person();
         }
         return 0;
       case Role::kXhtml:
