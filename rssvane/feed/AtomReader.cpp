@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/Codes.h"
+#include "base/GrowString.h"
 #include "base/UriReference.h"
 #include "feed/AtomDocument.h"
 #include "xml/XmlReader.h"
@@ -780,9 +781,12 @@ int ReadAtomDocument(FeedState& feed, XmlReader& reader, std::string_view text, 
   // texts that need no change from it, as reading RSS shares them from the
   // document text.
   feed.Reset();
-  const void* zero = std::memchr(text.data(), 0, text.size());
-  if (zero) text = text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - text.data()));
-  if (!feed.ReadStore().Copy(text, text)) return feed.Fail(kErrOutOfMemory);
+  // The copy ends at the first NUL, as a document does.
+  if (!text.empty()) {
+    auto* copy = static_cast<char*>(feed.ReadStore().Allocate(text.size()));
+    if (!copy) return feed.Fail(kErrOutOfMemory);
+    text = std::string_view(copy, CopyUpToNul(copy, text.data(), text.size()));
+  }
   try {
     reader.SetXmlMode(true);
     reader.SetBuildTree(true);

@@ -197,12 +197,12 @@ int ReadDocumentInto(FeedReader& self, XmlReader& reader, FeedState& feed, std::
                      GrowString* owned) noexcept {
   feed.Reset();
   self.Reset(reader.MultiByte(), reader.CodePage());
-  const void* zero = std::memchr(text.data(), 0, text.size());
-  if (zero) text = text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - text.data()));
-
-  // The document text is the text that was read; the model is read from it.
+  // The document text is the text that was read, up to its first NUL; the
+  // model is read from it.
   if (owned) {
-    owned->Truncate(text.size());
+    if (const void* zero = std::memchr(text.data(), 0, text.size())) {
+      owned->Truncate(static_cast<size_t>(static_cast<const char*>(zero) - text.data()));
+    }
     if (int rc = feed.SetReadText(std::move(*owned))) return rc;
   } else if (int rc = feed.SetReadText(text)) {
     return rc;

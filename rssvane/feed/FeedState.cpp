@@ -47,7 +47,7 @@ void FeedState::SetDocumentText(GrowString&& text) noexcept {
 // points into it can change hands whole (SwapModel).
 int FeedState::SetReadText(std::string_view text) noexcept {
   GrowString copy;
-  if (copy.Assign(text)) return Fail(kErrOutOfMemory);
+  if (copy.AssignUpToNul(text)) return Fail(kErrOutOfMemory);
   return SetReadText(std::move(copy));
 }
 

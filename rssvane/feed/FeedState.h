@@ -113,8 +113,8 @@ class FeedState {
   }
   // A text produced from the model.
   void SetDocumentText(GrowString&& text) noexcept;
-  // The text a document is read from (copied, or taken over): it becomes
-  // the document text. The model read from it may point into it and into
+  // The text a document is read from (copied up to its first NUL, or taken
+  // over): it becomes the document text. The model read from it may point into it and into
   // the read store, so both stay until the next Reset.
   int SetReadText(std::string_view text) noexcept;
   int SetReadText(GrowString&& text) noexcept;
