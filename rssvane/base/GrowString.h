@@ -6,11 +6,6 @@
 
 namespace rssvane {
 
-// Copies from up to its first zero byte, or all n bytes, and gives how many
-// it copied: one pass over the text where a search for the zero byte and a
-// copy would take two.
-size_t CopyUpToNul(char* to, const char* from, size_t n) noexcept;
-
 // The component's narrow (byte) string. Texts of up to 99 bytes live in an
 // inline buffer of 100; longer ones move to the heap, and growing to length n
 // leaves room for n + n/2 bytes, so a text built by appends costs few

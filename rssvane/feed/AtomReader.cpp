@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/Codes.h"
-#include "base/GrowString.h"
+#include "base/Bytes.h"
 #include "base/UriReference.h"
 #include "feed/AtomDocument.h"
 #include "xml/XmlReader.h"

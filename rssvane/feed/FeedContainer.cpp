@@ -3,6 +3,7 @@
 #include <iterator>
 #include <new>
 
+#include "base/Bytes.h"
 #include "base/Codes.h"
 
 namespace rssvane {
@@ -160,7 +161,7 @@ FeedField* FeedContainer::Find(std::string_view name) noexcept {
   if (name.size() < kFixedNameLengths) {
     for (uint32_t bits = lengthBits_[name.size()]; bits != 0; bits &= bits - 1) {
       FeedField& fixed = fixed_[__builtin_ctz(bits)];
-      if (fixed.Name() == name) return &fixed;
+      if (SameBytes(fixed.Name(), name)) return &fixed;
     }
   }
   return FindExtra(name);
@@ -172,7 +173,7 @@ FeedField* FeedContainer::FindExtra(std::string_view name) noexcept {
     return found < 0 ? nullptr : &extras_[static_cast<size_t>(found)];
   }
   for (FeedField& extra : extras_) {
-    if (extra.Name() == name) return &extra;
+    if (SameBytes(extra.Name(), name)) return &extra;
   }
   return nullptr;
 }

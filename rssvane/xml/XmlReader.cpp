@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/Bytes.h"
 #include "base/CodePage.h"
 
 #if defined(__SSE2__)
@@ -597,7 +598,7 @@ int XmlReader::CloseStartTag(bool emptyElement, bool mayBePrefixed) noexcept {
 int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
   Resolved resolved{kNoNamespace, 0, false};
   if (xmlMode_) {
-    if (depth_ == 0 || OpenName(depth_ - 1) != name) return kErrXmlUnbalanced;
+    if (depth_ == 0 || !SameBytes(OpenName(depth_ - 1), name)) return kErrXmlUnbalanced;
     // The same name in the same scope: its start tag's resolution holds,
     // and an unknown prefix is reported again.
     resolved = open_[depth_ - 1].resolved;
