@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "base/Codes.h"
 #include "base/Bytes.h"
+#include "base/Codes.h"
 #include "base/UriReference.h"
 #include "feed/AtomDocument.h"
 #include "xml/XmlReader.h"
@@ -33,7 +33,6 @@ std::string_view Trimmed(std::string_view text) noexcept {
   while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
   return text;
 }
-
 
 // A person construct; its texts are kept in the feed's read store.
 struct Person {
@@ -190,7 +189,6 @@ class AtomBuilder : public XmlClient {
 
   // Texts are taken whole at end tags, or cut from the document.
   bool WantsTextPieces() const override { return false; }
-
 
   int StartElement(std::string_view uri, std::string_view local, std::string_view qualified, bool empty) override {
     return Guard([&] { return Start(uri, local, qualified, empty); });

@@ -240,7 +240,6 @@ void XmlReader::Reset() noexcept {
   depth_ = 0;
   FollowDepth();
   nsCount_ = 0;
-  defaultsInScope_ = 0;
   innermostDefault_ = kNoNamespace;
   nsData_.Clear();
   if (tree_.Reset()) error_ = kErrXmlOutOfMemory;
@@ -505,10 +504,7 @@ int XmlReader::StoreAttribute(bool mayBePrefixed) noexcept {
     if (RecordTree()) {
       if (int rc = tree_.AddNamespace(prefix, value, e.record)) return rc;
     }
-    if (prefix.empty()) {
-      ++defaultsInScope_;
-      innermostDefault_ = static_cast<int32_t>(nsCount_);
-    }
+    if (prefix.empty()) innermostDefault_ = static_cast<int32_t>(nsCount_);
     ++nsCount_;
     if (client_) {
       if (int rc = client_->StartPrefixMapping(prefix, value)) return rc;
@@ -632,7 +628,6 @@ int XmlReader::EndTag(std::string_view name, bool emptyElement) noexcept {
         --nsCount_;
         if (e.prefixLength == 0) {
           // The default declared before it, if any, is in scope again.
-          --defaultsInScope_;
           do --innermostDefault_;
           while (innermostDefault_ >= 0 && namespaces_[innermostDefault_].prefixLength != 0);
         }

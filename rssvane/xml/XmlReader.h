@@ -301,9 +301,8 @@ class XmlReader {
 
   NamespaceEntry namespaces_[kMaxNamespaces];
   size_t nsCount_ = 0;
-  // Declarations of a default namespace among them, and the position of
-  // the innermost one (-1: none), which names without a prefix take.
-  size_t defaultsInScope_ = 0;
+  // The position among them of the innermost declaration of a default
+  // namespace (-1: none), which names without a prefix take.
   int32_t innermostDefault_ = kNoNamespace;
   GrowString nsData_;
 
