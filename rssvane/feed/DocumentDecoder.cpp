@@ -389,36 +389,60 @@ bool HoldsMarkup(const std::string& iconvName) {
   return Transcode(cd.Get(), probe, false, out, [](size_t, std::string&) { return size_t{0}; }) && out == probe;
 }
 
+// The UTF-8 form of a byte of a code page of one byte a character; length
+// 0 for a byte that stands for nothing.
+struct ByteForm {
+  char bytes[7];
+  uint8_t length;
+};
+
+// Decodes each byte of a code page on its own. False for a code page that
+// reads a byte as the start of a longer sequence, reads a byte by those
+// around it (a converter that holds a character back to join it with the
+// marks that may follow, as windows-1255 and windows-1258 do, writes
+// nothing for it here), or does not read the ASCII bytes as ASCII does.
+bool DecodeEachByte(const std::string& iconvName, ByteForm (&forms)[0x100]) {
+  Conversion cd("UTF-8", iconvName);
+  if (!cd.Open()) return false;
+  for (unsigned b = 0; b < 0x100; ++b) {
+    ByteForm& form = forms[b];
+    form.length = 0;
+    char in = static_cast<char>(b);
+    char* src = &in;
+    size_t srcLeft = 1;
+    char* dst = form.bytes;
+    size_t dstLeft = sizeof form.bytes;
+    iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd.Get(), &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
+      // A byte that stands for nothing is one the code page leaves out; a
+      // byte that begins a longer sequence makes it a multi-byte one.
+      if (errno == EILSEQ && b >= 0x80) continue;
+      return false;
+    }
+    uint32_t codePoint = 0;
+    std::string_view decoded(form.bytes, static_cast<size_t>(dst - form.bytes));
+    if (decoded.empty() || Utf8Sequence(decoded, 0, codePoint) != decoded.size()) return false;
+    if (b < 0x80 && codePoint != b) return false;
+    form.length = static_cast<uint8_t>(decoded.size());
+  }
+  return true;
+}
+
 // A code page of one byte a character, as most are: the byte of each
 // character it holds, found once by decoding every byte. Written through it,
 // a character the code page lacks costs a look-up; through iconv it costs a
 // stop and a restart.
 class ByteTable {
  public:
-  // False for a code page that writes a character in more than one byte or
-  // does not write the ASCII characters as ASCII does.
+  // False where DecodeEachByte is.
   bool Build(const std::string& iconvName) {
-    Conversion cd("UTF-8", iconvName);
-    if (!cd.Open()) return false;
-    for (unsigned b = 0; b < 0x100; ++b) {
-      char in = static_cast<char>(b);
-      char* src = &in;
-      size_t srcLeft = 1;
-      char buffer[8];
-      char* dst = buffer;
-      size_t dstLeft = sizeof buffer;
-      iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
-      if (iconv(cd.Get(), &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
-        // A byte that stands for nothing is one the code page leaves out; a
-        // byte that begins a longer sequence makes it a multi-byte one.
-        if (errno == EILSEQ && b >= 0x80) continue;
-        return false;
-      }
+    ByteForm forms[0x100];
+    if (!DecodeEachByte(iconvName, forms)) return false;
+    for (unsigned b = 0x80; b < 0x100; ++b) {
       uint32_t codePoint = 0;
-      std::string_view decoded(buffer, static_cast<size_t>(dst - buffer));
-      if (decoded.empty() || Utf8Sequence(decoded, 0, codePoint) != decoded.size()) return false;
-      if (b < 0x80 && codePoint != b) return false;
-      if (b >= 0x80) bytes_.push_back({codePoint, static_cast<char>(b)});
+      if (forms[b].length == 0) continue;
+      Utf8Sequence(std::string_view(forms[b].bytes, forms[b].length), 0, codePoint);
+      bytes_.push_back({codePoint, static_cast<char>(b)});
     }
     std::stable_sort(bytes_.begin(), bytes_.end(), [](const Entry& a, const Entry& b) { return a.codePoint < b.codePoint; });
     // The first byte for a character wins, as in the search below.
@@ -459,37 +483,14 @@ class ByteTable {
 // iconv, a document is converted a piece at a time with a call per piece.
 class ByteDecoding {
  public:
-  // False for an encoding that reads a byte as the start of a longer
-  // sequence, reads a byte by those around it, or does not read the ASCII
-  // bytes as ASCII does.
-  // With windows1252, the five bytes windows-1252 leaves undefined read as
-  // ISO-8859-1 does.
+  // False where DecodeEachByte is. With windows1252, the five bytes
+  // windows-1252 leaves undefined read as ISO-8859-1 does.
   bool Build(const std::string& iconvName, bool windows1252) {
-    Conversion cd("UTF-8", iconvName);
-    if (!cd.Open()) return false;
-    for (unsigned b = 0; b < 0x100; ++b) {
-      char in = static_cast<char>(b);
-      char* src = &in;
-      size_t srcLeft = 1;
-      char* dst = forms_[b].bytes;
-      size_t dstLeft = sizeof forms_[b].bytes;
-      iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
-      if (iconv(cd.Get(), &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
-        if (errno != EILSEQ || b < 0x80) return false;
-        // A byte that stands for nothing.
-        if (windows1252 && IsWindows1252Hole(static_cast<unsigned char>(b))) {
-          forms_[b] = {{'\xC2', static_cast<char>(b)}, 2};
-        }
-        continue;
+    if (!DecodeEachByte(iconvName, forms_)) return false;
+    for (unsigned b = 0x80; windows1252 && b < 0x100; ++b) {
+      if (forms_[b].length == 0 && IsWindows1252Hole(static_cast<unsigned char>(b))) {
+        forms_[b] = {{'\xC2', static_cast<char>(b)}, 2};
       }
-      // A converter that holds a character back, to join it with marks that
-      // may follow (windows-1255 and windows-1258 do), writes nothing here:
-      // it reads in context.
-      std::string_view form(forms_[b].bytes, sizeof forms_[b].bytes - dstLeft);
-      uint32_t codePoint = 0;
-      if (form.empty() || Utf8Sequence(form, 0, codePoint) != form.size()) return false;
-      if (b < 0x80 ? codePoint != b : codePoint < 0x80) return false;
-      forms_[b].length = static_cast<uint8_t>(form.size());
     }
     return true;
   }
@@ -504,7 +505,7 @@ class ByteDecoding {
       if (ascii > i && out.Append(bytes.substr(i, ascii - i))) throw std::bad_alloc();
       i = ascii;
       if (i == n || p[i] == 0) break;
-      const Form& form = forms_[p[i]];
+      const ByteForm& form = forms_[p[i]];
       if (form.length == 0) {
         bad = i;
         return false;
@@ -518,11 +519,7 @@ class ByteDecoding {
   }
 
  private:
-  struct Form {
-    char bytes[7];
-    uint8_t length;  // 0: the byte stands for nothing
-  };
-  Form forms_[0x100] = {};
+  ByteForm forms_[0x100] = {};
 };
 
 template <class Out>
