@@ -200,6 +200,14 @@ int FeedContainer::AddSharedExtra(std::string_view name, FeedField*& added) noex
   return Append(std::move(field), added);
 }
 
+void FeedContainer::ReserveExtras(size_t count) noexcept {
+  try {
+    if (count > 0 && extras_.capacity() == 0) extras_.reserve(count);
+  } catch (const std::bad_alloc&) {
+    // Append makes room when it has to.
+  }
+}
+
 int FeedContainer::Append(FeedField&& field, FeedField*& added) noexcept {
   added = nullptr;
   try {

@@ -95,6 +95,9 @@ class FeedContainer {
   FeedField& Fixed(size_t i) noexcept { return fixed_[i]; }
   const FeedField& Fixed(size_t i) const noexcept { return fixed_[i]; }
   size_t ExtraCount() const noexcept { return extras_.size(); }
+  // Room for count extras before the first is added, where a reader knows
+  // how many to expect; without it the first takes room for four.
+  void ReserveExtras(size_t count) noexcept;
   // A field found or added stays where it is until the next extra is added.
   FeedField* Extra(size_t i) noexcept { return i < extras_.size() ? &extras_[i] : nullptr; }
   const FeedField* Extra(size_t i) const noexcept { return i < extras_.size() ? &extras_[i] : nullptr; }

@@ -141,6 +141,9 @@ int FeedState::AppendItem(FeedContainer*& added, Arena* arena) noexcept {
   added = nullptr;
   FeedContainer::Owned item = NewItem(arena);
   if (!item) return Fail(kErrInvalidIndex, "Cannot add more items.");
+  // The items of a feed being read are much alike: each gets room for as
+  // many extras as the one before it has.
+  if (arena && items_.Count() > 0) item->ReserveExtras(items_.At(items_.Count() - 1)->ExtraCount());
   FeedContainer* raw = item.get();
   if (items_.Append(std::move(item))) return Fail(kErrInvalidIndex, "Cannot add more items.");
   modified_ = true;
