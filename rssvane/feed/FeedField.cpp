@@ -41,7 +41,7 @@ void FeedField::DropTable() noexcept {
   // A table in an arena holds fewer entries than an index is made for
   // (ReserveAttributes), so it owns nothing: it is not even read, which
   // spares a read feed's teardown a cache miss a field.
-  if (!Owns(kTableInArena)) FreeTable(Table());
+  FreeTable(HeapTable());
   table_ &= kOwnsName | kOwnsText;
 }
 
@@ -111,28 +111,29 @@ void FeedField::ShareText(std::string_view text) noexcept {
 }
 
 size_t FeedField::AttributeCount() const noexcept {
-  AttributeTable* table = Table();
-  return table ? table->count : 0;
+  TableHead* head = Head();
+  return head ? head->count : 0;
 }
 
 std::string_view FeedField::AttributeName(size_t i) const noexcept {
   if (i >= AttributeCount()) return {};
-  const AttributeEntry& e = Table()->Entries()[i];
+  const AttributeEntry& e = Entries()[i];
   return std::string_view(e.name, e.nameLength);
 }
 
 std::string_view FeedField::AttributeValue(size_t i) const noexcept {
   if (i >= AttributeCount()) return {};
-  const AttributeEntry& e = Table()->Entries()[i];
+  const AttributeEntry& e = Entries()[i];
   return std::string_view(e.value, e.valueLength);
 }
 
 long FeedField::FindAttribute(std::string_view name) const noexcept {
-  AttributeTable* table = Table();
-  if (!table) return -1;
-  if (table->index) return table->index->Find(name, [this](uint32_t i) { return AttributeName(i); });
-  const AttributeEntry* entries = table->Entries();
-  for (uint32_t i = 0; i < table->count; ++i) {
+  TableHead* head = Head();
+  if (!head) return -1;
+  AttributeTable* heap = HeapTable();
+  if (heap && heap->index) return heap->index->Find(name, [this](uint32_t i) { return AttributeName(i); });
+  const AttributeEntry* entries = Entries();
+  for (uint32_t i = 0; i < head->count; ++i) {
     if (entries[i].nameLength == name.size() && std::string_view(entries[i].name, name.size()) == name) {
       return static_cast<long>(i);
     }
@@ -153,14 +154,18 @@ void FeedField::FreeTable(AttributeTable* table) noexcept {
 
 int FeedField::MakeRoom(size_t entries, size_t bytes, AttributeTable*& old) noexcept {
   old = nullptr;
-  AttributeTable* from = Table();
-  if (from && entries <= from->entryCapacity && bytes <= from->bytesCapacity - from->bytesLength) return 0;
+  TableHead* from = Head();
+  AttributeTable* heap = HeapTable();
+  size_t room = heap ? heap->bytesCapacity - heap->bytesLength : 0;
+  if (from && entries <= from->entryCapacity && bytes <= room) return 0;
   uint32_t count = from ? from->count : 0;
+  const AttributeEntry* fromEntries = from ? Entries() : nullptr;
+  auto holds = [heap](const char* p) { return heap && heap->Holds(p); };
   size_t live = bytes;
   for (uint32_t i = 0; i < count; ++i) {
-    const AttributeEntry& e = from->Entries()[i];
-    if (from->Holds(e.name)) live += e.nameLength;
-    if (from->Holds(e.value)) live += e.valueLength;
+    const AttributeEntry& e = fromEntries[i];
+    if (holds(e.name)) live += e.nameLength;
+    if (holds(e.value)) live += e.valueLength;
   }
   if (live > kMaxText || entries > kMaxText / sizeof(AttributeEntry)) return kErrOutOfMemory;
   // Most fields hold one or two attributes: exact sizes first, then room to
@@ -172,45 +177,41 @@ int FeedField::MakeRoom(size_t entries, size_t bytes, AttributeTable*& old) noex
   if (bytesCapacity > kMaxText) bytesCapacity = live;
   void* block = std::malloc(sizeof(AttributeTable) + entryCapacity * sizeof(AttributeEntry) + bytesCapacity);
   if (!block) return kErrOutOfMemory;
-  auto* to = new (block) AttributeTable{count, static_cast<uint32_t>(entryCapacity), 0,
+  auto* to = new (block) AttributeTable{{count, static_cast<uint32_t>(entryCapacity)}, 0,
                                         static_cast<uint32_t>(bytesCapacity), nullptr};
   char* out = to->Bytes();
   uint32_t at = 0;
   auto keep = [&](const char* p, uint32_t length) -> const char* {
-    if (!from->Holds(p)) return p;
+    if (!holds(p)) return p;
     std::memcpy(out + at, p, length);
     const char* moved = out + at;
     at += length;
     return moved;
   };
   for (uint32_t i = 0; i < count; ++i) {
-    const AttributeEntry& e = from->Entries()[i];
+    const AttributeEntry& e = fromEntries[i];
     to->Entries()[i] = {keep(e.name, e.nameLength), keep(e.value, e.valueLength), e.nameLength, e.valueLength};
   }
   to->bytesLength = at;
-  if (from) to->index = std::move(from->index);
-  // A table from the arena stays there, given up.
-  if (Owns(kTableInArena)) {
-    from->~AttributeTable();
-    from = nullptr;
-  }
-  old = from;
+  if (heap) to->index = std::move(heap->index);
+  // A table from an arena stays there, given up.
+  old = heap;
   SetTable(to, false);
   return 0;
 }
 
 int FeedField::ReserveAttributes(size_t more, Arena* arena) noexcept {
   // A table that may grow an index lives on the heap, where it is freed.
-  if (Table() || !arena || more >= kIndexFrom) {
+  if (Head() || !arena || more >= kIndexFrom) {
     AttributeTable* old;
     if (int rc = MakeRoom(AttributeCount() + more, 0, old)) return rc;
     FreeTable(old);
     return 0;
   }
   if (more > kMaxText / sizeof(AttributeEntry)) return kErrOutOfMemory;
-  void* block = arena->Allocate(sizeof(AttributeTable) + more * sizeof(AttributeEntry));
+  void* block = arena->Allocate(sizeof(TableHead) + more * sizeof(AttributeEntry));
   if (!block) return kErrOutOfMemory;
-  SetTable(new (block) AttributeTable{0, static_cast<uint32_t>(more), 0, 0, nullptr}, true);
+  SetTable(new (block) TableHead{0, static_cast<uint32_t>(more)}, true);
   return 0;
 }
 
@@ -218,24 +219,27 @@ int FeedField::PutAttribute(long found, std::string_view name, std::string_view 
   if (name.size() > kMaxText || value.size() > kMaxText) return kErrOutOfMemory;
   AttributeTable* old;
   if (found >= 0) {
-    AttributeEntry* e = &Table()->Entries()[found];
-    if (!copy) {
-      e->value = value.data();
+    AttributeEntry* e = &Entries()[found];
+    if (!copy || value.empty()) {
+      e->value = copy ? "" : value.data();
       e->valueLength = static_cast<uint32_t>(value.size());
       return 0;
     }
     // A copy no longer than the copied value it replaces takes its place;
     // value may be a part of this very table.
-    if (value.size() <= e->valueLength && Table()->Holds(e->value)) {
-      if (!value.empty()) std::memmove(const_cast<char*>(e->value), value.data(), value.size());
+    AttributeTable* heap = HeapTable();
+    if (value.size() <= e->valueLength && heap && heap->Holds(e->value)) {
+      std::memmove(const_cast<char*>(e->value), value.data(), value.size());
       e->valueLength = static_cast<uint32_t>(value.size());
       return 0;
     }
-    if (int rc = MakeRoom(Table()->count, value.size(), old)) return rc;
-    e = &Table()->Entries()[found];
-    char* out = Table()->Bytes() + Table()->bytesLength;
-    if (!value.empty()) std::memcpy(out, value.data(), value.size());
-    Table()->bytesLength += static_cast<uint32_t>(value.size());
+    // With bytes to copy, the table is on the heap after this.
+    if (int rc = MakeRoom(Head()->count, value.size(), old)) return rc;
+    heap = HeapTable();
+    e = &heap->Entries()[found];
+    char* out = heap->Bytes() + heap->bytesLength;
+    std::memcpy(out, value.data(), value.size());
+    heap->bytesLength += static_cast<uint32_t>(value.size());
     e->value = out;
     e->valueLength = static_cast<uint32_t>(value.size());
     FreeTable(old);
@@ -243,21 +247,27 @@ int FeedField::PutAttribute(long found, std::string_view name, std::string_view 
   }
   size_t count = AttributeCount();
   if (count == std::numeric_limits<uint32_t>::max()) return kErrOutOfMemory;
-  if (int rc = MakeRoom(count + 1, copy ? name.size() + value.size() : 0, old)) return rc;
+  size_t bytes = copy ? name.size() + value.size() : 0;
+  if (int rc = MakeRoom(count + 1, bytes, old)) return rc;
   AttributeEntry e{name.data(), value.data(), static_cast<uint32_t>(name.size()), static_cast<uint32_t>(value.size())};
-  if (copy) {
+  if (copy && bytes == 0) {
+    e.name = e.value = "";
+  } else if (copy) {
     // name and value may still point into the old table, freed only now.
-    char* out = Table()->Bytes() + Table()->bytesLength;
+    AttributeTable* heap = HeapTable();
+    char* out = heap->Bytes() + heap->bytesLength;
     if (!name.empty()) std::memcpy(out, name.data(), name.size());
     if (!value.empty()) std::memcpy(out + name.size(), value.data(), value.size());
-    Table()->bytesLength += static_cast<uint32_t>(name.size() + value.size());
+    heap->bytesLength += static_cast<uint32_t>(bytes);
     e.name = out;
     e.value = out + name.size();
   }
   FreeTable(old);
-  Table()->Entries()[count] = e;
-  ++Table()->count;
-  IndexAppendedName(Table()->index, count + 1, kIndexFrom, [this](uint32_t i) { return AttributeName(i); });
+  Entries()[count] = e;
+  ++Head()->count;
+  if (AttributeTable* heap = HeapTable()) {
+    IndexAppendedName(heap->index, count + 1, kIndexFrom, [this](uint32_t i) { return AttributeName(i); });
+  }
   return 0;
 }
 
@@ -270,11 +280,12 @@ int FeedField::ShareAttribute(std::string_view name, std::string_view value) noe
   // A new name where the table has room and no index yet (a reader that
   // reserved room for an element's attributes): the entry is all there is
   // to write.
-  AttributeTable* table = Table();
-  if (found < 0 && table && table->count + 1 < kIndexFrom && table->count < table->entryCapacity &&
+  TableHead* head = Head();
+  if (found < 0 && head && head->count + 1 < kIndexFrom && head->count < head->entryCapacity &&
       name.size() <= kMaxText && value.size() <= kMaxText) {
-    table->Entries()[table->count++] = {name.data(), value.data(), static_cast<uint32_t>(name.size()),
-                                        static_cast<uint32_t>(value.size())};
+    Entries()[head->count] = {name.data(), value.data(), static_cast<uint32_t>(name.size()),
+                              static_cast<uint32_t>(value.size())};
+    ++head->count;
     return 0;
   }
   return PutAttribute(found, name, value, false);

@@ -92,11 +92,18 @@ class FeedField {
     uint32_t nameLength;
     uint32_t valueLength;
   };
-  // The head of the attribute table: entryCapacity entries follow it, then
-  // bytesCapacity bytes that hold the names and values the field copied.
-  struct AttributeTable {
+  // Every attribute table begins with its counts. A table in an arena is
+  // just that, with entryCapacity entries after it: it never holds copied
+  // names or values, and never enough entries for an index (see
+  // ReserveAttributes and MakeRoom).
+  struct TableHead {
     uint32_t count;
     uint32_t entryCapacity;
+  };
+  // A table on the heap goes on with what it holds of its own: its entries
+  // follow it, then bytesCapacity bytes that hold the names and values the
+  // field copied.
+  struct AttributeTable : TableHead {
     uint32_t bytesLength;
     uint32_t bytesCapacity;
     // A field that collects many attributes (a repeated element with ever
@@ -112,11 +119,18 @@ class FeedField {
   // What the field owns, in the low bits of table_: tables are aligned to 8.
   static constexpr uintptr_t kOwnsName = 1, kOwnsText = 2, kTableInArena = 4, kFlags = 7;
 
-  AttributeTable* Table() const noexcept { return reinterpret_cast<AttributeTable*>(table_ & ~kFlags); }
+  TableHead* Head() const noexcept { return reinterpret_cast<TableHead*>(table_ & ~kFlags); }
+  // The table when it is on the heap, else nullptr.
+  AttributeTable* HeapTable() const noexcept {
+    return Owns(kTableInArena) ? nullptr : static_cast<AttributeTable*>(Head());
+  }
+  AttributeEntry* Entries() const noexcept {
+    return Owns(kTableInArena) ? reinterpret_cast<AttributeEntry*>(Head() + 1) : HeapTable()->Entries();
+  }
   bool Owns(uintptr_t flag) const noexcept { return (table_ & flag) != 0; }
   void Drop(uintptr_t flag) noexcept { table_ &= ~flag; }
   // Takes table as the field's own (on the heap), or as one from an arena.
-  void SetTable(AttributeTable* table, bool inArena) noexcept {
+  void SetTable(TableHead* table, bool inArena) noexcept {
     table_ = reinterpret_cast<uintptr_t>(table) | (table_ & (kOwnsName | kOwnsText)) | (inArena ? kTableInArena : uintptr_t{0});
   }
 

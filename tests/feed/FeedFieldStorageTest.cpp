@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Arena.h"
 #include "base/Codes.h"
 #include "feed/FeedContainer.h"
 #include "feed/FeedField.h"
@@ -81,6 +82,31 @@ TEST(FeedFieldStorage, SharedAttributesAreNeverWrittenOver) {
   EXPECT_EQ(field.Attribute("length"), "http");
   EXPECT_EQ(field.Attribute("type"), "audio/mpeg");
   EXPECT_EQ(field.AttributeName(1), "length");
+}
+
+TEST(FeedFieldStorage, ATableInAReadStoreMovesToTheHeapWhenItMustGrowOrCopy) {
+  // A table a reader reserves in its store holds shared entries only; what
+  // needs more room or a copy moves it, keeping every value and the order.
+  Arena store;
+  const std::string document = "domainhttp://d/schemetermword";
+  std::string_view text = document;
+  FeedField field;
+  ASSERT_EQ(field.ReserveAttributes(2, &store), 0);
+  ASSERT_EQ(field.ShareAttribute(text.substr(0, 6), text.substr(6, 9)), 0);
+  ASSERT_EQ(field.ShareAttribute(text.substr(15, 6), text.substr(25, 4)), 0);
+  ASSERT_EQ(field.SetAttribute("scheme", ""), 0);  // a copy of nothing fits where it is
+  EXPECT_EQ(field.Attribute("scheme"), "");
+  ASSERT_EQ(field.ShareAttribute(text.substr(21, 4), text.substr(25, 4)), 0);  // a third: more room
+  ASSERT_EQ(field.SetAttribute("domain", field.Attribute("term")), 0);          // a copy of its own
+  for (int i = 0; i < 40; ++i) ASSERT_EQ(field.SetAttribute("a" + std::to_string(i), std::to_string(i)), 0);
+  ASSERT_EQ(field.AttributeCount(), 43u);
+  EXPECT_EQ(field.AttributeName(0), "domain");
+  EXPECT_EQ(field.Attribute("domain"), "word");
+  EXPECT_EQ(field.AttributeName(1), "scheme");
+  EXPECT_EQ(field.Attribute("term"), "word");
+  EXPECT_EQ(field.AttributeValue(2).data(), document.data() + 25);
+  EXPECT_EQ(field.Attribute("a39"), "39");
+  EXPECT_EQ(document, "domainhttp://d/schemetermword");
 }
 
 TEST(FeedFieldStorage, ExtrasAreFoundAfterTheFixedFieldsInCreationOrder) {
