@@ -26,7 +26,7 @@ Tinyproxy::Tinyproxy(TinyproxyOptions options)
     : options_(std::move(options)), folder_("tinyproxy"), process_("tinyproxy", [this] { return Prepare(); }) {}
 
 ServerProcess::Launch Tinyproxy::Prepare() {
-  port_ = FreePort();
+  port_ = port_ == 0 && options_.firstPort ? *options_.firstPort : FreePort();
   const std::string log = folder_.Write("tinyproxy.log", "");
   std::ostringstream c;
   if (RunningAsRoot()) {

@@ -22,6 +22,8 @@ namespace vk::test {
 
 struct TinyproxyOptions {
   std::optional<Account> basicAuth = {};
+  // The port of the first attempt to start, instead of a free one.
+  std::optional<int> firstPort = {};
 };
 
 class Tinyproxy {

@@ -385,7 +385,11 @@ ServerProcess::ServerProcess(std::string name, const std::function<Launch()>& pr
     }
     const std::string logs = Logs();
     Stop();
-    const bool portTaken = logs.find("Address already in use") != std::string::npos;
+    // Servers say so in their own words (tinyproxy names no cause), so a
+    // port that another process now listens on counts as taken too.
+    bool portTaken = logs.find("Address already in use") != std::string::npos ||
+                     logs.find("Could not create listening sockets") != std::string::npos;
+    for (int port : launch_.ports) portTaken = portTaken || Accepts(port);
     if (!portTaken || attempt == kStartAttempts) {
       throw ServerStartError(name_ + " did not start: " + reason + "\n" + logs);
     }

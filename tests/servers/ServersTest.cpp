@@ -550,6 +550,23 @@ TEST(ServerProcessTest, APortTakenByAnotherListenerCostsANewAttempt) {
   EXPECT_TRUE(server.Running());
 }
 
+TEST(ServerProcessTest, APortTakenFromTinyproxyCostsANewAttemptThoughItNamesNoCause) {
+  // tinyproxy says only "Could not create listening sockets".
+  const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(::listen(sock, 4), 0);
+  ASSERT_EQ(::getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const int taken = ntohs(address.sin_port);
+  Tinyproxy proxy({.firstPort = taken});
+  ::close(sock);
+  EXPECT_NE(proxy.Port(), taken);
+  EXPECT_TRUE(Accepts(proxy.Port()));
+}
+
 TEST(ServerProcessTest, StoppingEndsTheWholeProcessGroup) {
   ServerFolder folder("group");
   int port = 0;
