@@ -90,10 +90,15 @@ TEST(FeedFieldStorage, ATableInAReadStoreMovesToTheHeapWhenItMustGrowOrCopy) {
   Arena store;
   const std::string document = "domainhttp://d/schemetermword";
   std::string_view text = document;
-  FeedField field;
+  FeedField field, next;
   ASSERT_EQ(field.ReserveAttributes(2, &store), 0);
+  ASSERT_EQ(next.ReserveAttributes(1, &store), 0);  // right after it in the store
   ASSERT_EQ(field.ShareAttribute(text.substr(0, 6), text.substr(6, 9)), 0);
   ASSERT_EQ(field.ShareAttribute(text.substr(15, 6), text.substr(25, 4)), 0);
+  ASSERT_EQ(next.ShareAttribute(text.substr(21, 4), text.substr(0, 6)), 0);
+  EXPECT_EQ(field.AttributeValue(0), "http://d/");
+  EXPECT_EQ(field.AttributeValue(1), "word");
+  EXPECT_EQ(next.Attribute("term"), "domain");
   ASSERT_EQ(field.SetAttribute("scheme", ""), 0);  // a copy of nothing fits where it is
   EXPECT_EQ(field.Attribute("scheme"), "");
   ASSERT_EQ(field.ShareAttribute(text.substr(21, 4), text.substr(25, 4)), 0);  // a third: more room
