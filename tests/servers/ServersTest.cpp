@@ -522,19 +522,27 @@ TEST(ServerProcessTest, AServerThatCannotStartFailsWithItsOwnLog) {
   }
 }
 
-TEST(ServerProcessTest, APortTakenByAnotherListenerCostsANewAttempt) {
-  ServerFolder folder("taken");
-  // A listener of someone else's on the port of the first attempt: it
-  // accepts connections too, but it is not the server.
-  const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// Listens on a free 127.0.0.1 port as someone else would, and gives the
+// port; the caller closes sock.
+int ListenOnFreePort(int& sock) {
+  sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), length), 0);
-  ASSERT_EQ(::listen(sock, 4), 0);
-  ASSERT_EQ(::getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  const int taken = ntohs(address.sin_port);
+  if (sock < 0 || ::bind(sock, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(sock, 4) != 0 ||
+      ::getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    throw ServerStartError("cannot listen on a free port");
+  }
+  return ntohs(address.sin_port);
+}
+
+TEST(ServerProcessTest, APortTakenByAnotherListenerCostsANewAttempt) {
+  ServerFolder folder("taken");
+  // A listener of someone else's on the port of the first attempt: it
+  // accepts connections too, but it is not the server.
+  int sock = -1;
+  const int taken = ListenOnFreePort(sock);
 
   std::vector<int> ports;
   ServerProcess server("microsocks", [&] {
@@ -552,15 +560,8 @@ TEST(ServerProcessTest, APortTakenByAnotherListenerCostsANewAttempt) {
 
 TEST(ServerProcessTest, APortTakenFromTinyproxyCostsANewAttemptThoughItNamesNoCause) {
   // tinyproxy says only "Could not create listening sockets".
-  const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), length), 0);
-  ASSERT_EQ(::listen(sock, 4), 0);
-  ASSERT_EQ(::getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  const int taken = ntohs(address.sin_port);
+  int sock = -1;
+  const int taken = ListenOnFreePort(sock);
   Tinyproxy proxy({.firstPort = taken});
   ::close(sock);
   EXPECT_NE(proxy.Port(), taken);
