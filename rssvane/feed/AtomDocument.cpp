@@ -1,6 +1,7 @@
 #include "feed/AtomDocument.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace rssvane {
 
@@ -56,26 +57,29 @@ int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) noexcept {
 }
 
 // Reads count digits at text[p], advancing p.
-bool Digits(std::string_view text, size_t& p, size_t count, int& value) noexcept {
+template <size_t count>
+bool Digits(std::string_view text, size_t& p, int& value) noexcept {
   if (text.size() - p < count) return false;
-  value = 0;
-  for (size_t i = 0; i < count; ++i, ++p) {
-    char c = text[p];
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
+  int read = 0;
+  for (size_t i = 0; i < count; ++i) {
+    unsigned digit = static_cast<unsigned char>(text[p + i]) - unsigned('0');
+    if (digit > 9) return false;
+    read = read * 10 + static_cast<int>(digit);
   }
+  p += count;
+  value = read;
   return true;
 }
 
 char* PutTwoDigits(char* out, int value) noexcept {
-  *out++ = static_cast<char>('0' + value / 10);
-  *out++ = static_cast<char>('0' + value % 10);
-  return out;
+  out[0] = static_cast<char>('0' + value / 10);
+  out[1] = static_cast<char>('0' + value % 10);
+  return out + 2;
 }
 
-char* PutText(char* out, std::string_view text) noexcept {
-  for (char c : text) *out++ = c;
-  return out;
+char* PutThree(char* out, const char (&text)[4]) noexcept {
+  std::memcpy(out, text, 3);
+  return out + 3;
 }
 
 bool Expect(std::string_view text, size_t& p, char c) noexcept {
@@ -131,20 +135,20 @@ bool IsAtomDocument(std::string_view text) noexcept {
 }
 
 bool AtomDateToRfc822(std::string_view text, std::string& out) {
-  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  static constexpr const char* kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
+  static constexpr char kMonths[][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static constexpr char kDays[][4] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
   size_t p = 0;
   int year, month, day, hour, minute, second;
-  if (!Digits(text, p, 4, year) || !Expect(text, p, '-') || !Digits(text, p, 2, month) || !Expect(text, p, '-') ||
-      !Digits(text, p, 2, day)) {
+  if (!Digits<4>(text, p, year) || !Expect(text, p, '-') || !Digits<2>(text, p, month) || !Expect(text, p, '-') ||
+      !Digits<2>(text, p, day)) {
     return false;
   }
   // RFC 3339 allows "t" and, by agreement, a space for "T".
   if (p >= text.size() || (text[p] != 'T' && text[p] != 't' && text[p] != ' ')) return false;
   ++p;
-  if (!Digits(text, p, 2, hour) || !Expect(text, p, ':') || !Digits(text, p, 2, minute) || !Expect(text, p, ':') ||
-      !Digits(text, p, 2, second)) {
+  if (!Digits<2>(text, p, hour) || !Expect(text, p, ':') || !Digits<2>(text, p, minute) || !Expect(text, p, ':') ||
+      !Digits<2>(text, p, second)) {
     return false;
   }
   if (p < text.size() && text[p] == '.') {
@@ -158,7 +162,7 @@ bool AtomDateToRfc822(std::string_view text, std::string& out) {
     ++p;
   } else if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
     sign = text[p++];
-    if (!Digits(text, p, 2, zoneHour) || !Expect(text, p, ':') || !Digits(text, p, 2, zoneMinute) || zoneHour > 23 ||
+    if (!Digits<2>(text, p, zoneHour) || !Expect(text, p, ':') || !Digits<2>(text, p, zoneMinute) || zoneHour > 23 ||
         zoneMinute > 59) {
       return false;
     }
@@ -177,11 +181,12 @@ bool AtomDateToRfc822(std::string_view text, std::string& out) {
   // Every date is read one by one; formatting by hand into one buffer spares
   // a formatted print and a growing string per entry.
   char buffer[32];
-  char* at = PutText(buffer, kDays[weekday]);
-  at = PutText(at, ", ");
+  char* at = PutThree(buffer, kDays[weekday]);
+  *at++ = ',';
+  *at++ = ' ';
   at = PutTwoDigits(at, day);
   *at++ = ' ';
-  at = PutText(at, kMonths[month - 1]);
+  at = PutThree(at, kMonths[month - 1]);
   *at++ = ' ';
   at = PutTwoDigits(at, year / 100);
   at = PutTwoDigits(at, year % 100);
@@ -192,7 +197,8 @@ bool AtomDateToRfc822(std::string_view text, std::string& out) {
   *at++ = ':';
   at = PutTwoDigits(at, second);
   if (!sign) {
-    at = PutText(at, " GMT");
+    *at++ = ' ';
+    at = PutThree(at, "GMT");
   } else {
     *at++ = ' ';
     *at++ = sign;
