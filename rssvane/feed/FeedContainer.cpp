@@ -191,13 +191,24 @@ int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
   return Append(std::move(field), added);
 }
 
+// Made in its place among the extras rather than moved there: a read adds
+// one or more to nearly every item.
 int FeedContainer::AddSharedExtra(std::string_view name, FeedField*& added) noexcept {
-  FeedField field;
-  if (field.InitShared(name) != 0) {
-    added = nullptr;
+  added = nullptr;
+  try {
+    if (extras_.capacity() == 0) extras_.reserve(4);
+    extras_.emplace_back();
+  } catch (const std::bad_alloc&) {
     return kErrListMemory;
   }
-  return Append(std::move(field), added);
+  FeedField& field = extras_.back();
+  if (field.InitShared(name) != 0) {
+    extras_.pop_back();
+    return kErrListMemory;
+  }
+  IndexAppendedName(index_, extras_.size(), kIndexFrom, [this](uint32_t i) { return extras_[i].Name(); });
+  added = &field;
+  return 0;
 }
 
 void FeedContainer::ReserveExtras(size_t count) noexcept {

@@ -7,6 +7,7 @@
 #include <new>
 #include <utility>
 
+#include "base/Bytes.h"
 #include "base/Codes.h"
 
 namespace rssvane {
@@ -134,7 +135,7 @@ long FeedField::FindAttribute(std::string_view name) const noexcept {
   if (heap && heap->index) return heap->index->Find(name, [this](uint32_t i) { return AttributeName(i); });
   const AttributeEntry* entries = Entries();
   for (uint32_t i = 0; i < head->count; ++i) {
-    if (entries[i].nameLength == name.size() && std::string_view(entries[i].name, name.size()) == name) {
+    if (SameBytes(std::string_view(entries[i].name, entries[i].nameLength), name)) {
       return static_cast<long>(i);
     }
   }
