@@ -222,12 +222,13 @@ struct NarrowMemo {
   Slot& For(uint32_t codePoint) noexcept { return slots[(codePoint ^ (codePoint >> 10)) % kSlots]; }
 };
 
+thread_local NarrowMemo narrowMemo;
+
 }  // namespace
 
 bool CharacterToNarrow(uint32_t codePoint, int codePage, std::string& out) {
   out.clear();
-  thread_local NarrowMemo memo;
-  NarrowMemo::Slot& slot = memo.For(codePoint);
+  NarrowMemo::Slot& slot = narrowMemo.For(codePoint);
   if (codePage != 0 && slot.codePage == codePage && slot.codePoint == codePoint) {
     out.assign(slot.bytes, slot.length);
     return slot.length > 0;
@@ -240,6 +241,20 @@ bool CharacterToNarrow(uint32_t codePoint, int codePage, std::string& out) {
     if (held) std::memcpy(slot.bytes, out.data(), out.size());
   }
   return held;
+}
+
+size_t CharacterToNarrow(uint32_t codePoint, int codePage, char (&out)[kNarrowCharacterRoom]) {
+  static_assert(sizeof NarrowMemo::Slot::bytes <= kNarrowCharacterRoom);
+  NarrowMemo::Slot& slot = narrowMemo.For(codePoint);
+  if (codePage == 0 || slot.codePage != codePage || slot.codePoint != codePoint) {
+    std::string narrow;
+    if (!CharacterToNarrow(codePoint, codePage, narrow)) return 0;
+    if (narrow.size() > kNarrowCharacterRoom) return kNarrowCharacterLong;
+    std::memcpy(out, narrow.data(), narrow.size());
+    return narrow.size();
+  }
+  std::memcpy(out, slot.bytes, slot.length);
+  return slot.length;
 }
 
 bool SystemCodePageIsJapanese() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,6 +23,13 @@ bool CodePageIsUtf8(int codePage);
 // The bytes of one character (a Unicode code point) in the code page, or
 // false when the code page has no such character.
 bool CharacterToNarrow(uint32_t codePoint, int codePage, std::string& out);
+// The same into a small buffer, for a caller that converts many characters
+// one by one: the length of the bytes written, 0 when the code page has no
+// such character, or kNarrowCharacterLong when its bytes would not fit (the
+// string form above then has them).
+inline constexpr size_t kNarrowCharacterRoom = 16;
+inline constexpr size_t kNarrowCharacterLong = static_cast<size_t>(-1);
+size_t CharacterToNarrow(uint32_t codePoint, int codePage, char (&out)[kNarrowCharacterRoom]);
 // True when code page 0 is a double-byte Japanese encoding, which makes the
 // XML reader's multi-byte mode the default.
 bool SystemCodePageIsJapanese();

@@ -86,6 +86,36 @@ inline size_t FindAny(const unsigned char* p, size_t j, size_t n, unsigned char 
   return j;
 }
 
+// The code point a numeric reference ("#65", "#x41") stands for, or 0 when
+// it stands for no character: not a number, above U+10FFFF, the zero byte
+// (which would end the text for every C caller) or a lone surrogate (half a
+// character in any encoding).
+uint32_t ReferenceValue(std::string_view reference) noexcept {
+  if (reference.size() < 2 || reference[0] != '#') return 0;
+  // A decimal number, or "x" and a hexadecimal one.
+  bool hex = reference[1] == 'x' || reference[1] == 'X';
+  size_t i = hex ? 2 : 1;
+  if (i == reference.size()) return 0;
+  uint32_t value = 0;
+  for (; i < reference.size(); ++i) {
+    char c = reference[i];
+    uint32_t digit;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<uint32_t>(c - '0');
+    } else if (hex && c >= 'a' && c <= 'f') {
+      digit = static_cast<uint32_t>(c - 'a' + 10);
+    } else if (hex && c >= 'A' && c <= 'F') {
+      digit = static_cast<uint32_t>(c - 'A' + 10);
+    } else {
+      return 0;
+    }
+    value = value * (hex ? 16 : 10) + digit;
+    if (value > 0x10FFFF) return 0;
+  }
+  if (value >= 0xD800 && value <= 0xDFFF) return 0;
+  return value;
+}
+
 // The byte that a predefined reference ("lt", "gt", "amp", "apos", "quot")
 // stands for, or 0 for any other name.
 inline char PredefinedCharacter(std::string_view name) noexcept {
@@ -338,54 +368,43 @@ int XmlReader::FlushAtNewline() noexcept {
   return 0;
 }
 
-bool XmlReader::AppendReferencedCharacter(std::string_view reference, GrowString& out) noexcept {
-  // A decimal number, or "x" and a hexadecimal one.
-  bool hex = reference[1] == 'x' || reference[1] == 'X';
-  size_t i = hex ? 2 : 1;
-  if (i == reference.size()) return false;
-  uint32_t value = 0;
-  for (; i < reference.size(); ++i) {
-    char c = reference[i];
-    uint32_t digit;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<uint32_t>(c - '0');
-    } else if (hex && c >= 'a' && c <= 'f') {
-      digit = static_cast<uint32_t>(c - 'a' + 10);
-    } else if (hex && c >= 'A' && c <= 'F') {
-      digit = static_cast<uint32_t>(c - 'A' + 10);
-    } else {
-      return false;
-    }
-    value = value * (hex ? 16 : 10) + digit;
-    if (value > 0x10FFFF) return false;
-  }
-  // No character: the zero byte would end the text for every C caller, and
-  // a lone surrogate is half a character in any encoding.
-  if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return false;
+size_t XmlReader::CharacterBytes(uint32_t value, char (&bytes)[kNarrowCharacterRoom]) const noexcept {
   if (utf8References_) {
-    char bytes[4];
-    size_t length;
     if (value < 0x80) {
       bytes[0] = static_cast<char>(value);
-      length = 1;
-    } else if (value < 0x800) {
+      return 1;
+    }
+    if (value < 0x800) {
       bytes[0] = static_cast<char>(0xC0 | (value >> 6));
       bytes[1] = static_cast<char>(0x80 | (value & 0x3F));
-      length = 2;
-    } else if (value < 0x10000) {
+      return 2;
+    }
+    if (value < 0x10000) {
       bytes[0] = static_cast<char>(0xE0 | (value >> 12));
       bytes[1] = static_cast<char>(0x80 | ((value >> 6) & 0x3F));
       bytes[2] = static_cast<char>(0x80 | (value & 0x3F));
-      length = 3;
-    } else {
-      bytes[0] = static_cast<char>(0xF0 | (value >> 18));
-      bytes[1] = static_cast<char>(0x80 | ((value >> 12) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | ((value >> 6) & 0x3F));
-      bytes[3] = static_cast<char>(0x80 | (value & 0x3F));
-      length = 4;
+      return 3;
     }
-    return out.Append(std::string_view(bytes, length)) == 0;
+    bytes[0] = static_cast<char>(0xF0 | (value >> 18));
+    bytes[1] = static_cast<char>(0x80 | ((value >> 12) & 0x3F));
+    bytes[2] = static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+    bytes[3] = static_cast<char>(0x80 | (value & 0x3F));
+    return 4;
   }
+  try {
+    return CharacterToNarrow(value, codePage_, bytes);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
+
+bool XmlReader::AppendReferencedCharacter(std::string_view reference, GrowString& out) noexcept {
+  uint32_t value = ReferenceValue(reference);
+  if (value == 0) return false;
+  char bytes[kNarrowCharacterRoom];
+  size_t length = CharacterBytes(value, bytes);
+  if (length == 0) return false;
+  if (length != kNarrowCharacterLong) return out.Append(std::string_view(bytes, length)) == 0;
   try {
     std::string narrow;
     return CharacterToNarrow(value, codePage_, narrow) && out.Append(narrow) == 0;
@@ -734,6 +753,7 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
             state_ = kEntityText;
             // A reference whole in the input is resolved here, as its state
             // would resolve it, and the text goes on.
+            const size_t ampersand = i - 1;
             size_t j = i;
             while (j < n && ((cls[p[j]] & kName) || p[j] == '#')) ++j;
             if (j == n) break;
@@ -741,10 +761,27 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
             bool semicolon = p[j] == ';';
             i = semicolon ? j + 1 : j;
             state_ = kText;
-            // With nobody to show it to, a predefined one is just its byte.
-            if (char predefined = buildTree_ && !textClient_ ? PredefinedCharacter(name) : 0) {
-              XR_APPEND(Accumulator(), predefined);
-              continue;
+            if (buildTree_ && !textClient_) {
+              // With nobody to show it to, a predefined one is just its byte,
+              // a character reference its character's bytes.
+              if (char predefined = PredefinedCharacter(name)) {
+                XR_APPEND(Accumulator(), predefined);
+                continue;
+              }
+              uint32_t value = ReferenceValue(name);
+              char bytes[kNarrowCharacterRoom];
+              size_t length = value ? CharacterBytes(value, bytes) : 0;
+              if (length == 0) {
+                // One that stands for nothing this text can hold stays as
+                // written: bytes of the input, so that a text that lies in
+                // the input still does.
+                XR_INPUT(Accumulator(), p + ampersand, i - ampersand);
+                continue;
+              }
+              if (length != kNarrowCharacterLong) {
+                XR_APPEND(Accumulator(), std::string_view(bytes, length));
+                continue;
+              }
             }
             if (!name.empty()) XR_INPUT(entity_, name.data(), name.size());
             XR_CHECK(ResolveEntity(semicolon, Accumulator()));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/CodePage.h"
 #include "base/GrowString.h"
 #include "xml/Collected.h"
 #include "xml/XmlClient.h"
@@ -179,6 +180,9 @@ class XmlReader {
   // Appends the character of a numeric reference ("#65", "#x41") in the
   // narrow encoding; false when the reference names none it can hold.
   bool AppendReferencedCharacter(std::string_view reference, GrowString& out) noexcept;
+  // A character's bytes in the narrow encoding: their length, 0 when the
+  // code page lacks it, kNarrowCharacterLong when they do not fit.
+  size_t CharacterBytes(uint32_t value, char (&bytes)[kNarrowCharacterRoom]) const noexcept;
   // The end of the run of name bytes from j; a multi-byte character's bytes
   // all belong to the name.
   // With colon, *colon is set unless the bytes passed are known to hold no ":".

@@ -104,9 +104,15 @@ TEST(XmlReader, ResolvesThePredefinedEntitiesAndCharacterReferencesButKeepsOther
 
   // A single-byte code page gives the character's one byte where it has the
   // character, and keeps the reference where it has not.
+  // Whole or byte by byte, with text between the references and one left
+  // without its semicolon.
   reader.SetCodePage(1252);
-  ASSERT_EQ(ReadTree(reader, "<r>&#233;&#8217;&#x4E00;&#65;</r>"), 0);
-  EXPECT_EQ(TextAt(reader, "/"), "\xE9\x92&#x4E00;A");
+  for (bool byByte : {false, true}) {
+    ASSERT_EQ(ReadTree(reader, "<r>&#233;&#8217;&#x4E00;&#65;</r>", byByte), 0);
+    EXPECT_EQ(TextAt(reader, "/"), "\xE9\x92&#x4E00;A");
+    ASSERT_EQ(ReadTree(reader, "<r>at &#x4E00; and &#1076 &amp; &#233;&nbsp;&#x4E01;end</r>", byByte), 0);
+    EXPECT_EQ(TextAt(reader, "/"), "at &#x4E00; and &#1076 & \xE9&nbsp;&#x4E01;end");
+  }
   reader.SetCodePage(932);
   ASSERT_EQ(ReadTree(reader, "<r>&#x65E5;&#233;</r>"), 0);
   EXPECT_EQ(TextAt(reader, "/"), "\x93\xFA&#233;");
