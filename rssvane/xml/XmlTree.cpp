@@ -1,6 +1,7 @@
 #include "xml/XmlTree.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "xml/XmlErrors.h"
 
@@ -56,11 +57,15 @@ char* PutText(char* out, std::string_view text) noexcept {
   return out + text.size() + 1;
 }
 
-// Writes the record's header words and its first text.
-template <size_t kWords>
-char* PutRecord(char* out, const uint32_t (&header)[kWords], std::string_view text) noexcept {
-  std::memcpy(out, header, sizeof header);
-  return PutText(out + sizeof header, text);
+// Writes the record's header words and its first text. Each word is stored
+// from where it was worked out: a header gathered on the stack and copied in
+// one piece is read back before its stores have landed, which stalls every
+// record.
+template <class... Words>
+char* PutRecord(char* out, std::string_view text, Words... words) noexcept {
+  static_assert((std::is_same_v<Words, uint32_t> && ...));
+  ((std::memcpy(out, &words, 4), out += 4), ...);
+  return PutText(out, text);
 }
 
 }  // namespace
@@ -70,8 +75,7 @@ int XmlTree::AddNamespace(std::string_view prefix, std::string_view uri, uint32_
   offset = static_cast<uint32_t>(buffer_.Length());
   char* out = NewRecord(length);
   if (!out) return kErrXmlOutOfMemory;
-  uint32_t header[3] = {'P', static_cast<uint32_t>(length), 0};
-  PutText(PutRecord(out, header, prefix), uri);
+  PutText(PutRecord(out, prefix, uint32_t{'P'}, static_cast<uint32_t>(length), uint32_t{0}), uri);
   return 0;
 }
 
@@ -87,9 +91,8 @@ int XmlTree::StartElement(uint32_t ns, std::string_view localName, uint32_t attr
   char* out = NewRecord(length);
   if (!out) return kErrXmlOutOfMemory;
   uint32_t parent = depth_ ? depthTable_[depth_ - 1] : 0;
-  uint32_t header[8] = {'E',    static_cast<uint32_t>(length), 0, emptyElement ? 0xFFFFFFFFu : 0u,
-                        parent, ns,                            attributeCount, 0};
-  PutRecord(out, header, localName);
+  PutRecord(out, localName, uint32_t{'E'}, static_cast<uint32_t>(length), uint32_t{0},
+            emptyElement ? 0xFFFFFFFFu : 0u, parent, ns, attributeCount, uint32_t{0});
   depthTable_[depth_++] = offset;
   if (root_ == 0) root_ = offset;
   return 0;
@@ -99,8 +102,7 @@ int XmlTree::AddAttribute(uint32_t ns, std::string_view localName, std::string_v
   size_t length = kAHeader + localName.size() + 1 + value.size() + 1;
   char* out = NewRecord(length);
   if (!out) return kErrXmlOutOfMemory;
-  uint32_t header[3] = {'A', static_cast<uint32_t>(length), ns};
-  PutText(PutRecord(out, header, localName), value);
+  PutText(PutRecord(out, localName, uint32_t{'A'}, static_cast<uint32_t>(length), ns), value);
   return 0;
 }
 
@@ -113,8 +115,7 @@ int XmlTree::EndElement(std::string_view text) noexcept {
     char* out = NewRecord(length);
     if (!out) return kErrXmlOutOfMemory;
     SetWord(element, 7, offset);
-    uint32_t header[2] = {'T', static_cast<uint32_t>(length)};
-    PutRecord(out, header, text);
+    PutRecord(out, text, uint32_t{'T'}, static_cast<uint32_t>(length));
   }
   SetWord(element, 2, static_cast<uint32_t>(buffer_.Length()));
   --depth_;
