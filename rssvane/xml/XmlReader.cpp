@@ -531,16 +531,18 @@ int XmlReader::StoreAttribute(bool mayBePrefixed) noexcept {
   } else {
     if (pendingCount_ >= kMaxAttributes) return kErrXmlOutOfMemory;
     Pending& a = pending_[pendingCount_];
-    a.nameAt = attributeName_.InInput() ? name.data() : nullptr;
-    a.valueAt = value_.InInput() ? value.data() : nullptr;
+    const bool nameInInput = attributeName_.InInput();
+    const bool valueInInput = value_.InInput();
+    a.nameAt = nameInInput ? name.data() : nullptr;
+    a.valueAt = valueInInput ? value.data() : nullptr;
     a.nameLength = static_cast<uint32_t>(name.size());
     a.valueLength = static_cast<uint32_t>(value.size());
     a.mayBePrefixed = mayBePrefixed;
-    if (!a.nameAt) {
+    if (!nameInInput) {
       a.nameStart = static_cast<uint32_t>(attributes_.Length());
       if (attributes_.Append(name)) return kErrXmlOutOfMemory;
     }
-    if (!a.valueAt) {
+    if (!valueInInput) {
       a.valueStart = static_cast<uint32_t>(attributes_.Length());
       if (attributes_.Append(value)) return kErrXmlOutOfMemory;
     }
@@ -553,15 +555,25 @@ int XmlReader::StoreAttribute(bool mayBePrefixed) noexcept {
 
 int XmlReader::CloseStartTag(bool emptyElement, bool mayBePrefixed) noexcept {
   std::string_view name = name_.View();
-  Resolved resolved{kNoNamespace, 0, false};
-  // A name without a prefix: the default namespace, if any.
+  // A name without a prefix: the default namespace, if any. The resolution
+  // is gathered in scalars, which stay in registers: a struct whose address
+  // goes to ResolvePrefix lives on the stack, and copying it whole into the
+  // open element reads it back wider than it was just written.
+  int32_t ns = kNoNamespace;
+  uint32_t localAt = 0;
+  bool ignored = false;
   if (xmlMode_) {
     if (mayBePrefixed) {
-      if (int rc = ResolvePrefix(name, false, resolved)) return rc;
+      Resolved prefixed;
+      if (int rc = ResolvePrefix(name, false, prefixed)) return rc;
+      ns = prefixed.ns;
+      localAt = prefixed.local;
+      ignored = prefixed.ignored;
     } else {
-      resolved.ns = innermostDefault_;
+      ns = innermostDefault_;
     }
   }
+  const Resolved resolved{ns, localAt, ignored};
   if (xmlMode_ || buildTree_) {
     if (depth_ >= kMaxDepth) return kErrXmlOutOfMemory;
     OpenElement& open = open_[depth_];

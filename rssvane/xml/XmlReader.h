@@ -103,9 +103,13 @@ class XmlReader {
   // During a start element event: attribute n (from 1) as written, name and
   // value; 102 outside a start event, 101 outside the range.
   int StartAttribute(size_t n, std::string_view& name, std::string_view& value) const noexcept {
-    name = value = {};
-    if (!inStartEvent_) return kErrXmlNoAttributes;
-    if (n < 1 || n > pendingCount_) return kErrXmlInvalidAttributeIndex;
+    // Each view is written once: one read back from the other (name =
+    // value = {}) waits for the caller's own stores to it to land first.
+    if (!inStartEvent_ || n < 1 || n > pendingCount_) {
+      name = {};
+      value = {};
+      return inStartEvent_ ? kErrXmlInvalidAttributeIndex : kErrXmlNoAttributes;
+    }
     name = PendingName(n - 1);
     value = PendingValue(n - 1);
     return 0;

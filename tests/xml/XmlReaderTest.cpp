@@ -231,6 +231,37 @@ TEST(XmlReader, AClientDecliningTextPiecesGetsEachElementsWholeTextAtItsEnd) {
   }
 }
 
+TEST(XmlReader, StartAttributeGivesEachAttributeAsWrittenAndEmptyViewsOutsideItsRange) {
+  // Logs what StartAttribute gives at each start and end, from 0 to one past
+  // the count, into views that held something before.
+  struct Attributes : XmlClient {
+    explicit Attributes(XmlReader& r) : reader(r) {}
+    int StartElement(std::string_view, std::string_view, std::string_view, bool) override { return Log("start"); }
+    int EndElement(std::string_view, std::string_view, std::string_view, bool) override { return Log("end"); }
+    int Log(const char* event) {
+      size_t count = reader.AttributeCount();
+      for (size_t n = 0; n <= count + 1; ++n) {
+        std::string_view name = "stale", value = "stale";
+        int rc = reader.StartAttribute(n, name, value);
+        lines.push_back(std::string(event) + " " + std::to_string(rc) + " " + std::string(name) + "=" +
+                        std::string(value));
+      }
+      return 0;
+    }
+    XmlReader& reader;
+    std::vector<std::string> lines;
+  };
+  XmlReader reader;
+  Attributes client(reader);
+  reader.SetClient(&client);
+  ASSERT_EQ(ReadTree(reader, "<r a='1' b:c=\"x&amp;y\" xmlns:b='u'/>"), 0);
+  const std::vector<std::string> expected = {
+      "start 101 =", "start 0 a=1", "start 0 b:c=x&y", "start 101 =",
+      "end 102 =",   "end 102 =",   "end 102 =",       "end 102 =",
+  };
+  EXPECT_EQ(client.lines, expected);
+}
+
 TEST(XmlReader, AHandlerCodeEndsTheDocumentWithThatCode) {
   XmlReader reader;
   Recorder recorder(reader);
