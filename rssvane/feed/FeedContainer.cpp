@@ -183,29 +183,30 @@ const FeedField* FeedContainer::Find(std::string_view name) const noexcept {
 }
 
 int FeedContainer::AddExtra(std::string_view name, FeedField*& added) noexcept {
-  FeedField field;
-  if (field.InitExtra(name) != 0) {
-    added = nullptr;
-    return kErrListMemory;
-  }
-  return Append(std::move(field), added);
+  return AddNamedExtra(name, false, added);
 }
 
-// Made in its place among the extras rather than moved there: a read adds
-// one or more to nearly every item.
 int FeedContainer::AddSharedExtra(std::string_view name, FeedField*& added) noexcept {
+  return AddNamedExtra(name, true, added);
+}
+
+// Made in its place among the extras rather than built and moved there: a
+// read adds one or more to nearly every item.
+int FeedContainer::AddNamedExtra(std::string_view name, bool shared, FeedField*& added) noexcept {
   added = nullptr;
   try {
+    // A container that has extras at all usually has a few.
     if (extras_.capacity() == 0) extras_.reserve(4);
     extras_.emplace_back();
   } catch (const std::bad_alloc&) {
     return kErrListMemory;
   }
   FeedField& field = extras_.back();
-  if (field.InitShared(name) != 0) {
+  if ((shared ? field.InitShared(name) : field.InitExtra(name)) != 0) {
     extras_.pop_back();
     return kErrListMemory;
   }
+  // The first of equal names wins, as in the scan.
   IndexAppendedName(index_, extras_.size(), kIndexFrom, [this](uint32_t i) { return extras_[i].Name(); });
   added = &field;
   return 0;
@@ -215,23 +216,8 @@ void FeedContainer::ReserveExtras(size_t count) noexcept {
   try {
     if (count > 0 && extras_.capacity() == 0) extras_.reserve(count);
   } catch (const std::bad_alloc&) {
-    // Append makes room when it has to.
+    // The first extra makes room when it has to.
   }
-}
-
-int FeedContainer::Append(FeedField&& field, FeedField*& added) noexcept {
-  added = nullptr;
-  try {
-    // A container that has extras at all usually has a few.
-    if (extras_.capacity() == 0) extras_.reserve(4);
-    extras_.push_back(std::move(field));
-  } catch (const std::bad_alloc&) {
-    return kErrListMemory;
-  }
-  // The first of equal names wins, as in the scan.
-  IndexAppendedName(index_, extras_.size(), kIndexFrom, [this](uint32_t i) { return extras_[i].Name(); });
-  added = &extras_.back();
-  return 0;
 }
 
 void FeedContainer::Clear() noexcept {

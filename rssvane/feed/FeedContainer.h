@@ -114,7 +114,8 @@ class FeedContainer {
 
  private:
   FeedField* FindExtra(std::string_view name) noexcept;
-  int Append(FeedField&& field, FeedField*& added) noexcept;
+  // Makes the extra in its place at the end, its name copied or shared.
+  int AddNamedExtra(std::string_view name, bool shared, FeedField*& added) noexcept;
 
   ContainerKind kind_;
   bool fixedInArena_;
