@@ -447,7 +447,7 @@ int XmlReader::ResolveEntity(bool closedBySemicolon, Collected& target) noexcept
   bool resolved = false;
   if (predefined) {
     resolved = !result.Append(predefined);
-  } else if (buildTree_ && name.size() >= 2 && name[0] == '#') {
+  } else if (buildTree_) {
     resolved = AppendReferencedCharacter(name, result);
   }
   if (!resolved) {

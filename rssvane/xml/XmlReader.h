@@ -182,7 +182,8 @@ class XmlReader {
   int EndTag(std::string_view name, bool emptyElement) noexcept;
   int ResolveEntity(bool closedBySemicolon, Collected& target) noexcept;
   // Appends the character of a numeric reference ("#65", "#x41") in the
-  // narrow encoding; false when the reference names none it can hold.
+  // narrow encoding; false for any other name, and for a reference to no
+  // character the encoding can hold.
   bool AppendReferencedCharacter(std::string_view reference, GrowString& out) noexcept;
   // A character's bytes in the narrow encoding: their length, 0 when the
   // code page lacks it, kNarrowCharacterLong when they do not fit.
