@@ -55,6 +55,26 @@ enum : uint8_t {
   kLead = 8,      // the first byte of a double-byte character in multi-byte mode
 };
 
+// Where in p[i, n) the next '>' stands that may close a marked section
+// (mark ']', "]]>") or a comment (mark '-', "-->"): the first one after two
+// marks, or one of the first two bytes, whose marks may have come in the
+// piece before; n when there is none. What these hold (markup, mostly) has
+// '>' often and marks seldom, so the search goes from mark to mark.
+size_t NextPossibleClose(const unsigned char* p, size_t i, size_t n, unsigned char mark) noexcept {
+  for (size_t k = i; k < n && k < i + 2; ++k) {
+    if (p[k] == '>') return k;
+  }
+  for (size_t k = i; k < n; ++k) {
+    const void* found = std::memchr(p + k, mark, n - k);
+    if (!found) return n;
+    k = static_cast<size_t>(static_cast<const unsigned char*>(found) - p);
+    // Marks at the very end close in the next piece, at its first bytes.
+    if (k + 2 >= n) return n;
+    if (p[k + 1] == mark && p[k + 2] == '>') return k + 2;
+  }
+  return n;
+}
+
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) noexcept {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -1047,8 +1067,14 @@ int XmlReader::Run(const unsigned char* p, size_t n) noexcept {
       case kInstruction:
       case kSectionContent: {
         Collected& target = state_ == kSectionContent ? section_ : name_;
-        const void* found = std::memchr(p + i, '>', n - i);
-        size_t j = found ? static_cast<size_t>(static_cast<const unsigned char*>(found) - p) : n;
+        size_t j;
+        if (state_ == kInstruction) {
+          const void* found = std::memchr(p + i, '>', n - i);
+          j = found ? static_cast<size_t>(static_cast<const unsigned char*>(found) - p) : n;
+        } else {
+          // A '>' passed over here is text like any other.
+          j = NextPossibleClose(p, i, n, state_ == kComment ? '-' : ']');
+        }
         if (j != i) {
           XR_INPUT(target, p + i, j - i);
           i = j;

@@ -568,10 +568,12 @@ TEST(XmlReader, AnyCutOfTheInputGivesTheSameTreeAsOneCall) {
   const std::string text =
       "<?xml version='1.0'?>\n<rss version=\"2.0\" xmlns:dc='urn:dc'>\n <channel>\n  <title>A &amp; B</title>\n"
       "  <!-- c -- > -->\n  <item><dc:creator a=\"x&quot;y\" b='2' c=3>Me\n and you</dc:creator>"
-      "<description><![CDATA[<p>hi]]]></description><caf\xC3\xA9 x=\"1\"/></item>\n </channel>\n</rss>\n";
+      "<description><![CDATA[<p>hi]]]></description><caf\xC3\xA9 x=\"1\"/>"
+      "<!--->-- >-->-><content><![CDATA[>]>]]x]] >]]]]]></content></item>\n </channel>\n</rss>\n";
   XmlReader whole;
   ASSERT_EQ(ReadTree(whole, text), 0);
   EXPECT_EQ(TextAt(whole, "/rss/channel/item/description"), "<p>hi]");
+  EXPECT_EQ(TextAt(whole, "/rss/channel/item/content"), ">]>]]x]] >]]]");
   EXPECT_EQ(TextAt(whole, "/rss/channel/item/dc:creator"), "Me\n and you");
   XmlReader bytes;
   ASSERT_EQ(ReadTree(bytes, text, true), 0);
