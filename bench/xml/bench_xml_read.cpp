@@ -345,19 +345,21 @@ int main(int argc, char** argv) {
     std::printf("targets: %s\n", met && memory ? "all met" : "NOT all met");
   }
 
-  // The reading settings: each must keep reading's speed within 20% of
-  // reading with both off. Speed is throughput, each feed's own bytes a
-  // second: the Atom feed holds the same items in other bytes, and a ratio
-  // of times would credit it with whatever its size differs by. Wall and
-  // processor time both, as another load on the machine sways the one more
-  // than the other.
+  // The reading settings: each must keep reading's speed on the feed within
+  // 20% of reading it with both off. Two entries read another document and
+  // are shown beside the target, not in it: the feed written as Atom, and
+  // the feed converted into a code page that lacks some of its characters,
+  // each of which becomes a reference the converted document must hold.
+  // Speed is throughput, each document's own bytes a second: the Atom feed
+  // holds the same items in other bytes, and a ratio of times would credit
+  // it with whatever its size differs by. Wall and processor time both, as
+  // another load on the machine sways the one more than the other.
   if (usable(kSettingsOff)) {
     bool met = true;
     bool measured = false;
     const Entry& off = entries[kSettingsOff];
     for (Parser on : {kDecodeOn, kDecodeConverting, kAtomOnRss, kAtomMapped}) {
       if (!usable(on)) continue;
-      measured = true;
       const Entry& e = entries[on];
       // Bytes read with the setting on for each byte of the feed read with both off.
       double bytes = on == kAtomMapped ? static_cast<double>(atom.size()) / static_cast<double>(feed.size()) : 1.0;
@@ -365,12 +367,16 @@ int main(int argc, char** argv) {
       double warm = bytes * off.prefaulted.seconds / e.prefaulted.seconds;
       double freshCpu = bytes * off.fresh.cpuSeconds / e.fresh.cpuSeconds;
       double warmCpu = bytes * off.prefaulted.cpuSeconds / e.prefaulted.cpuSeconds;
-      std::printf("%s vs both off: throughput x%.2f fresh, x%.2f pre-faulted; in processor time x%.2f, x%.2f\n", e.name,
-                  fresh, warm, freshCpu, warmCpu);
+      bool sameFeed = on == kDecodeOn || on == kAtomOnRss;
+      std::printf("%s vs both off: throughput x%.2f fresh, x%.2f pre-faulted; in processor time x%.2f, x%.2f%s\n",
+                  e.name, fresh, warm, freshCpu, warmCpu, sameFeed ? "" : " (another document: beside the target)");
+      if (!sameFeed) continue;
+      measured = true;
       met = met && freshCpu >= 0.8 && warmCpu >= 0.8;
     }
     if (measured) {
-      std::printf("target: each setting within 20%% of both off in processor time %s\n", met ? "met" : "NOT met");
+      std::printf("target: each setting on the feed within 20%% of both off in processor time %s\n",
+                  met ? "met" : "NOT met");
     }
   }
   return 0;
